@@ -1,0 +1,22 @@
+#pragma once
+// This computer's local addresses, in the order the system reports them.
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class IpVersion { v4, v6 };
+
+struct LocalAddress {
+    IpVersion version;
+    std::wstring text;  // dotted decimal for IPv4, the usual notation for IPv6
+};
+
+class AddressSource {
+public:
+    virtual ~AddressSource() = default;
+    // Queries the system afresh on every call. Throws platform::Error when the query fails.
+    virtual std::vector<LocalAddress> localAddresses() = 0;
+};
+
+}  // namespace platform

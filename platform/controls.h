@@ -1,0 +1,65 @@
+#pragma once
+// The controls of the main window, as the portable code sees them. The Win32 window realises
+// them as native controls; the in-memory window keeps their state in plain members for tests.
+#include <string>
+
+namespace platform {
+
+enum class Control {
+    langRG,
+    ipGB,
+    ipValLBL,
+    ipNoteLbl,
+    refreshIpBTN,
+    installGB,
+    tvIpLbl,
+    statusLbl,
+    tvIpEdt,
+    BitInstall,
+    installPB,
+    tvSeriesRG,
+    instManualGB,
+    manualLbl,
+};
+inline constexpr int controlCount = static_cast<int>(Control::manualLbl) + 1;
+
+// What the handlers may read and change on the window. Texts of radio groups and group boxes
+// are their captions; the progress bar's range is 0 to 100.
+class FormControls {
+public:
+    virtual ~FormControls() = default;
+
+    virtual std::wstring text(Control control) const = 0;
+    virtual void setText(Control control, const std::wstring& text) = 0;
+
+    // Selected item of a radio group (langRG or tvSeriesRG).
+    virtual int itemIndex(Control radioGroup) const = 0;
+
+    virtual int position() const = 0;  // installPB
+    virtual void setPosition(int position) = 0;
+
+    virtual bool enabled(Control control) const = 0;
+    virtual void setEnabled(Control control, bool enabled) = 0;
+
+    // A modal message box with an information icon; returns when the user has closed it.
+    virtual void showMessage(const std::wstring& text) = 0;
+    // The standard error dialog: a modal message box with an error icon.
+    virtual void showError(const std::wstring& text) = 0;
+};
+
+// The events the window reports to its owner. The window calls each inside its own
+// try/catch, so an exception never crosses a window procedure: it reaches showError instead.
+class FormEvents {
+public:
+    virtual ~FormEvents() = default;
+    virtual void FormCreate() = 0;
+    virtual void refreshIpBTNClick() = 0;
+    virtual void langRGClick() = 0;
+    // key is the typed character; setting it to 0 swallows it.
+    virtual void tvIpEdtKeyPress(wchar_t& key) = 0;
+    virtual void BitInstallClick() = 0;
+    // The user closed the window (the application has been told to end).
+    virtual void FormClose() {}
+};
+
+}  // namespace platform

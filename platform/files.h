@@ -1,0 +1,34 @@
+#pragma once
+// File operations on names relative to the current directory. Names use the Windows
+// separator '\'; the host build maps it to '/'.
+#include <optional>
+#include <span>
+#include <string>
+
+namespace platform {
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // False when the directory could not be created (it exists already, or any other reason).
+    virtual bool createDirectory(const std::wstring& name) = 0;
+    // Follows links: a link counts only when its target exists.
+    virtual bool fileExists(const std::wstring& name) = 0;
+    // False when the file could not be deleted.
+    virtual bool deleteFile(const std::wstring& name) = 0;
+    // Creates or truncates the file and writes exactly these bytes. Throws platform::Error
+    // naming the file and the system's reason.
+    virtual void writeFile(const std::wstring& name, std::span<const unsigned char> bytes) = 0;
+    // The whole file, or nothing when it cannot be read.
+    virtual std::optional<std::string> readFile(const std::wstring& name) = 0;
+};
+
+// The raw-data resources the program carries inside itself.
+class Resources {
+public:
+    virtual ~Resources() = default;
+    // The resource's bytes, read in place. Throws platform::Error when there is none of that name.
+    virtual std::span<const unsigned char> find(const std::wstring& name) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,14 @@
+#pragma once
+// The application's message loop, as a long-running handler needs it.
+namespace platform {
+
+class MessageLoop {
+public:
+    virtual ~MessageLoop() = default;
+    // Dispatches every message waiting in the GUI thread's queue, then returns.
+    virtual void processMessages() = 0;
+    // True once the application has been told to end (its quit message was dispatched).
+    virtual bool terminated() const = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,18 @@
+#pragma once
+// Everything the portable code needs from the operating system, handed to it in one piece.
+#include "platform/addresses.h"
+#include "platform/files.h"
+#include "platform/message_loop.h"
+#include "platform/process.h"
+
+namespace platform {
+
+struct System {
+    AddressSource& addresses;
+    Processes& processes;
+    MessageLoop& loop;
+    FileSystem& files;
+    Resources& resources;
+};
+
+}  // namespace platform

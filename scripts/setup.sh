@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, from Debian's packages, when it is missing.
+set -euo pipefail
+packages=(
+    cmake make g++ clang libclang-rt-14-dev googletest   # host build, sanitizers, libFuzzer
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64       # the Windows build
+    wine64 xvfb xauth x11-utils imagemagick              # running and looking at it
+    libasio-dev libzip-dev zip unzip openssl             # the bench and the sample widget
+    librsvg2-bin icoutils                                # images from their SVG sources
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
