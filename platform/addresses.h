@@ -13,7 +13,7 @@ struct LocalAddress {
 };
 
 class AddressSource {
-public:
+  public:
     virtual ~AddressSource() = default;
     // Queries the system afresh on every call. Throws platform::Error when the query fails.
     virtual std::vector<LocalAddress> localAddresses() = 0;

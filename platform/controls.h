@@ -26,7 +26,7 @@ inline constexpr int controlCount = static_cast<int>(Control::manualLbl) + 1;
 // What the handlers may read and change on the window. Texts of radio groups and group boxes
 // are their captions; the progress bar's range is 0 to 100.
 class FormControls {
-public:
+  public:
     virtual ~FormControls() = default;
 
     virtual std::wstring text(Control control) const = 0;
@@ -50,7 +50,7 @@ public:
 // The events the window reports to its owner. The window calls each inside its own
 // try/catch, so an exception never crosses a window procedure: it reaches showError instead.
 class FormEvents {
-public:
+  public:
     virtual ~FormEvents() = default;
     virtual void FormCreate() = 0;
     virtual void refreshIpBTNClick() = 0;

@@ -9,12 +9,12 @@
 namespace platform {
 
 class Error : public std::runtime_error {
-public:
+  public:
     explicit Error(std::wstring message)
         : std::runtime_error(toUtf8(message)), message_(std::move(message)) {}
     const std::wstring& message() const noexcept { return message_; }
 
-private:
+  private:
     std::wstring message_;
 };
 

@@ -8,7 +8,7 @@
 namespace platform {
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
     // False when the directory could not be created (it exists already, or any other reason).
     virtual bool createDirectory(const std::wstring& name) = 0;
@@ -25,7 +25,7 @@ public:
 
 // The raw-data resources the program carries inside itself.
 class Resources {
-public:
+  public:
     virtual ~Resources() = default;
     // The resource's bytes, read in place. Throws platform::Error when there is none of that name.
     virtual std::span<const unsigned char> find(const std::wstring& name) = 0;

@@ -3,7 +3,7 @@
 namespace platform {
 
 class MessageLoop {
-public:
+  public:
     virtual ~MessageLoop() = default;
     // Dispatches every message waiting in the GUI thread's queue, then returns.
     virtual void processMessages() = 0;

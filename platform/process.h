@@ -8,7 +8,7 @@ namespace platform {
 // A started child. Destroying it closes what it holds (on Windows the thread handle, then the
 // process handle) and never ends the child itself.
 class ChildProcess {
-public:
+  public:
     virtual ~ChildProcess() = default;
 };
 
@@ -19,7 +19,7 @@ enum class WaitResult {
 };
 
 class Processes {
-public:
+  public:
     virtual ~Processes() = default;
     // Starts the command line exactly as given, with a hidden console, no inherited handles,
     // this process's environment and current directory. nullptr when it cannot be started.

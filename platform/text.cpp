@@ -22,7 +22,8 @@ char32_t nextCodePoint(std::wstring_view text, size_t& i) {
             }
             return 0xFFFD;
         }
-        if (c >= 0xDC00 && c <= 0xDFFF) return 0xFFFD;
+        if (c >= 0xDC00 && c <= 0xDFFF)
+            return 0xFFFD;
     }
     return c > 0x10FFFF ? 0xFFFD : c;
 }
@@ -104,7 +105,8 @@ std::wstring fromUtf8(std::string_view text) {
 }
 
 std::wstring exceptionMessage(const std::exception& e) {
-    if (const auto* own = dynamic_cast<const Error*>(&e)) return own->message();
+    if (const auto* own = dynamic_cast<const Error*>(&e))
+        return own->message();
     return fromUtf8(e.what());
 }
 

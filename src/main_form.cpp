@@ -1,0 +1,37 @@
+#include "src/main_form.h"
+
+#include "src/key_filter.h"
+#include "src/language.h"
+#include "src/local_address_list.h"
+
+using platform::Control;
+
+TmainForm::TmainForm(platform::FormControls& controls, platform::System& system)
+    : widgetBaseName(L"Quorvex"),
+      applicationId(L"kR4vT7mWq2Z.Quorvex"),
+      stagingDirJK(L"/opt/usr/apps/tmp"),
+      stagingDirMNQRT(L"/home/owner/share/tmp/sdk_tools/tmp"),
+      controls_(controls),
+      system_(system) {}
+
+void TmainForm::FormCreate() {
+    controls_.setText(Control::ipValLBL, localAddressList(system_.addresses));
+    applyLanguage(controls_, controls_.itemIndex(Control::langRG));
+}
+
+void TmainForm::refreshIpBTNClick() {
+    controls_.setText(Control::ipValLBL, localAddressList(system_.addresses));
+}
+
+void TmainForm::langRGClick() {
+    applyLanguage(controls_, controls_.itemIndex(Control::langRG));
+}
+
+void TmainForm::tvIpEdtKeyPress(wchar_t& key) {
+    if (!isAddressKey(key))
+        key = L'\0';
+}
+
+void TmainForm::BitInstallClick() {}
+
+void TmainForm::FormClose() {}

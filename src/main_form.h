@@ -1,0 +1,29 @@
+#pragma once
+// The main window's logic: its constants and the handlers of its events. It reaches the window's
+// controls and the operating system only through the platform layer, so the same class runs in
+// the Windows program and, over the in-memory platform, in the unit tests.
+#include <string>
+
+#include "platform/controls.h"
+#include "platform/system.h"
+
+class TmainForm final : public platform::FormEvents {
+  public:
+    TmainForm(platform::FormControls& controls, platform::System& system);
+
+    void FormCreate() override;
+    void refreshIpBTNClick() override;
+    void langRGClick() override;
+    void tvIpEdtKeyPress(wchar_t& key) override;
+    void BitInstallClick() override;
+    void FormClose() override;
+
+    const std::wstring widgetBaseName;
+    const std::wstring applicationId;
+    const std::wstring stagingDirJK;
+    const std::wstring stagingDirMNQRT;
+
+  private:
+    platform::FormControls& controls_;
+    platform::System& system_;
+};

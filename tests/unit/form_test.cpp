@@ -1,0 +1,138 @@
+// The window's handlers over the in-memory window: start-up texts, language switching, the
+// address label and the key filter of the TV address box.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "platform/memory/fake_addresses.h"
+#include "platform/memory/memory_form.h"
+#include "src/language.h"
+#include "src/main_form.h"
+#include "src/string_table.h"
+#include "tests/unit/fake_system.h"
+
+using platform::Control;
+using platform::IpVersion;
+
+namespace {
+
+constexpr Control languageControls[] = {
+    Control::langRG,     Control::ipGB,         Control::ipNoteLbl, Control::refreshIpBTN,
+    Control::tvSeriesRG, Control::BitInstall,   Control::tvIpLbl,   Control::installGB,
+    Control::statusLbl,  Control::instManualGB, Control::manualLbl,
+};
+
+std::map<Control, std::wstring> allTexts(const platform::FormControls& form) {
+    std::map<Control, std::wstring> texts;
+    for (int i = 0; i < platform::controlCount; ++i) {
+        texts[static_cast<Control>(i)] = form.text(static_cast<Control>(i));
+    }
+    return texts;
+}
+
+class FormTest : public ::testing::Test {
+  protected:
+    FakeSystem os;
+    platform::memory::MemoryForm window;
+    TmainForm form{window, os.system};
+};
+
+TEST_F(FormTest, StartsInRussianWithTheAddressesShown) {
+    os.addresses.addresses = {{IpVersion::v4, L"192.168.1.10"}, {IpVersion::v4, L"10.0.0.2"}};
+    form.FormCreate();
+    EXPECT_EQ(window.text(Control::ipGB), L"IP Адрес ПК");
+    EXPECT_EQ(window.text(Control::BitInstall), L"Установить Виджет");
+    EXPECT_EQ(window.text(Control::manualLbl), StringTable::instance().text(msgManualText, 0));
+    EXPECT_EQ(window.text(Control::statusLbl), StringTable::instance().text(msgPrompt, 0));
+    EXPECT_EQ(window.text(Control::ipValLBL), L"192.168.1.10         10.0.0.2");
+    EXPECT_EQ(window.position(), 0);
+    EXPECT_TRUE(window.boxes().empty());
+}
+
+TEST_F(FormTest, LanguageSwitchChangesElevenControlsAndNothingElse) {
+    os.addresses.addresses = {{IpVersion::v4, L"192.168.1.10"}};
+    form.FormCreate();
+    window.setText(Control::tvIpEdt, L"192.168.1.5");
+    window.setPosition(39);
+    const auto russian = allTexts(window);
+
+    window.selectItem(Control::langRG, languageEnglish);
+    form.langRGClick();
+    const auto english = allTexts(window);
+    const StringTable& table = StringTable::instance();
+    const std::map<Control, MessageId> expected = {
+        {Control::langRG, msgLanguage},      {Control::ipGB, msgPcIp},
+        {Control::ipNoteLbl, msgIpNote},     {Control::refreshIpBTN, msgRefreshIp},
+        {Control::tvSeriesRG, msgTvSeries},  {Control::BitInstall, msgInstallBtn},
+        {Control::tvIpLbl, msgTvIp},         {Control::installGB, msgInstallGroup},
+        {Control::statusLbl, msgPrompt},     {Control::instManualGB, msgManualTitle},
+        {Control::manualLbl, msgManualText},
+    };
+    for (int i = 0; i < platform::controlCount; ++i) {
+        const auto control = static_cast<Control>(i);
+        const auto it = expected.find(control);
+        if (it != expected.end()) {
+            EXPECT_EQ(english.at(control), table.text(it->second, languageEnglish)) << i;
+            EXPECT_NE(english.at(control), russian.at(control)) << i;
+        } else {
+            EXPECT_EQ(english.at(control), russian.at(control))
+                << "control " << i << " must not change";
+        }
+    }
+    EXPECT_EQ(window.position(), 39);
+    EXPECT_EQ(window.itemIndex(Control::tvSeriesRG), 0);
+
+    window.selectItem(Control::langRG, languageRussian);
+    form.langRGClick();
+    EXPECT_EQ(allTexts(window), russian);
+}
+
+TEST_F(FormTest, ApplyingALanguageReplacesTheCompletionTextWithThePrompt) {
+    form.FormCreate();
+    window.setText(Control::statusLbl, StringTable::instance().text(msgInstallDone, 0));
+    window.selectItem(Control::langRG, languageEnglish);
+    form.langRGClick();
+    EXPECT_EQ(window.text(Control::statusLbl),
+              L"Enter the IP of your TV, Select its series, Click \"Install Widget\"");
+}
+
+TEST_F(FormTest, RefreshQueriesAfreshAndChangesOnlyTheAddressLabel) {
+    os.addresses.addresses = {{IpVersion::v4, L"192.168.1.10"}};
+    form.FormCreate();
+    const auto before = allTexts(window);
+
+    os.addresses.addresses = {{IpVersion::v6, L"fe80::1"}, {IpVersion::v4, L"192.168.7.7"}};
+    form.refreshIpBTNClick();
+    EXPECT_EQ(window.text(Control::ipValLBL), L"192.168.7.7");
+    form.refreshIpBTNClick();
+    EXPECT_EQ(window.text(Control::ipValLBL), L"192.168.7.7");
+    EXPECT_EQ(os.addresses.queries, 3);
+
+    auto after = allTexts(window);
+    after[Control::ipValLBL] = before.at(Control::ipValLBL);
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(FormTest, KeyFilterAdmitsDigitsFullStopAndBackspaceOnly) {
+    for (wchar_t key : std::wstring(L"0123456789.\b")) {
+        wchar_t typed = key;
+        form.tvIpEdtKeyPress(typed);
+        EXPECT_EQ(typed, key) << static_cast<int>(key);
+    }
+    for (wchar_t key : std::wstring(L"aZ-, :;/\\\"&|<>%^\r\t\x7F\u0661\uFF10ю")) {
+        wchar_t typed = key;
+        form.tvIpEdtKeyPress(typed);
+        EXPECT_EQ(typed, L'\0') << static_cast<int>(key);
+    }
+}
+
+TEST(ApplyLanguage, TheSameLanguageTwiceGivesTheSameTexts) {
+    platform::memory::MemoryForm a;
+    platform::memory::MemoryForm b;
+    applyLanguage(a, languageEnglish);
+    applyLanguage(b, languageRussian);
+    applyLanguage(b, languageEnglish);
+    EXPECT_EQ(allTexts(a), allTexts(b));
+}
+
+}  // namespace
