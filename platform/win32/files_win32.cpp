@@ -1,0 +1,141 @@
+#include "platform/win32/files_win32.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/error.h"
+
+namespace platform::win32 {
+namespace {
+
+class FileHandle {
+  public:
+    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (valid())
+            CloseHandle(handle_);
+    }
+    bool valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const noexcept { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+class LocalText {
+  public:
+    LocalText() = default;
+    LocalText(const LocalText&) = delete;
+    LocalText& operator=(const LocalText&) = delete;
+    ~LocalText() {
+        if (text != nullptr)
+            LocalFree(text);
+    }
+    wchar_t* text = nullptr;
+};
+
+// The system's own wording for an error code, without the trailing line break.
+std::wstring systemReason(DWORD code) {
+    LocalText buffer;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer.text), 0, nullptr);
+    if (length == 0 || buffer.text == nullptr)
+        return L"Error " + std::to_wstring(code) + L".";
+    std::wstring reason(buffer.text, length);
+    while (!reason.empty() &&
+           (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ')) {
+        reason.pop_back();
+    }
+    return reason;
+}
+
+[[noreturn]] void throwWriteError(const std::wstring& name, DWORD code) {
+    throw Error(L"Cannot write \"" + name + L"\": " + systemReason(code));
+}
+
+}  // namespace
+
+bool Win32FileSystem::createDirectory(const std::wstring& name) {
+    return CreateDirectoryW(name.c_str(), nullptr) != 0;
+}
+
+bool Win32FileSystem::fileExists(const std::wstring& name) {
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return true;
+    // A link: it counts only when its target opens. No data access, so even a target held open
+    // without sharing opens for this.
+    const FileHandle target(
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!target.valid())
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(target.get(), &info) != 0 &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32FileSystem::deleteFile(const std::wstring& name) {
+    return DeleteFileW(name.c_str()) != 0;
+}
+
+void Win32FileSystem::writeFile(const std::wstring& name, std::span<const unsigned char> bytes) {
+    const FileHandle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        throwWriteError(name, GetLastError());
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data(), chunk, &written, nullptr)) {
+            throwWriteError(name, GetLastError());
+        }
+        if (written == 0)
+            throwWriteError(name, ERROR_WRITE_FAULT);
+        bytes = bytes.subspan(written);
+    }
+}
+
+std::optional<std::string> Win32FileSystem::readFile(const std::wstring& name) {
+    const FileHandle file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        return std::nullopt;
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+            return std::nullopt;
+        if (got == 0)
+            break;
+        content.append(buffer, got);
+    }
+    return content;
+}
+
+std::span<const unsigned char> ModuleResources::find(const std::wstring& name) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC info = FindResourceW(module, name.c_str(), RT_RCDATA);
+    if (info == nullptr) {
+        throw Error(L"The program carries no resource \"" + name + L"\": " +
+                    systemReason(GetLastError()));
+    }
+    HGLOBAL loaded = LoadResource(module, info);
+    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+    const DWORD size = SizeofResource(module, info);
+    if (data == nullptr && size != 0) {
+        throw Error(L"Cannot load resource \"" + name + L"\": " + systemReason(GetLastError()));
+    }
+    // Module resources stay mapped for the program's lifetime; nothing to free.
+    return {static_cast<const unsigned char*>(data), size};
+}
+
+}  // namespace platform::win32

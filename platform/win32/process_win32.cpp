@@ -1,0 +1,98 @@
+#include "platform/win32/process_win32.h"
+
+#include <windows.h>
+
+#include <string_view>
+#include <vector>
+
+namespace platform::win32 {
+namespace {
+
+// Owns the two handles CreateProcessW hands back; closes the thread first, then the process.
+class Win32Child final : public ChildProcess {
+  public:
+    Win32Child(HANDLE process, HANDLE thread) noexcept : process_(process), thread_(thread) {}
+    Win32Child(const Win32Child&) = delete;
+    Win32Child& operator=(const Win32Child&) = delete;
+    ~Win32Child() override {
+        if (thread_ != nullptr)
+            CloseHandle(thread_);
+        if (process_ != nullptr)
+            CloseHandle(process_);
+    }
+    HANDLE process() const noexcept { return process_; }
+
+  private:
+    HANDLE process_;
+    HANDLE thread_;
+};
+
+// The first token of a command line as CreateProcessW reads it: up to the closing quote when it
+// starts with one, otherwise up to the first blank.
+std::wstring_view firstToken(std::wstring_view line) {
+    if (!line.empty() && line.front() == L'"') {
+        line.remove_prefix(1);
+        return line.substr(0, line.find(L'"'));
+    }
+    return line.substr(0, line.find_first_of(L" \t"));
+}
+
+// Naming the interpreter in the system directory keeps a cmd.exe planted in the current
+// directory or beside this program from running instead; the child still sees the line as given.
+std::wstring applicationNameFor(std::wstring_view line) {
+    const std::wstring_view token = firstToken(line);
+    const std::wstring_view cmd = L"cmd.exe";
+    if (token.size() != cmd.size() ||
+        CompareStringOrdinal(token.data(), static_cast<int>(token.size()), cmd.data(),
+                             static_cast<int>(cmd.size()), TRUE) != CSTR_EQUAL) {
+        return {};
+    }
+    std::vector<wchar_t> dir(MAX_PATH);
+    UINT length = GetSystemDirectoryW(dir.data(), static_cast<UINT>(dir.size()));
+    if (length >= dir.size()) {
+        dir.resize(length + 1);
+        length = GetSystemDirectoryW(dir.data(), static_cast<UINT>(dir.size()));
+    }
+    if (length == 0 || length >= dir.size())
+        return {};
+    return std::wstring(dir.data(), length) + L"\\cmd.exe";
+}
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> Win32Processes::start(const std::wstring& commandLine) {
+    const std::wstring application = applicationNameFor(commandLine);
+    // CreateProcessW may write into the command line, so it gets a copy of its own.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return nullptr;
+    }
+    return std::make_unique<Win32Child>(pi.hProcess, pi.hThread);
+}
+
+WaitResult Win32Processes::waitForChildOrInput(ChildProcess& child) {
+    HANDLE process = static_cast<Win32Child&>(child).process();
+    switch (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT)) {
+        case WAIT_OBJECT_0:
+            return WaitResult::childEnded;
+        case WAIT_OBJECT_0 + 1:
+            return WaitResult::inputWaiting;
+        default:
+            return WaitResult::failed;
+    }
+}
+
+void restrictDllSearchToSystem() {
+    // Older systems without the call keep their default order; nothing else to do about it.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+}  // namespace platform::win32
