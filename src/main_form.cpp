@@ -3,6 +3,7 @@
 #include "src/key_filter.h"
 #include "src/language.h"
 #include "src/local_address_list.h"
+#include "src/string_table.h"
 
 using platform::Control;
 

@@ -24,6 +24,13 @@ class TmainForm final : public platform::FormEvents {
     const std::wstring stagingDirMNQRT;
 
   private:
+    int language() const;
+    const std::wstring& stagingDir() const;
+    void showStatus(int message);
+
     platform::FormControls& controls_;
     platform::System& system_;
+    // True while the installation's commands run, so that a language switch shows the
+    // in-progress text rather than the prompt to start one.
+    bool installing_ = false;
 };

@@ -1,0 +1,113 @@
+#include "src/install_outcome.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/text.h"
+#include "src/install_commands.h"
+
+namespace {
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string_view trimmed(std::string_view line) {
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+template <typename Visit>
+void forEachLine(std::string_view text, Visit visit) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = text.find('\n', start);
+        const auto line =
+            trimmed(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (!line.empty() && !visit(line))
+            return;
+        if (end == std::string_view::npos)
+            return;
+        start = end + 1;
+    }
+}
+
+// "app_id[X] install completed" or "installing[100]", and not the uninstall's own words.
+bool reportsInstalled(std::string_view line) {
+    const std::string l = lowered(line);
+    if (contains(l, "installing[100]"))
+        return true;
+    const auto at = l.find("install completed");
+    return at != std::string::npos && (at < 2 || l.compare(at - 2, 2, "un") != 0);
+}
+
+std::wstring shown(std::string_view line) {
+    constexpr size_t longest = 300;  // a message box is no place for a whole dump
+    std::wstring text = platform::fromUtf8(line);
+    if (text.size() > longest)
+        text = text.substr(0, longest) + L"…";
+    return text;
+}
+
+}  // namespace
+
+bool isFailureLine(std::string_view line) {
+    const std::string l = lowered(line);
+    if (contains(l, "uninstall failed[132]"))
+        return false;
+    static constexpr std::string_view markers[] = {
+        "fail", "error", "unable", "cannot", "refused", "denied", "not found", "closed",
+    };
+    return std::any_of(std::begin(markers), std::end(markers),
+                       [&](std::string_view m) { return contains(l, m); });
+}
+
+InstallOutcome judgeInstallation(const std::vector<InstallLog>& logs) {
+    InstallOutcome outcome;
+    bool installed = false;
+    bool installFailed = false;
+    for (const auto& log : logs) {
+        if (!log.contents)
+            continue;
+        const bool isInstallLog = log.name == installLogFile;
+        forEachLine(*log.contents, [&](std::string_view line) {
+            if (isFailureLine(line)) {
+                if (outcome.reason.empty()) {
+                    outcome.reason = shown(line);
+                    outcome.logFile = log.name;
+                }
+                if (isInstallLog)
+                    installFailed = true;
+            } else if (isInstallLog && reportsInstalled(line)) {
+                installed = true;
+            }
+            return true;
+        });
+    }
+    outcome.succeeded = installed && !installFailed;
+    if (outcome.succeeded) {
+        outcome.reason.clear();
+        outcome.logFile.clear();
+    } else if (outcome.logFile.empty()) {
+        outcome.logFile = installLogFile;
+    }
+    return outcome;
+}
+
+InstallOutcome judgeInstallation(platform::FileSystem& files) {
+    std::vector<InstallLog> logs;
+    for (const auto& command : installCommands) {
+        if (command.logFile != nullptr)
+            logs.push_back({command.logFile, files.readFile(command.logFile)});
+    }
+    return judgeInstallation(logs);
+}
