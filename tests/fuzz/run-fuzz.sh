@@ -14,4 +14,4 @@ seed "192.168.1.5" good
 seed " 10.0.0.255 " spaces
 seed "1.2.3.4&calc" tail
 seed "999.1.1.1" range
-"$work/address_fuzz" -runs="$runs" -max_len=64 "$work/corpus" 2>&1 | tail -n 3
+"$work/address_fuzz" -runs="$runs" -max_len=64 -artifact_prefix="$work/" "$work/corpus" 2>&1 | tail -n 3
