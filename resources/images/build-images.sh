@@ -33,7 +33,11 @@ for s in 24 30 36 48; do render install-glyph.svg "$s" "$tmp/glyph$s.png"; done
 icotool -c -b 32 -o "$here/install-glyph.ico" "$tmp/glyph24.png" "$tmp/glyph30.png" "$tmp/glyph36.png" \
     "$tmp/glyph48.png"
 
-render logo.svg 117 "$here/../widget/logo_117.png"
+# The logo's pixel data is left uncompressed inside the PNG: the widget package deflates every
+# member, and zip stores a file as is when deflate cannot make it smaller (an already compressed PNG).
+rsvg-convert --width 117 --height 117 --format png "$here/logo.svg" -o "$tmp/raw.png"
+convert "$tmp/raw.png" -define png:color-type=6 -define png:compression-level=0 -strip \
+    "$here/../widget/logo_117.png"
 
 icotool -l "$here/app.ico" "$here/window.ico" "$here/install-glyph.ico"
 identify "$here/../widget/logo_117.png"
