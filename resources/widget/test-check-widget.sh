@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Shows that check-widget.sh catches the faults it is there for: it must pass the built package and
+# fail each broken copy made from it, naming the fault.
+#   test-check-widget.sh <package.wgt>
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+good="$1"
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+
+order=(index.html css/style.css logo_117.png config.xml css/ js/ js/main.js author-signature.xml signature1.xml)
+
+# rezip <name> <zip options> <member>...: a package from the (possibly edited) files in $tmp/x
+rezip() {
+    local name="$1" opts="$2"
+    shift 2
+    rm -f "$tmp/$name.wgt"
+    # shellcheck disable=SC2086
+    (cd "$tmp/x" && TZ=UTC zip -X $opts -q "$tmp/$name.wgt" "$@")
+}
+
+# expect_fault <name> <text the report must contain>
+expect_fault() {
+    local out
+    if out="$("$here/check-widget.sh" "$tmp/$1.wgt" 2>&1)"; then
+        echo "MISSED: $1 passed the check"; failures=$((failures + 1))
+    elif ! grep -qF -- "$2" <<<"$out"; then
+        echo "MISSED: $1 failed, but without '$2':"; echo "$out"; failures=$((failures + 1))
+    else
+        echo "caught: $1"
+    fi
+}
+
+if ! "$here/check-widget.sh" "$good"; then
+    echo "the built package itself does not pass"; exit 1
+fi
+
+unzip -q "$good" -d "$tmp/x"
+
+rezip same -9 "${order[@]}"
+"$here/check-widget.sh" "$tmp/same.wgt" >/dev/null || { echo "a faithful rezip does not pass"; exit 1; }
+
+rezip swapped -9 index.html css/style.css config.xml logo_117.png css/ js/ js/main.js author-signature.xml signature1.xml
+expect_fault swapped "member order"
+
+rezip missing -9 index.html css/style.css logo_117.png config.xml css/ js/ author-signature.xml signature1.xml
+expect_fault missing "signs js/main.js, which is not in the package"
+
+rezip stored -0 "${order[@]}"
+expect_fault stored "member index.html is 'stor', expected deflated"
+
+cp "$tmp/x/index.html" "$tmp/index.html.orig"
+printf '<!-- edited after signing -->\n' >> "$tmp/x/index.html"
+rezip stale -9 "${order[@]}"
+expect_fault stale "author-signature.xml digest of index.html"
+cp "$tmp/index.html.orig" "$tmp/x/index.html"
+
+cp "$tmp/x/config.xml" "$tmp/config.xml.orig"
+sed -i 's/R4vT7mWq2Z.Quorvex/R4vT7mWq2Z.Other/' "$tmp/x/config.xml"
+rezip wrongid -9 "${order[@]}"
+expect_fault wrongid "application id is 'R4vT7mWq2Z.Other'"
+cp "$tmp/config.xml.orig" "$tmp/x/config.xml"
+
+# A new signature value over unchanged digests: only the signature check can see it.
+cp "$tmp/x/signature1.xml" "$tmp/signature1.xml.orig"
+sed -i 's#<SignatureValue>\(.\)\(.\)#<SignatureValue>\2\1#' "$tmp/x/signature1.xml"
+cmp -s "$tmp/x/signature1.xml" "$tmp/signature1.xml.orig" && { echo "could not alter the signature value"; exit 1; }
+rezip badvalue -9 "${order[@]}"
+expect_fault badvalue "signature1.xml signature value does not verify"
+cp "$tmp/signature1.xml.orig" "$tmp/x/signature1.xml"
+
+if [ "$failures" -gt 0 ]; then
+    echo "$failures fault(s) not caught"; exit 1
+fi
+echo "every broken copy was caught"
