@@ -1,0 +1,118 @@
+#include "tools/bridge/process.h"
+
+#include <shellapi.h>
+#include <windows.h>
+
+#include <memory>
+
+namespace bench {
+
+namespace {
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept {
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+struct LocalFreer {
+    void operator()(wchar_t** p) const noexcept { LocalFree(p); }
+};
+
+std::string toUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::wstring ownPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string lastErrorText(const char* what) {
+    return std::string(what) + " failed (error " + std::to_string(GetLastError()) + ")";
+}
+
+}  // namespace
+
+std::vector<std::string> programArguments(int, char**) {
+    // The C runtime's argv is in the ANSI code page; the wide command line keeps every name.
+    int count = 0;
+    std::unique_ptr<wchar_t*, LocalFreer> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    std::vector<std::string> args;
+    for (int i = 1; argv && i < count; ++i) {
+        args.push_back(toUtf8(argv.get()[i]));
+    }
+    return args;
+}
+
+bool startServerProcess(unsigned short port, std::string& error) {
+    const std::wstring exe = ownPath();
+    if (exe.empty()) {
+        error = lastErrorText("GetModuleFileNameW");
+        return false;
+    }
+    std::wstring commandLine = L"\"" + exe + L"\" fork-server server " + std::to_wstring(port);
+    std::wstring directory = exe.substr(0, exe.find_last_of(L"\\/"));
+
+    // No inherited handles and no console: the server must not keep the caller's redirected log
+    // file or console open, or cmd.exe would wait for it.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
+        error = lastErrorText("CreateProcessW");
+        return false;
+    }
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    return true;
+}
+
+void detachServerStdio() {
+    // Kept for the life of the process: these become its standard handles.
+    static UniqueHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    static UniqueHandle output(CreateFileW(L"NUL", GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    SetStdHandle(STD_INPUT_HANDLE, input.get());
+    SetStdHandle(STD_OUTPUT_HANDLE, output.get());
+    SetStdHandle(STD_ERROR_HANDLE, output.get());
+}
+
+void waitForProcessExit(unsigned long pid, std::chrono::milliseconds timeout) {
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid)));
+    if (process) {
+        WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count()));
+    }
+}
+
+unsigned long currentProcessId() {
+    return GetCurrentProcessId();
+}
+
+}  // namespace bench
