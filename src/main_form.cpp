@@ -25,14 +25,27 @@ void TmainForm::refreshIpBTNClick() {
 }
 
 void TmainForm::langRGClick() {
-    applyLanguage(controls_, controls_.itemIndex(Control::langRG));
+    applyLanguage(controls_, language());
+    if (installing_)
+        showStatus(msgInstalling);
+}
+
+int TmainForm::language() const {
+    return controls_.itemIndex(Control::langRG);
+}
+
+const std::wstring& TmainForm::stagingDir() const {
+    return controls_.itemIndex(Control::tvSeriesRG) == 0 ? stagingDirJK : stagingDirMNQRT;
+}
+
+void TmainForm::showStatus(int message) {
+    controls_.setText(Control::statusLbl,
+                      StringTable::instance().text(static_cast<MessageId>(message), language()));
 }
 
 void TmainForm::tvIpEdtKeyPress(wchar_t& key) {
     if (!isAddressKey(key))
         key = L'\0';
 }
-
-void TmainForm::BitInstallClick() {}
 
 void TmainForm::FormClose() {}

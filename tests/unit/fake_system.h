@@ -1,83 +1,76 @@
 #pragma once
 // A whole platform for the window's logic, made of fakes the tests can steer and inspect.
+#include <deque>
 #include <functional>
-#include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
 #include "platform/memory/fake_addresses.h"
+#include "platform/memory/memory_files.h"
 #include "platform/system.h"
 
-// Records every command line; "running" one calls onRun, which may dispatch input as the real
-// wait would (a language switch, a window close) before the child "ends".
+// A message queue the test fills: what it posts while a command "runs" is dispatched by the
+// runner's wait, as the real queue's input would be.
+class ScriptedLoop final : public platform::MessageLoop {
+  public:
+    std::deque<std::function<void()>> pending;
+    bool quit = false;
+    int dispatches = 0;
+
+    void post(std::function<void()> message) { pending.push_back(std::move(message)); }
+    void processMessages() override {
+        while (!pending.empty() && !quit) {
+            auto message = std::move(pending.front());
+            pending.pop_front();
+            ++dispatches;
+            message();
+        }
+    }
+    bool terminated() const override { return quit; }
+};
+
+// Records every command line. When a command "runs", onRun may write its log and post input;
+// the child "ends" once no input is waiting.
 class RecordingProcesses final : public platform::Processes {
   public:
-    struct Child final : platform::ChildProcess {};
+    explicit RecordingProcesses(ScriptedLoop& loop) : loop_(loop) {}
+
+    struct Child final : platform::ChildProcess {
+        size_t index;
+        bool ran = false;
+        explicit Child(size_t i) : index(i) {}
+    };
 
     std::vector<std::wstring> started;
-    std::function<void(const std::wstring&)> onRun;
+    std::function<void(size_t index, const std::wstring& commandLine)> onRun;
     bool failToStart = false;
 
     std::unique_ptr<platform::ChildProcess> start(const std::wstring& commandLine) override {
         if (failToStart)
             return nullptr;
         started.push_back(commandLine);
-        return std::make_unique<Child>();
+        return std::make_unique<Child>(started.size() - 1);
     }
-    platform::WaitResult waitForChildOrInput(platform::ChildProcess&) override {
-        if (onRun)
-            onRun(started.back());
-        return platform::WaitResult::childEnded;
+    platform::WaitResult waitForChildOrInput(platform::ChildProcess& process) override {
+        auto& child = static_cast<Child&>(process);
+        if (!child.ran) {
+            child.ran = true;
+            if (onRun)
+                onRun(child.index, started[child.index]);
+        }
+        return loop_.pending.empty() ? platform::WaitResult::childEnded
+                                     : platform::WaitResult::inputWaiting;
     }
-};
 
-class FakeLoop final : public platform::MessageLoop {
-  public:
-    bool quit = false;
-    void processMessages() override {}
-    bool terminated() const override { return quit; }
-};
-
-class FakeFiles final : public platform::FileSystem {
-  public:
-    std::map<std::wstring, std::string> files;
-    std::vector<std::wstring> directories;
-
-    bool createDirectory(const std::wstring& name) override {
-        directories.push_back(name);
-        return true;
-    }
-    bool fileExists(const std::wstring& name) override { return files.count(name) > 0; }
-    bool deleteFile(const std::wstring& name) override { return files.erase(name) > 0; }
-    void writeFile(const std::wstring& name, std::span<const unsigned char> bytes) override {
-        files[name] = std::string(bytes.begin(), bytes.end());
-    }
-    std::optional<std::string> readFile(const std::wstring& name) override {
-        const auto it = files.find(name);
-        if (it == files.end())
-            return std::nullopt;
-        return it->second;
-    }
-};
-
-class FakeResources final : public platform::Resources {
-  public:
-    std::map<std::wstring, std::vector<unsigned char>> data;
-    std::span<const unsigned char> find(const std::wstring& name) override {
-        const auto it = data.find(name);
-        if (it == data.end())
-            throw platform::Error(L"No resource " + name);
-        return it->second;
-    }
+  private:
+    ScriptedLoop& loop_;
 };
 
 struct FakeSystem {
     platform::memory::FakeAddresses addresses;
-    RecordingProcesses processes;
-    FakeLoop loop;
-    FakeFiles files;
-    FakeResources resources;
+    ScriptedLoop loop;
+    RecordingProcesses processes{loop};
+    platform::memory::MemoryFileSystem files;
+    platform::memory::MemoryResources resources;
     platform::System system{addresses, processes, loop, files, resources};
 };

@@ -1,0 +1,252 @@
+// The install button over a recording fake runner and in-memory files: what runs, in which
+// order, what the window shows meanwhile and at the end, and what is left on disk.
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+#include "platform/memory/memory_form.h"
+#include "src/install_commands.h"
+#include "src/main_form.h"
+#include "src/string_table.h"
+#include "tests/unit/fake_system.h"
+
+using platform::Control;
+
+namespace {
+
+constexpr const char* installCompleted =
+    "app_id[R4vT7mWq2Z.Quorvex] install start\napp_id[R4vT7mWq2Z.Quorvex] installing[100]\n"
+    "app_id[R4vT7mWq2Z.Quorvex] install completed\nspend time for wascmd is [1843]ms\ncmd_ret:0\n";
+
+const std::wstring& text(MessageId id, int language) {
+    return StringTable::instance().text(id, language);
+}
+
+class InstallSequence : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        os.resources.add(L"IUFILE", "MZ bridge tool");
+        os.resources.add(L"WGTFILE", "PK widget");
+        form.FormCreate();
+        window.setText(Control::tvIpEdt, L"192.168.1.5");
+    }
+
+    // A TV that accepts everything: the install log reports completion.
+    void tvInstalls() {
+        os.processes.onRun = [this](size_t index, const std::wstring&) {
+            if (const wchar_t* log = installCommands[index].logFile) {
+                os.files.files[log] = index == 7 ? installCompleted : "ok\n";
+            }
+        };
+    }
+
+    FakeSystem os;
+    platform::memory::MemoryForm window;
+    TmainForm form{window, os.system};
+};
+
+TEST_F(InstallSequence, RefusesAnAddressThatIsNoIpv4AddressAndTouchesNothing) {
+    for (const wchar_t* bad :
+         {L"", L"192.1", L"1234567", L"192.168.1.5 & calc", L"192.168.1.256"}) {
+        for (int language : {languageRussian, languageEnglish}) {
+            window.selectItem(Control::langRG, language);
+            form.langRGClick();
+            window.setText(Control::tvIpEdt, bad);
+            const auto status = window.text(Control::statusLbl);
+            const size_t boxes = window.boxes().size();
+            form.BitInstallClick();
+            ASSERT_EQ(window.boxes().size(), boxes + 1);
+            EXPECT_EQ(window.boxes().back().text, text(msgBadTvIp, language));
+            EXPECT_EQ(window.text(Control::statusLbl), status);
+        }
+    }
+    EXPECT_TRUE(os.processes.started.empty());
+    EXPECT_TRUE(os.files.log.empty());
+    EXPECT_TRUE(window.positionHistory().empty());
+}
+
+TEST_F(InstallSequence, ASuccessfulRunRunsElevenCommandsAndCleansUp) {
+    tvInstalls();
+    std::vector<bool> installEnabledDuringRun;
+    os.processes.onRun = [this, run = os.processes.onRun, &installEnabledDuringRun](
+                             size_t i, const std::wstring& line) {
+        installEnabledDuringRun.push_back(window.enabled(Control::BitInstall) ||
+                                          window.enabled(Control::tvIpEdt) ||
+                                          window.enabled(Control::tvSeriesRG));
+        // While a command runs, both payloads are on disk and the status says so.
+        EXPECT_EQ(os.files.files.at(L"iu.exe"), "MZ bridge tool");
+        EXPECT_EQ(os.files.files.at(L"Quorvex.wgt"), "PK widget");
+        EXPECT_EQ(window.text(Control::statusLbl), text(msgInstalling, languageRussian));
+        run(i, line);
+    };
+    form.BitInstallClick();
+
+    ASSERT_EQ(os.processes.started.size(), 11u);
+    for (int i = 0; i < installCommandCount; ++i) {
+        EXPECT_EQ(os.processes.started[static_cast<size_t>(i)],
+                  installCommandLine(i, {L"192.168.1.5", L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt",
+                                         installCommands[static_cast<size_t>(i)].namesStagingDir
+                                             ? L"/opt/usr/apps/tmp"
+                                             : L""}));
+    }
+    EXPECT_EQ(window.positionHistory(),
+              (std::vector<int>{2, 6, 18, 22, 27, 39, 48, 60, 72, 81, 90, 100}));
+    EXPECT_EQ(installEnabledDuringRun, std::vector<bool>(11, false));
+    EXPECT_TRUE(window.enabled(Control::BitInstall) && window.enabled(Control::tvIpEdt) &&
+                window.enabled(Control::tvSeriesRG));
+    EXPECT_TRUE(os.files.directories.contains(L"doLog"));
+    EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
+    EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, languageRussian));
+    EXPECT_TRUE(window.boxes().empty());
+}
+
+TEST_F(InstallSequence, SecondSeriesStagesInItsOwnDirectoryAndAddressIsTrimmed) {
+    tvInstalls();
+    window.selectItem(Control::tvSeriesRG, 1);
+    window.setText(Control::tvIpEdt, L" 10.0.0.7 ");
+    form.BitInstallClick();
+    ASSERT_EQ(os.processes.started.size(), 11u);
+    EXPECT_EQ(os.processes.started[1],
+              LR"(cmd.exe /c "iu.exe connect 10.0.0.7:26101 > doLog\step1.txt 2>&1")");
+    EXPECT_EQ(
+        os.processes.started[6],
+        LR"(cmd.exe /c "iu.exe push Quorvex.wgt /home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt > doLog\step5.txt 2>&1")");
+}
+
+TEST_F(InstallSequence, FailureIsReportedWithItsReasonAfterEveryCommandRan) {
+    os.processes.onRun = [this](size_t index, const std::wstring&) {
+        if (const wchar_t* log = installCommands[index].logFile) {
+            os.files.files[log] = index == 1 ? "failed to connect to 192.168.1.5:26101\n"
+                                             : "error: target not found\n";
+        }
+    };
+    window.selectItem(Control::langRG, languageEnglish);
+    form.langRGClick();
+    form.BitInstallClick();
+    EXPECT_EQ(os.processes.started.size(), 11u);
+    EXPECT_EQ(window.position(), 100);
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallFailed, languageEnglish));
+    ASSERT_EQ(window.boxes().size(), 1u);
+    EXPECT_EQ(window.boxes()[0].kind, platform::memory::MemoryForm::Box::error);
+    EXPECT_EQ(window.boxes()[0].text,
+              text(msgInstallFailed, languageEnglish) +
+                  L"\n\nfailed to connect to 192.168.1.5:26101\n(doLog\\step1.txt)");
+}
+
+TEST_F(InstallSequence, StaleLogsOfAnEarlierRunDoNotSpeakForThisOne) {
+    os.files.files[L"doLog\\step6.txt"] = installCompleted;  // an earlier run's success
+    os.files.files[L"doLog\\other.txt"] = "kept";
+    os.files.files[L"iu.exe"] = std::string(100000, 'x');  // leftover, longer than the payload
+    os.processes.onRun = [this](size_t index, const std::wstring&) {
+        if (index == 0) {
+            EXPECT_EQ(os.files.files.at(L"iu.exe"), "MZ bridge tool");
+        }
+    };  // no command writes a log, as when the interpreter cannot start
+    form.BitInstallClick();
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallFailed, languageRussian));
+    EXPECT_EQ(os.files.files.at(L"doLog\\other.txt"), "kept");
+}
+
+TEST_F(InstallSequence, ALanguageSwitchDuringARunKeepsTheInProgressTextInTheNewLanguage) {
+    tvInstalls();
+    const auto tv = os.processes.onRun;
+    os.processes.onRun = [&](size_t index, const std::wstring& line) {
+        tv(index, line);
+        if (index == 3) {
+            os.loop.post([&] {
+                window.selectItem(Control::langRG, languageEnglish);
+                form.langRGClick();
+            });
+        }
+        if (index == 4) {
+            EXPECT_EQ(window.text(Control::statusLbl), text(msgInstalling, languageEnglish));
+            EXPECT_EQ(window.text(Control::BitInstall), L"Widget Install");
+        }
+    };
+    form.BitInstallClick();
+    EXPECT_EQ(os.loop.dispatches, 1);
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, languageEnglish));
+    // After the run the prompt returns with a language switch, as before any run.
+    window.selectItem(Control::langRG, languageRussian);
+    form.langRGClick();
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgPrompt, languageRussian));
+}
+
+TEST_F(InstallSequence, ASecondPressDuringARunStartsNothing) {
+    tvInstalls();
+    const auto tv = os.processes.onRun;
+    os.processes.onRun = [&](size_t index, const std::wstring& line) {
+        tv(index, line);
+        if (index == 2)
+            os.loop.post([&] { form.BitInstallClick(); });
+    };
+    form.BitInstallClick();
+    EXPECT_EQ(os.processes.started.size(), 11u);
+    EXPECT_EQ(window.position(), 100);
+    EXPECT_TRUE(window.boxes().empty());
+}
+
+TEST_F(InstallSequence, ClosingTheWindowDuringACommandStartsNoFurtherCommand) {
+    tvInstalls();
+    const auto tv = os.processes.onRun;
+    os.processes.onRun = [&](size_t index, const std::wstring& line) {
+        tv(index, line);
+        if (index == 2) {
+            os.loop.post([&] {
+                form.FormClose();
+                os.loop.quit = true;
+            });
+        }
+    };
+    form.BitInstallClick();
+    EXPECT_EQ(os.processes.started.size(), 3u);
+    EXPECT_EQ(window.position(), 18);  // not moved for the command cut short
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstalling, languageRussian));
+    EXPECT_TRUE(window.boxes().empty());
+    EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
+
+    form.BitInstallClick();  // nothing starts once the application is ending
+    EXPECT_EQ(os.processes.started.size(), 3u);
+}
+
+TEST_F(InstallSequence, AFailedExtractionEndsTheHandlerBeforeAnyCommand) {
+    os.files.failingDeletes.insert(L"iu.exe");
+    os.files.failingWrites[L"iu.exe"] =
+        L"The process cannot access the file because it is being used by another process.";
+    os.files.files[L"iu.exe"] = "held by a running server";
+    window.setPosition(100);
+    window.setText(Control::statusLbl, text(msgInstallDone, languageRussian));
+    try {
+        form.BitInstallClick();
+        FAIL() << "the write failure must leave the handler";
+    } catch (const platform::Error& e) {
+        EXPECT_NE(e.message().find(L"iu.exe"), std::wstring::npos);
+        EXPECT_NE(e.message().find(L"being used by another process"), std::wstring::npos);
+    }
+    EXPECT_TRUE(os.processes.started.empty());
+    EXPECT_EQ(window.position(), 100);
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, languageRussian));
+    EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
+    EXPECT_TRUE(window.enabled(Control::BitInstall) && window.enabled(Control::tvIpEdt));
+}
+
+TEST_F(InstallSequence, AMissingWidgetResourceLeavesTheWrittenToolAndRunsNothing) {
+    os.resources.resources.erase(L"WGTFILE");
+    EXPECT_THROW(form.BitInstallClick(), platform::Error);
+    EXPECT_TRUE(os.files.files.contains(L"iu.exe"));
+    EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
+    EXPECT_TRUE(os.processes.started.empty());
+}
+
+TEST_F(InstallSequence, ARunAfterARunStartsTheBarAgainFromTwo) {
+    tvInstalls();
+    form.BitInstallClick();
+    form.BitInstallClick();
+    const auto& history = window.positionHistory();
+    ASSERT_EQ(history.size(), 24u);
+    EXPECT_EQ(history[11], 100);
+    EXPECT_EQ(history[12], 2);
+    EXPECT_EQ(os.processes.started.size(), 22u);
+}
+
+}  // namespace
