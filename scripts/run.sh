@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The main job: builds the installer with the bench's stand-in bridge tool, starts a simulated
+# TV on 127.0.0.1 (its Host PC IP set to 127.0.0.1) and opens the installer under Wine.
+# With a display the user presses the button. Without one it runs under Xvfb and drives the
+# window itself: types 127.0.0.1, picks the series, presses install, waits for the end, then
+# prints the outcome, the seven logs and the path of a screenshot.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+scripts/setup.sh
+
+echo "=== Building (host tools and the Windows program)"
+cmake --preset native >/dev/null
+cmake --build --preset native --target quorvex_tvsim >/dev/null
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target QuorvexInstaller quorvex_e2e_driver >/dev/null
+installer=$root/build/windows/src/QuorvexInstaller.exe
+driver=$root/build/windows/tests/e2e/quorvex_e2e_driver.exe
+
+job=$root/build/main-job
+rm -rf "$job"
+mkdir -p "$job/work" "$job/tv"
+export QUORVEX_WINEPREFIX=$root/build/wineprefix
+export QUORVEX_BRIDGE_SERVER_PORT=26099
+
+echo "=== Starting a simulated TV on 127.0.0.1 (Tizen 5, Host PC IP 127.0.0.1)"
+tv_pid=$("$root/tools/tvsim/start-tv.sh" "$root/build/native/tools/tvsim/quorvex_tvsim" \
+    --address 127.0.0.1 --host-pc-ip 127.0.0.1 --tizen 5.0 --state "$job/tv")
+cleanup() {
+    kill "$tv_pid" 2>/dev/null || true
+    WINEPREFIX=$QUORVEX_WINEPREFIX wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+
+wine_run() { "$root/tests/wine/wine-run.sh" "$@"; }
+
+if [ -n "${DISPLAY:-}" ]; then
+    echo "=== Opening the installer: type 127.0.0.1, pick M,N,Q,R,T and press the install button"
+    (cd "$job/work" && wine_run "$installer")
+    echo "Logs: $job/work/doLog"
+    exit 0
+fi
+
+drive() {
+    local hold=$job/hold
+    wine_run "$driver" "$installer" "$(winepath -w "$job/work" 2>/dev/null)" 127.0.0.1 1 \
+        --hold="$(winepath -w "$hold" 2>/dev/null)" >"$job/driver.txt" 2>/dev/null &
+    local pid=$!
+    for _ in $(seq 1 1200); do
+        grep -qE '^(box|status|error):' "$job/driver.txt" 2>/dev/null && break
+        sleep 0.1
+    done
+    sleep 0.5
+    import -window root "$job/screenshot.png" 2>/dev/null || true
+    touch "$hold"
+    wait "$pid" || true
+}
+export -f drive wine_run
+export job root installer driver
+
+echo "=== Installing (under Xvfb, driven through the window)"
+xvfb-run -a -s "-screen 0 1400x1000x24" bash -c drive
+
+echo
+echo "=== Outcome"
+sed -n 's/^\(box\|status\|progress\): /\1: /p' "$job/driver.txt"
+for i in 1 2 3 4 5 6 7; do
+    echo "--- doLog\\step$i.txt"
+    cat "$job/work/doLog/step$i.txt" 2>/dev/null || echo "(missing)"
+done
+echo "--- applications on the TV"
+ls "$job/tv" 2>/dev/null || true
+echo
+echo "Screenshot: $job/screenshot.png"
