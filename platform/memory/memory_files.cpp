@@ -1,0 +1,56 @@
+#include "platform/memory/memory_files.h"
+
+#include "platform/error.h"
+
+namespace platform::memory {
+
+bool MemoryFileSystem::createDirectory(const std::wstring& name) {
+    log.push_back(L"mkdir " + name);
+    if (files.contains(name))
+        return false;
+    return directories.insert(name).second;
+}
+
+bool MemoryFileSystem::fileExists(const std::wstring& name) {
+    log.push_back(L"exists " + name);
+    return files.contains(name);
+}
+
+bool MemoryFileSystem::deleteFile(const std::wstring& name) {
+    log.push_back(L"delete " + name);
+    if (onDelete)
+        onDelete(name);
+    if (failingDeletes.contains(name))
+        return false;
+    return files.erase(name) == 1;
+}
+
+void MemoryFileSystem::writeFile(const std::wstring& name, std::span<const unsigned char> bytes) {
+    log.push_back(L"write " + name);
+    if (const auto failing = failingWrites.find(name); failing != failingWrites.end())
+        throw Error(L"Cannot write \"" + name + L"\": " + failing->second);
+    if (directories.contains(name))
+        throw Error(L"Cannot write \"" + name + L"\": Access is denied.");
+    files[name].assign(bytes.begin(), bytes.end());
+}
+
+std::optional<std::string> MemoryFileSystem::readFile(const std::wstring& name) {
+    log.push_back(L"read " + name);
+    const auto file = files.find(name);
+    if (file == files.end())
+        return std::nullopt;
+    return file->second;
+}
+
+std::span<const unsigned char> MemoryResources::find(const std::wstring& name) {
+    const auto resource = resources.find(name);
+    if (resource == resources.end())
+        throw Error(L"The program carries no resource \"" + name + L"\".");
+    return resource->second;
+}
+
+void MemoryResources::add(const std::wstring& name, std::string bytes) {
+    resources[name].assign(bytes.begin(), bytes.end());
+}
+
+}  // namespace platform::memory

@@ -1,0 +1,43 @@
+#pragma once
+// Files and carried resources in plain maps, for fast tests of what the program writes and
+// removes. Names are compared as given (no case folding, no separators mapped).
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace platform::memory {
+
+class MemoryFileSystem final : public FileSystem {
+  public:
+    bool createDirectory(const std::wstring& name) override;
+    bool fileExists(const std::wstring& name) override;
+    bool deleteFile(const std::wstring& name) override;
+    void writeFile(const std::wstring& name, std::span<const unsigned char> bytes) override;
+    std::optional<std::string> readFile(const std::wstring& name) override;
+
+    std::map<std::wstring, std::string> files;
+    std::set<std::wstring> directories;
+    // Every call in order, as "<operation> <name>", e.g. "write iu.exe".
+    std::vector<std::wstring> log;
+
+    // A write to a name here raises with this reason, as the system's would, and changes nothing.
+    std::map<std::wstring, std::wstring> failingWrites;
+    // A delete of a name here reports failure and keeps the file (a file held open elsewhere).
+    std::set<std::wstring> failingDeletes;
+    // Runs at the start of every delete; may throw to stand for a platform that does.
+    std::function<void(const std::wstring&)> onDelete;
+};
+
+class MemoryResources final : public Resources {
+  public:
+    std::span<const unsigned char> find(const std::wstring& name) override;
+
+    void add(const std::wstring& name, std::string bytes);
+    std::map<std::wstring, std::vector<unsigned char>> resources;
+};
+
+}  // namespace platform::memory

@@ -1,0 +1,101 @@
+#include "platform/posix/files_posix.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "platform/error.h"
+#include "platform/text.h"
+
+namespace platform::posix {
+namespace {
+
+std::string hostPath(const std::wstring& name) {
+    std::string path = toUtf8(name);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) noexcept : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    int get() const noexcept { return fd_; }
+    // Closes now, so that an error the close reports can still be told.
+    int release() noexcept {
+        const int result = close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+  private:
+    int fd_;
+};
+
+[[noreturn]] void throwWriteError(const std::wstring& name, int error) {
+    throw Error(L"Cannot write \"" + name + L"\": " +
+                fromUtf8(std::system_category().message(error)));
+}
+
+}  // namespace
+
+bool PosixFileSystem::createDirectory(const std::wstring& name) {
+    return mkdir(hostPath(name).c_str(), 0777) == 0;
+}
+
+bool PosixFileSystem::fileExists(const std::wstring& name) {
+    // stat follows links, so a dangling one is absent; directories are not files.
+    struct stat info {};
+    return stat(hostPath(name).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool PosixFileSystem::deleteFile(const std::wstring& name) {
+    return unlink(hostPath(name).c_str()) == 0;
+}
+
+void PosixFileSystem::writeFile(const std::wstring& name, std::span<const unsigned char> bytes) {
+    Descriptor file(open(hostPath(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.get() < 0)
+        throwWriteError(name, errno);
+    while (!bytes.empty()) {
+        const ssize_t written = write(file.get(), bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            throwWriteError(name, errno);
+        }
+        bytes = bytes.subspan(static_cast<size_t>(written));
+    }
+    if (file.release() != 0)
+        throwWriteError(name, errno);
+}
+
+std::optional<std::string> PosixFileSystem::readFile(const std::wstring& name) {
+    const Descriptor file(open(hostPath(name).c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        return std::nullopt;
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = read(file.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            return content;
+        content.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+}  // namespace platform::posix
