@@ -5,7 +5,7 @@ packages=(
     cmake make g++ clang libclang-rt-14-dev googletest   # host build, sanitizers, libFuzzer
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64       # the Windows build
     wine64 xvfb xauth x11-utils imagemagick              # running and looking at it
-    libasio-dev libzip-dev zip unzip openssl             # the bench and the sample widget
+    libasio-dev libzip-dev zip unzip openssl libssl-dev  # the bench and the sample widget
     librsvg2-bin icoutils                                # images from their SVG sources
     libxml2-utils                                        # xmllint: checking the sample widget
 )

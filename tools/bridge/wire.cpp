@@ -77,6 +77,23 @@ std::error_code Channel::read(Frame& out, Millis timeout) {
     return finish(result, left.count() > 0 ? left : Millis(1));
 }
 
+std::error_code Channel::readUntil(std::string& out, std::string_view delimiter, std::size_t limit,
+                                   Millis timeout) {
+    out.clear();
+    std::error_code result = kPending;
+    auto buffer = asio::dynamic_buffer(out, limit);
+    asio::async_read_until(socket_, buffer, std::string(delimiter),
+                           [&](const std::error_code& ec, std::size_t) { result = ec; });
+    return finish(result, timeout);
+}
+
+std::error_code Channel::writeRaw(std::string_view bytes, Millis timeout) {
+    std::error_code result = kPending;
+    asio::async_write(socket_, asio::buffer(bytes.data(), bytes.size()),
+                      [&](const std::error_code& ec, std::size_t) { result = ec; });
+    return finish(result, timeout);
+}
+
 std::error_code Channel::waitClosed(Millis timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     Frame ignored;

@@ -51,6 +51,11 @@ class Channel {
     std::error_code connect(const asio::ip::tcp::endpoint& to, Millis timeout);
     std::error_code write(char type, std::string_view body, Millis timeout);
     std::error_code read(Frame& out, Millis timeout);
+    // Unframed traffic, for the simulated TV's HTTP port: reads until `delimiter` has arrived
+    // (or `limit` bytes, then fails), and writes raw bytes.
+    std::error_code readUntil(std::string& out, std::string_view delimiter, std::size_t limit,
+                              Millis timeout);
+    std::error_code writeRaw(std::string_view bytes, Millis timeout);
     // Waits for the peer to close; any frame that still arrives is discarded.
     std::error_code waitClosed(Millis timeout);
     // Ends the connection with a TCP reset, as a TV does to a host it does not accept.
