@@ -1,0 +1,515 @@
+#include "platform/win32/main_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/error.h"
+#include "platform/win32/window_dpi.h"
+#include "src/form_layout.h"
+
+namespace platform::win32 {
+namespace {
+
+constexpr DWORD windowStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD windowExStyle = 0;
+constexpr COLORREF red = RGB(255, 0, 0);
+constexpr UINT_PTR editSubclassId = 1;
+
+bool isRadioGroup(Control control) {
+    return control == Control::langRG || control == Control::tvSeriesRG;
+}
+
+size_t radioSlot(Control group, int index) {
+    return static_cast<size_t>((group == Control::langRG ? 0 : 2) + index);
+}
+
+DWORD controlStyle(layout::Kind kind) {
+    using layout::Kind;
+    switch (kind) {
+        case Kind::radioGroup:
+        case Kind::groupBox:
+            // Clipped by the controls inside, which sit above it in the z-order.
+            return BS_GROUPBOX | WS_CLIPSIBLINGS;
+        case Kind::label:
+            return SS_LEFT | SS_NOPREFIX;
+        case Kind::labelCentred:
+            return SS_CENTER | SS_NOPREFIX;
+        case Kind::labelRight:
+            return SS_RIGHT | SS_NOPREFIX;
+        case Kind::statusText:
+            // A static cannot centre vertically and wrap at once; WM_DRAWITEM does both.
+            return SS_OWNERDRAW | SS_NOPREFIX;
+        case Kind::button:
+            return BS_PUSHBUTTON | WS_TABSTOP;
+        case Kind::edit:
+            return ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP;
+        case Kind::progress:
+            return 0;
+    }
+    return 0;
+}
+
+const wchar_t* controlClass(layout::Kind kind) {
+    using layout::Kind;
+    switch (kind) {
+        case Kind::radioGroup:
+        case Kind::groupBox:
+        case Kind::button:
+            return WC_BUTTONW;
+        case Kind::edit:
+            return WC_EDITW;
+        case Kind::progress:
+            return PROGRESS_CLASSW;
+        default:
+            return WC_STATICW;
+    }
+}
+
+HWND createChild(HWND parent, const wchar_t* className, const wchar_t* caption, DWORD style,
+                 DWORD exStyle, int id) {
+    const HWND child = CreateWindowExW(
+        exStyle, className, caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (child == nullptr)
+        throw Error(L"A control of the main window could not be created.");
+    return child;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Application& app) : app_(app) {}
+
+MainWindow::~MainWindow() {
+    // The form may already be gone: nothing is reported while the window is torn down here.
+    events_ = nullptr;
+    if (window_ != nullptr)
+        DestroyWindow(window_);
+}
+
+void MainWindow::registerClass() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    windowClass.lpszClassName = layout::windowClass;
+    // Shared icons live as long as the module, as class icons must; a missing one leaves nullptr.
+    windowClass.hIcon =
+        static_cast<HICON>(LoadImageW(instance, L"ICON_1", IMAGE_ICON, 64, 64, LR_SHARED));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        throw Error(L"The main window's class could not be registered.");
+    }
+}
+
+void MainWindow::create(FormEvents& events, int showCommand) {
+    events_ = &events;
+    registerClass();
+    if (CreateWindowExW(windowExStyle, layout::windowClass, layout::windowCaption, windowStyle,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                        nullptr, GetModuleHandleW(nullptr), this) == nullptr) {
+        throw Error(L"The main window could not be created.");
+    }
+    dpi_ = dpiForWindow(window_);
+    createControls();
+    loadFonts();
+    loadGlyph();
+    layoutControls();
+
+    const RECT frame = windowRectForClient(scaleForDpi(layout::clientWidth, dpi_),
+                                           scaleForDpi(layout::clientHeight, dpi_), windowStyle,
+                                           windowExStyle, dpi_);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    app_.setMainWindow(window_);
+    report([&] { events.FormCreate(); });
+    ShowWindow(window_, showCommand);
+    UpdateWindow(window_);
+    SetFocus(radioItem(Control::langRG, itemIndex(Control::langRG)));
+}
+
+void MainWindow::createControls() {
+    for (const layout::ControlLayout& c : layout::controls) {
+        const HWND child = createChild(
+            window_, controlClass(c.kind), c.caption, controlStyle(c.kind) | WS_GROUP,
+            c.kind == layout::Kind::edit ? WS_EX_CLIENTEDGE : 0, layout::controlId(c.control));
+        controls_[static_cast<size_t>(c.control)] = child;
+        if (c.kind == layout::Kind::radioGroup) {
+            for (const layout::RadioItem& item : layout::radioItems) {
+                if (item.group != c.control)
+                    continue;
+                // WS_GROUP on the first item and on the control after the group keeps the arrow
+                // keys inside the pair.
+                const DWORD style =
+                    BS_AUTORADIOBUTTON | (item.index == 0 ? WS_GROUP | WS_TABSTOP : 0);
+                radioItems_[radioSlot(item.group, item.index)] =
+                    createChild(window_, WC_BUTTONW, item.caption, style, 0,
+                                layout::radioItemId(item.group, item.index));
+            }
+            SendMessageW(radioItem(c.control, 0), BM_SETCHECK, BST_CHECKED, 0);
+        }
+        if (c.kind == layout::Kind::edit) {
+            SetWindowSubclass(child, editProc, editSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        }
+        if (c.kind == layout::Kind::progress) {
+            SendMessageW(child, PBM_SETRANGE32, 0, 100);
+            SendMessageW(child, PBM_SETPOS, 0, 0);
+        }
+    }
+    // Group boxes go behind their contents. Innermost first from the end, so that the series
+    // group ends up above the install group that holds it. Tab order is unaffected: group boxes
+    // are no tab stops.
+    for (auto c = layout::controls.rbegin(); c != layout::controls.rend(); ++c) {
+        if (c->kind == layout::Kind::radioGroup || c->kind == layout::Kind::groupBox) {
+            SetWindowPos(control(c->control), HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    // The address label's box reaches 4 px into the note below it; the note must stay on top
+    // when only the address is repainted.
+    const HWND address = control(Control::ipValLBL);
+    SetWindowLongPtrW(address, GWL_STYLE, GetWindowLongPtrW(address, GWL_STYLE) | WS_CLIPSIBLINGS);
+    SetWindowPos(address, control(Control::ipNoteLbl), 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    languageIndex_ = itemIndex(Control::langRG);
+}
+
+HFONT MainWindow::fontFor(int height, bool bold) const {
+    for (const FontEntry& entry : fonts_) {
+        if (entry.height == height && entry.bold == bold)
+            return entry.font.get();
+    }
+    return nullptr;
+}
+
+void MainWindow::loadFonts() {
+    std::vector<FontEntry> fonts;
+    auto add = [&](const layout::Font& spec) {
+        for (const FontEntry& entry : fonts) {
+            if (entry.height == spec.height && entry.bold == spec.bold)
+                return;
+        }
+        LOGFONTW font{};
+        font.lfHeight = scaleForDpi(spec.height, dpi_);
+        font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+        font.lfCharSet = DEFAULT_CHARSET;
+        font.lfQuality = CLEARTYPE_QUALITY;
+        lstrcpynW(font.lfFaceName, layout::fontFace, LF_FACESIZE);
+        fonts.push_back({spec.height, spec.bold, FontHandle(CreateFontIndirectW(&font))});
+    };
+    add(layout::defaultFont);
+    for (const layout::ControlLayout& c : layout::controls)
+        add(c.font);
+
+    std::swap(fonts_, fonts);
+    for (const layout::ControlLayout& c : layout::controls) {
+        const HWND child = control(c.control);
+        if (child == nullptr)
+            continue;
+        const WPARAM font = reinterpret_cast<WPARAM>(fontFor(c.font.height, c.font.bold));
+        SendMessageW(child, WM_SETFONT, font, TRUE);
+        if (isRadioGroup(c.control)) {
+            for (int index = 0; index < 2; ++index) {
+                SendMessageW(radioItem(c.control, index), WM_SETFONT, font, TRUE);
+            }
+        }
+    }
+    // The old fonts (now in `fonts`) are deleted here, after every child has let go of them.
+}
+
+void MainWindow::loadGlyph() {
+    const int size = scaleForDpi(24, dpi_);
+    IconHandle glyph(static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), L"INSTALL_GLYPH", IMAGE_ICON, size, size, 0)));
+    SendMessageW(control(Control::BitInstall), BM_SETIMAGE, IMAGE_ICON,
+                 reinterpret_cast<LPARAM>(glyph.get()));
+    glyph_ = std::move(glyph);
+}
+
+void MainWindow::layoutControls() {
+    auto place = [&](HWND child, const layout::Box& box) {
+        const int left = scaleForDpi(box.left, dpi_);
+        const int top = scaleForDpi(box.top, dpi_);
+        SetWindowPos(child, nullptr, left, top, scaleForDpi(box.left + box.width, dpi_) - left,
+                     scaleForDpi(box.top + box.height, dpi_) - top, SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    for (const layout::ControlLayout& c : layout::controls) {
+        place(control(c.control), layout::windowBox(c.control));
+    }
+    for (const layout::RadioItem& item : layout::radioItems) {
+        place(radioItem(item.group, item.index), layout::windowBox(item));
+    }
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+HWND MainWindow::radioItem(Control group, int index) const {
+    return radioItems_[radioSlot(group, index)];
+}
+
+template <typename Handler>
+void MainWindow::report(Handler&& handler) noexcept {
+    std::wstring message;
+    try {
+        handler();
+        return;
+    } catch (const std::exception& e) {
+        try {
+            message = exceptionMessage(e);
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+    showError(message);
+}
+
+LRESULT CALLBACK MainWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr)
+        return DefWindowProcW(window, message, wParam, lParam);
+    try {
+        return self->handleMessage(message, wParam, lParam);
+    } catch (...) {
+        // Only the window's own bookkeeping gets here (events are caught in report()).
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (lParam != 0)
+                onCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_DRAWITEM:
+            onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+            return onControlColour(message, reinterpret_cast<HDC>(wParam),
+                                   reinterpret_cast<HWND>(lParam));
+        case WM_GETMINMAXINFO:
+            onMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+            return 0;
+        case WM_DPICHANGED:
+            onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(window_, focus))
+                    lastFocus_ = focus;
+            }
+            break;
+        case WM_SETFOCUS:
+            // Keyboard users come back to the control they left, not to the bare window.
+            if (lastFocus_ != nullptr && IsWindow(lastFocus_)) {
+                SetFocus(lastFocus_);
+                return 0;
+            }
+            break;
+        case WM_DESTROY:
+            if (events_ != nullptr)
+                report([&] { events_->FormClose(); });
+            PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY:
+            app_.setMainWindow(nullptr);
+            SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+            controls_.fill(nullptr);
+            radioItems_.fill(nullptr);
+            {
+                const HWND window = std::exchange(window_, nullptr);
+                return DefWindowProcW(window, message, wParam, lParam);
+            }
+        default:
+            break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void MainWindow::onCommand(int id, int code) {
+    if (code != BN_CLICKED || events_ == nullptr)
+        return;
+    if (id == layout::controlId(Control::refreshIpBTN)) {
+        report([&] { events_->refreshIpBTNClick(); });
+    } else if (id == layout::controlId(Control::BitInstall)) {
+        report([&] { events_->BitInstallClick(); });
+    } else if (id == layout::radioItemId(Control::langRG, 0) ||
+               id == layout::radioItemId(Control::langRG, 1)) {
+        // A click on the item that is already selected changes nothing and is not reported.
+        const int index = itemIndex(Control::langRG);
+        if (index != languageIndex_) {
+            languageIndex_ = index;
+            report([&] { events_->langRGClick(); });
+        }
+    }
+}
+
+void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.hwndItem != control(Control::statusLbl))
+        return;
+    const HDC dc = item.hDC;
+    RECT area = item.rcItem;
+    FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+    const std::wstring caption = text(Control::statusLbl);
+    const layout::Font& spec = layout::layoutOf(Control::statusLbl).font;
+    const HGDIOBJ oldFont = SelectObject(dc, fontFor(spec.height, spec.bold));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, IsWindowEnabled(item.hwndItem) ? red : GetSysColor(COLOR_GRAYTEXT));
+    constexpr UINT format = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+    RECT measured = area;
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
+              format | DT_CALCRECT);
+    const int free = (area.bottom - area.top) - (measured.bottom - measured.top);
+    if (free > 0)
+        area.top += free / 2;
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &area, format);
+    SelectObject(dc, oldFont);
+}
+
+LRESULT MainWindow::onControlColour(UINT message, HDC dc, HWND child) {
+    const bool live = IsWindowEnabled(child) != FALSE;
+    if (child == control(Control::tvIpEdt) && live) {
+        SetTextColor(dc, red);
+        SetBkColor(dc, RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    }
+    // A disabled edit asks with WM_CTLCOLORSTATIC and keeps the system's grey.
+    if (message == WM_CTLCOLOREDIT || child == control(Control::tvIpEdt)) {
+        return DefWindowProcW(window_, message, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(child));
+    }
+    SetTextColor(dc,
+                 child == control(Control::ipValLBL) && live ? red : GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void MainWindow::onMinMaxInfo(MINMAXINFO& info) const {
+    const UINT dpi = dpiForWindow(window_);
+    const RECT fit = windowRectForClient(scaleForDpi(layout::clientWidth, dpi),
+                                         scaleForDpi(layout::clientHeight, dpi), windowStyle,
+                                         windowExStyle, dpi);
+    const POINT fitSize{fit.right - fit.left, fit.bottom - fit.top};
+    // Maximising keeps the layout: the window only moves. The tracking bound never goes below
+    // what the client area needs, or a frame wider or a caption taller than the ones the bound
+    // was measured with would squeeze the layout.
+    info.ptMaxSize = fitSize;
+    info.ptMaxTrackSize = {std::max<LONG>(scaleForDpi(layout::maxWindowWidth, dpi), fitSize.x),
+                           std::max<LONG>(scaleForDpi(layout::maxWindowHeight, dpi), fitSize.y)};
+}
+
+void MainWindow::onDpiChanged(UINT dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    loadFonts();
+    loadGlyph();
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    layoutControls();
+}
+
+LRESULT CALLBACK MainWindow::editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR self) {
+    try {
+        if (message == WM_CHAR) {
+            return reinterpret_cast<MainWindow*>(self)->handleEditChar(edit, wParam, lParam);
+        }
+        if (message == WM_NCDESTROY)
+            RemoveWindowSubclass(edit, editProc, id);
+    } catch (...) {
+    }
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
+LRESULT MainWindow::handleEditChar(HWND edit, WPARAM wParam, LPARAM lParam) {
+    auto key = static_cast<wchar_t>(wParam);
+    if (events_ != nullptr)
+        report([&] { events_->tvIpEdtKeyPress(key); });
+    if (key == L'\0')
+        return 0;
+    return DefSubclassProc(edit, WM_CHAR, static_cast<WPARAM>(key), lParam);
+}
+
+std::wstring MainWindow::text(Control which) const {
+    const HWND child = control(which);
+    const int length = GetWindowTextLengthW(child);
+    if (length <= 0)
+        return {};
+    std::wstring result(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(child, result.data(), length + 1);
+    result.resize(static_cast<size_t>(std::max(copied, 0)));
+    return result;
+}
+
+void MainWindow::setText(Control which, const std::wstring& text) {
+    const HWND child = control(which);
+    SetWindowTextW(child, text.c_str());
+    // The owner-drawn status text is painted from the window text, which a static does not
+    // repaint by itself.
+    if (which == Control::statusLbl)
+        InvalidateRect(child, nullptr, TRUE);
+}
+
+int MainWindow::itemIndex(Control radioGroup) const {
+    if (!isRadioGroup(radioGroup)) {
+        throw std::logic_error("itemIndex of a control that is not a radio group");
+    }
+    for (int index = 0; index < 2; ++index) {
+        if (SendMessageW(radioItem(radioGroup, index), BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            return index;
+        }
+    }
+    return -1;
+}
+
+int MainWindow::position() const {
+    return static_cast<int>(SendMessageW(control(Control::installPB), PBM_GETPOS, 0, 0));
+}
+
+void MainWindow::setPosition(int position) {
+    SendMessageW(control(Control::installPB), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+bool MainWindow::enabled(Control which) const {
+    return IsWindowEnabled(control(which)) != FALSE;
+}
+
+void MainWindow::setEnabled(Control which, bool enabled) {
+    EnableWindow(control(which), enabled ? TRUE : FALSE);
+    if (isRadioGroup(which)) {
+        for (int index = 0; index < 2; ++index) {
+            EnableWindow(radioItem(which, index), enabled ? TRUE : FALSE);
+        }
+    }
+}
+
+void MainWindow::showMessage(const std::wstring& text) {
+    MessageBoxW(window_, text.c_str(), layout::windowCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+void MainWindow::showError(const std::wstring& text) {
+    MessageBoxW(window_, text.c_str(), layout::windowCaption, MB_OK | MB_ICONERROR);
+}
+
+}  // namespace platform::win32

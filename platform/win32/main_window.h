@@ -1,0 +1,83 @@
+#pragma once
+// The installer's one window, made of standard controls created in code from src/form_layout.h.
+// Every event goes to FormEvents inside a try/catch: an exception reaches the error dialog and
+// never a window procedure.
+#include <windows.h>
+
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/controls.h"
+#include "platform/win32/application.h"
+#include "platform/win32/window_handles.h"
+
+namespace platform::win32 {
+
+class MainWindow final : public FormControls {
+  public:
+    explicit MainWindow(Application& app);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    ~MainWindow() override;
+
+    // Creates the window and its controls, reports FormCreate, then shows the window.
+    // Throws platform::Error when the window cannot be created.
+    void create(FormEvents& events, int showCommand);
+    HWND handle() const noexcept { return window_; }
+
+    std::wstring text(Control control) const override;
+    void setText(Control control, const std::wstring& text) override;
+    int itemIndex(Control radioGroup) const override;
+    int position() const override;
+    void setPosition(int position) override;
+    bool enabled(Control control) const override;
+    void setEnabled(Control control, bool enabled) override;
+    void showMessage(const std::wstring& text) override;
+    void showError(const std::wstring& text) override;
+
+  private:
+    struct FontEntry {
+        int height;
+        bool bold;
+        FontHandle font;
+    };
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR self);
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleEditChar(HWND edit, WPARAM wParam, LPARAM lParam);
+
+    // Runs an event handler; whatever it throws goes to the error dialog.
+    template <typename Handler>
+    void report(Handler&& handler) noexcept;
+
+    void registerClass();
+    void createControls();
+    void loadFonts();
+    void loadGlyph();
+    void layoutControls();
+    HFONT fontFor(int height, bool bold) const;
+    HWND control(Control control) const { return controls_[static_cast<size_t>(control)]; }
+    HWND radioItem(Control group, int index) const;
+    void onCommand(int id, int code);
+    void onDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT onControlColour(UINT message, HDC dc, HWND child);
+    void onMinMaxInfo(MINMAXINFO& info) const;
+    void onDpiChanged(UINT dpi, const RECT& suggested);
+
+    Application& app_;
+    FormEvents* events_ = nullptr;
+    HWND window_ = nullptr;  // owned: destroyed with this object if still alive
+    std::array<HWND, controlCount> controls_{};
+    std::array<HWND, 4> radioItems_{};  // langRG 0, 1, tvSeriesRG 0, 1
+    UINT dpi_ = 96;
+    std::vector<FontEntry> fonts_;
+    IconHandle glyph_;
+    int languageIndex_ = 0;
+    HWND lastFocus_ = nullptr;
+};
+
+}  // namespace platform::win32

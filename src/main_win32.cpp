@@ -1,0 +1,50 @@
+// The program entry: the Windows platform objects, the form over them, and the message loop.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "platform/error.h"
+#include "platform/system.h"
+#include "platform/win32/addresses_win32.h"
+#include "platform/win32/application.h"
+#include "platform/win32/files_win32.h"
+#include "platform/win32/main_window.h"
+#include "platform/win32/process_win32.h"
+#include "src/form_layout.h"
+#include "src/main_form.h"
+
+namespace {
+
+void showFatalError(const std::wstring& text) noexcept {
+    MessageBoxW(nullptr, text.c_str(), layout::windowCaption, MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    platform::win32::restrictDllSearchToSystem();
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    try {
+        platform::win32::Application app;
+        platform::win32::MainWindow window(app);
+        platform::win32::AdapterAddresses addresses;
+        platform::win32::Win32Processes processes;
+        platform::win32::Win32FileSystem files;
+        platform::win32::ModuleResources resources;
+        platform::System system{addresses, processes, app, files, resources};
+        TmainForm form(window, system);
+        window.create(form, showCommand);
+        app.run();
+    } catch (const std::exception& e) {
+        std::wstring message;
+        try {
+            message = platform::exceptionMessage(e);
+        } catch (...) {
+        }
+        showFatalError(message);
+    } catch (...) {
+        showFatalError(L"");
+    }
+    return 0;
+}
