@@ -110,6 +110,8 @@ std::wstring number(long value) {
     return std::to_wstring(value);
 }
 
+std::vector<std::wstring> openMessageBoxes(DWORD processId);
+
 // The program under test, started in a working directory of its own. Whatever happens, it does
 // not outlive the test: closed politely, then terminated.
 class Program {
@@ -168,6 +170,11 @@ class Program {
             }
             if (!running())
                 throw Abort("QuorvexInstaller.exe ended before showing its window");
+            // An error dialog during FormCreate holds the window back: report it, do not wait.
+            const std::vector<std::wstring> boxes = openMessageBoxes(id_);
+            if (!boxes.empty()) {
+                throw Abort("a message box opened before the window: " + utf8(boxes.front()));
+            }
             Sleep(100);
         }
         throw Abort("no visible window \"Quorvex Tizen Installer\" within 60 s");

@@ -27,14 +27,14 @@ done
 export DISPLAY=:$(head -n 1 "$work/display")
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-timeout 120 wineboot -i >/dev/null 2>&1
+timeout 60 wineboot -i >/dev/null 2>&1
 if [ "$dpi" != 96 ]; then
-    timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+    timeout 30 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
         >/dev/null 2>&1 || { echo "FAIL: could not set LogPixels"; exit 1; }
 fi
-timeout 60 wineserver -w
+timeout 30 wineserver -w
 
-timeout 180 wine "$driver" "$(winepath -w "$program")" "$dpi" "$(winepath -w "$sync")" "gui-$dpi" &
+timeout 120 wine "$driver" "$(winepath -w "$program")" "$dpi" "$(winepath -w "$sync")" "gui-$dpi" &
 driver_pid=$!
 while kill -0 "$driver_pid" 2>/dev/null; do
     for request in "$sync"/*.want; do
