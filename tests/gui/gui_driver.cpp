@@ -327,6 +327,14 @@ void checkControlKinds(const Window& w) {
     }
 }
 
+// The glyph comes from the program's resources: a misspelt name would leave it out silently.
+// (The class icons cannot be checked from here: Wine answers GetClassLongPtrW(GCLP_HICON) only
+// inside the window's own process.)
+void checkGlyph(const Window& w) {
+    check(send(w[Control::BitInstall], BM_GETIMAGE, IMAGE_ICON) != 0,
+          L"BitInstall shows no glyph (INSTALL_GLYPH)");
+}
+
 struct Texts {
     std::wstring langRG, ipGB, ipNote, refresh, installGB, tvIp, status, install, series, manualGB,
         manual;
@@ -682,6 +690,7 @@ int run(int argc, wchar_t** argv) {
     checkNoMessageBox(program, L"at start");
 
     checkControlKinds(w);
+    checkGlyph(w);
     checkStartState(w);
     checkGeometry(w, dpi);
     checkKeyboardOrder(w);
