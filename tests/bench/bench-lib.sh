@@ -1,0 +1,214 @@
+# Shared by the bench tests; sourced, not run. A test is started as
+#   TEST.sh native  BRIDGE TVSIM
+#   TEST.sh windows BRIDGE.exe TVSIM WINE_RUNNER
+# and runs in its own (emptied) working directory. It gets its own bridge server port and its own
+# 127.x.y.* addresses, drives the tool through the installer's real command lines (under Wine:
+# through cmd.exe, with its redirections) and stops every process it started, also on failure.
+set -uo pipefail
+
+MODE=$1
+BRIDGE_BUILT=$2
+TVSIM=$3
+WINE_RUNNER=${4:-}
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO_DIR=$(cd "$BENCH_DIR/../.." && pwd)
+START_TV=$REPO_DIR/tools/tvsim/start-tv.sh
+STOP_TV=$REPO_DIR/tools/tvsim/stop-tv.sh
+WORK=$PWD
+FAILS=0
+TV_STATES=()
+
+if [ ! -x "$TVSIM" ]; then
+    echo "SKIP: no native simulated TV at $TVSIM (build the native preset first)"
+    exit 77
+fi
+if [ "$MODE" = windows ] && ! command -v wine >/dev/null; then
+    echo "SKIP: no wine"
+    exit 77
+fi
+export QUORVEX_TVSIM=$TVSIM
+
+# Empty the working directory left by an earlier run (it stays for looking at after a failure).
+find "$WORK" -mindepth 1 -delete
+mkdir -p "$WORK/doLog" "$WORK/tv"
+
+port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+SERVER_PORT=0
+for _ in $(seq 1 50); do
+    candidate=$((20000 + RANDOM % 10000))
+    if port_free "$candidate"; then
+        SERVER_PORT=$candidate
+        break
+    fi
+done
+export QUORVEX_BRIDGE_SERVER_PORT=$SERVER_PORT
+# A server this test fails to stop ends by itself.
+export QUORVEX_BRIDGE_SERVER_IDLE_EXIT=300
+NET="127.$((RANDOM % 200 + 20)).$((RANDOM % 250 + 1))"
+
+if [ "$MODE" = windows ]; then
+    TOOL=iu.exe
+else
+    TOOL=iu
+fi
+cp "$BRIDGE_BUILT" "$WORK/$TOOL"
+
+# run_line LINE: one command line as the installer issues it (cmd.exe under Wine, no shell
+# natively: the words go to the tool as they are, ';' included).
+windows_line() {
+    (cd "$WORK" && timeout 120 "$WINE_RUNNER" cmd /c "$1" </dev/null)
+}
+
+# iu OUT ERR WORD...: the tool's standard output to OUT, standard error to ERR (files in WORK).
+iu() {
+    local out=$1 err=$2
+    shift 2
+    if [ "$MODE" = windows ]; then
+        windows_line "$TOOL $* > ${out//\//\\} 2> ${err//\//\\}"
+    else
+        (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$out" 2>"$err" </dev/null)
+    fi
+}
+
+# iu_log LOG WORD...: both streams to LOG, like "iu.exe ... > doLog\stepN.txt 2>&1".
+iu_log() {
+    local log=$1
+    shift
+    if [ "$MODE" = windows ]; then
+        windows_line "$TOOL $* > ${log//\//\\} 2>&1"
+    else
+        (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$log" 2>&1 </dev/null)
+    fi
+}
+
+# start_tv NAME N [tvsim options]: a TV on $NET.N with state folder tv/NAME; sets TV_NAME=address.
+start_tv() {
+    local name=$1 n=$2
+    shift 2
+    local state="$WORK/tv/$name"
+    TV_STATES+=("$state")
+    if ! "$START_TV" "$NET.$n" "$state" "$@" >/dev/null; then
+        echo "FAIL: could not start the TV $name on $NET.$n"
+        exit 1
+    fi
+    printf -v "TV_$name" '%s' "$NET.$n"
+}
+
+cleanup() {
+    local status=$?
+    set +e
+    if [ "$SERVER_PORT" != 0 ] && ! port_free "$SERVER_PORT"; then
+        iu kill.out kill.err kill-server
+        if ! port_free "$SERVER_PORT" && [ "$MODE" = native ]; then
+            # kill-server did not do it: end our own server by its pid.
+            for pid in $(pgrep -f "fork-server server $SERVER_PORT\$"); do kill -9 "$pid"; done
+        fi
+    fi
+    for state in "${TV_STATES[@]}"; do
+        "$STOP_TV" "$state"
+    done
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Checks. A failed one is reported and counted; the test goes on and fails at the end.
+fail() {
+    echo "FAIL: $*"
+    FAILS=$((FAILS + 1))
+}
+text_of() { tr -d '\r' <"$WORK/$1" 2>/dev/null; }
+show() {
+    echo "---- $1:"
+    text_of "$1" | sed 's/^/    /'
+}
+check_has() {  # FILE TEXT: TEXT occurs in FILE
+    text_of "$1" | grep -qF -- "$2" || {
+        fail "$1 lacks '$2'"
+        show "$1"
+    }
+}
+check_line() {  # FILE LINE: FILE has exactly this line
+    text_of "$1" | grep -qxF -- "$2" || {
+        fail "$1 lacks the line '$2'"
+        show "$1"
+    }
+}
+check_lacks() {  # FILE TEXT
+    if text_of "$1" | grep -qF -- "$2"; then
+        fail "$1 has '$2'"
+        show "$1"
+    fi
+}
+check_text() {  # FILE EXPECTED: the whole file
+    local actual
+    actual=$(text_of "$1")
+    [ "$actual" = "$2" ] || {
+        fail "$1 differs from what was expected"
+        echo "---- expected:"
+        printf '%s\n' "$2" | sed 's/^/    /'
+        show "$1"
+    }
+}
+check_eq() {  # ACTUAL EXPECTED WHAT
+    [ "$1" = "$2" ] || fail "$3: got '$1', expected '$2'"
+}
+check_ne() {  # ACTUAL UNEXPECTED WHAT
+    [ "$1" != "$2" ] || fail "$3: got '$1'"
+}
+finish() {
+    if [ "$FAILS" -gt 0 ]; then
+        echo "$FAILS check(s) failed ($MODE)"
+        exit 1
+    fi
+    echo "all checks passed ($MODE)"
+    exit 0
+}
+
+# make_package OUT APPID PACKAGE [tamper|no-signature1|no-app-id]: a small widget package signed
+# the way the sample one is (W3C references with SHA-256 digests), or broken in the way asked.
+make_package() {
+    local out=$1 app=$2 package=$3 fault=${4:-}
+    local dir="$WORK/pkg-src-$(basename "$out")"
+    rm -rf "$dir"
+    mkdir -p "$dir/js"
+    local declared="<tizen:application id=\"$app\" package=\"$package\" required_version=\"2.3\"/>"
+    [ "$fault" = no-app-id ] && declared="<tizen:profile name=\"tv-samsung\"/>"
+    cat >"$dir/config.xml" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<widget xmlns="http://www.w3.org/ns/widgets" xmlns:tizen="http://tizen.org/ns/widgets" id="http://bench.example/$package" version="1.0.0">
+    $declared
+    <name>Bench $package</name>
+    <content src="index.html"/>
+</widget>
+XML
+    echo "<html><body>bench $package</body></html>" >"$dir/index.html"
+    head -c 3000 /dev/urandom | base64 >"$dir/js/main.js"
+    local refs=""
+    for member in config.xml index.html js/main.js; do
+        refs+="<Reference URI=\"$member\"><DigestMethod Algorithm=\"http://www.w3.org/2001/04/xmlenc#sha256\"/><DigestValue>$(openssl dgst -sha256 -binary "$dir/$member" | openssl base64 -A)</DigestValue></Reference>"$'\n'
+    done
+    for file in author-signature.xml signature1.xml; do
+        printf '<Signature xmlns="http://www.w3.org/2000/09/xmldsig#" Id="%s"><SignedInfo>\n%s<Reference URI="#prop"><DigestValue>AAAA</DigestValue></Reference></SignedInfo></Signature>\n' \
+            "$file" "$refs" >"$dir/$file"
+    done
+    [ "$fault" = no-signature1 ] && rm "$dir/signature1.xml"
+    [ "$fault" = tamper ] && echo "<!-- changed after signing -->" >>"$dir/index.html"
+    rm -f "$out"
+    (cd "$dir" && zip -q -r "$out" .) || {
+        echo "FAIL: zip"
+        exit 1
+    }
+}
+
+# http_get ADDRESS PATH OUT: one HTTP request to the TV's port 8001, the whole answer to OUT.
+http_get() {
+    (
+        exec 3<>"/dev/tcp/$1/8001" || exit 1
+        printf 'GET %s HTTP/1.1\r\nHost: %s:8001\r\nConnection: close\r\n\r\n' "$2" "$1" >&3
+        timeout 10 cat <&3 >"$WORK/$3"
+    ) || fail "no HTTP answer from $1"
+}
+
+# now_ms: milliseconds, for timing a slow TV's answers.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
