@@ -155,13 +155,13 @@ void MainWindow::createControls() {
                     continue;
                 // WS_GROUP on the first item and on the control after the group keeps the arrow
                 // keys inside the pair.
-                const DWORD style =
-                    BS_AUTORADIOBUTTON | (item.index == 0 ? WS_GROUP | WS_TABSTOP : 0);
+                const DWORD style = BS_AUTORADIOBUTTON | (item.index == 0 ? WS_GROUP : 0);
                 radioItems_[radioSlot(item.group, item.index)] =
                     createChild(window_, WC_BUTTONW, item.caption, style, 0,
                                 layout::radioItemId(item.group, item.index));
             }
             SendMessageW(radioItem(c.control, 0), BM_SETCHECK, BST_CHECKED, 0);
+            markTabStop(c.control);
         }
         if (c.kind == layout::Kind::edit) {
             SetWindowSubclass(child, editProc, editSubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -349,7 +349,14 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::onCommand(int id, int code) {
-    if (code != BN_CLICKED || events_ == nullptr)
+    if (code != BN_CLICKED)
+        return;
+    for (Control group : {Control::langRG, Control::tvSeriesRG}) {
+        if (id == layout::radioItemId(group, 0) || id == layout::radioItemId(group, 1)) {
+            markTabStop(group);
+        }
+    }
+    if (events_ == nullptr)
         return;
     if (id == layout::controlId(Control::refreshIpBTN)) {
         report([&] { events_->refreshIpBTNClick(); });
@@ -363,6 +370,17 @@ void MainWindow::onCommand(int id, int code) {
             languageIndex_ = index;
             report([&] { events_->langRGClick(); });
         }
+    }
+}
+
+void MainWindow::markTabStop(Control group) {
+    // Tab enters a radio group at its selected item, as in a dialog.
+    const int selected = itemIndex(group);
+    for (int index = 0; index < 2; ++index) {
+        const HWND item = radioItem(group, index);
+        const LONG_PTR style = GetWindowLongPtrW(item, GWL_STYLE);
+        SetWindowLongPtrW(item, GWL_STYLE,
+                          index == selected ? style | WS_TABSTOP : style & ~LONG_PTR{WS_TABSTOP});
     }
 }
 

@@ -63,6 +63,7 @@ class MainWindow final : public FormControls {
     HWND control(Control control) const { return controls_[static_cast<size_t>(control)]; }
     HWND radioItem(Control group, int index) const;
     void onCommand(int id, int code);
+    void markTabStop(Control group);
     void onDrawItem(const DRAWITEMSTRUCT& item);
     LRESULT onControlColour(UINT message, HDC dc, HWND child);
     void onMinMaxInfo(MINMAXINFO& info) const;

@@ -508,6 +508,8 @@ void checkLanguageRoundTrip(const Window& w, Screenshots& shots) {
         changed += text != before.at(id) ? 1 : 0;
     check(changed == 11, L"after ENG " + number(changed) + L" texts changed, expected 11");
     check(checked(w.radio(Control::tvSeriesRG, 0)), L"after ENG the TV series changed");
+    check(GetNextDlgTabItem(w.main, w[Control::refreshIpBTN], TRUE) == w.radio(Control::langRG, 1),
+          L"after ENG, Shift+Tab from refreshIpBTN does not go to the selected ENG");
     settle(w.main);
     shots.take(L"en");
 
