@@ -35,6 +35,9 @@ if [ "$MODE" = native ]; then
         [ -z "$held" ] || fail "server holds: $held"
     fi
 else
+    # The server did not inherit the log file cmd.exe opened for the client: it can go.
+    windows_line 'del doLog\devices1.txt' >del0.out 2>&1
+    [ ! -f "$WORK/doLog/devices1.txt" ] || fail "the server holds the client's log file"
     # The running server is the same exe: Windows (and Wine) refuse to delete it.
     windows_line "del $TOOL" >del1.out 2>&1
     [ -f "$WORK/$TOOL" ] || fail "$TOOL could be deleted while the server runs"
