@@ -1,0 +1,255 @@
+// Drives the installer's real window from outside, through window messages only, as a user
+// would: types the TV address, picks the series, presses the install button, optionally acts
+// during the run, waits for the end and prints what the window showed (UTF-8, one fact a line).
+//
+//   quorvex_e2e_driver INSTALLER WORKDIR ADDRESS SERIES [options]
+//     --during=ACTIONS  act once the run is under way, in order (comma-separated):
+//                       english, second-press, close
+//     --hold=FILE       before closing a box or the window, wait (at most 60 s) for FILE to
+//                       exist, so that a screenshot can be taken
+//     --timeout=SECONDS give up after this long (default 120)
+//     --paste           put the address in with WM_SETTEXT instead of typing it
+#include <commctrl.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/text.h"
+#include "src/form_layout.h"
+
+using platform::Control;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Handle {
+    HANDLE h = nullptr;
+    Handle() = default;
+    explicit Handle(HANDLE handle) : h(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (h != nullptr && h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    }
+};
+
+void say(const std::wstring& key, const std::wstring& value) {
+    std::string line = platform::toUtf8(key + L": " + value) + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()),
+              &written, nullptr);
+}
+
+[[noreturn]] void fail(const std::wstring& why) {
+    say(L"error", why);
+    ExitProcess(2);
+}
+
+std::wstring textOf(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, 5000, &copied)) {
+        return {};
+    }
+    text.resize(copied);
+    return text;
+}
+
+struct Search {
+    DWORD pid;
+    const wchar_t* className;
+    HWND found;
+};
+
+HWND findTopLevel(DWORD pid, const wchar_t* className) {
+    Search search{pid, className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (owner == s.pid && lstrcmpW(name, s.className) == 0 && IsWindowVisible(window)) {
+                s.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The text of a message box: its static with id 0xFFFF.
+std::wstring boxText(HWND box) {
+    HWND label = GetDlgItem(box, 0xFFFF);
+    return label != nullptr ? textOf(label) : textOf(box);
+}
+
+void waitForFile(const std::wstring& file) {
+    if (file.empty())
+        return;
+    const auto until = Clock::now() + std::chrono::seconds(60);
+    while (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES && Clock::now() < until) {
+        Sleep(100);
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 5)
+        fail(L"usage: quorvex_e2e_driver INSTALLER WORKDIR ADDRESS SERIES [options]");
+    const std::wstring installer = argv[1];
+    const std::wstring workDir = argv[2];
+    const std::wstring address = argv[3];
+    const int series = _wtoi(argv[4]);
+    std::wstring during;
+    std::wstring hold;
+    int timeout = 120;
+    bool paste = false;
+    for (int i = 5; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg.rfind(L"--during=", 0) == 0)
+            during = arg.substr(9);
+        else if (arg.rfind(L"--hold=", 0) == 0)
+            hold = arg.substr(7);
+        else if (arg.rfind(L"--timeout=", 0) == 0)
+            timeout = _wtoi(arg.substr(10).c_str());
+        else if (arg == L"--paste")
+            paste = true;
+        else
+            fail(L"unknown option " + arg);
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(timeout);
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring commandLine = L"\"" + installer + L"\"";
+    if (!CreateProcessW(installer.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workDir.c_str(), &si, &pi)) {
+        fail(L"cannot start " + installer + L" (error " + std::to_wstring(GetLastError()) + L")");
+    }
+    const Handle process(pi.hProcess);
+    const Handle thread(pi.hThread);
+
+    HWND window = nullptr;
+    while (window == nullptr) {
+        if (Clock::now() > deadline)
+            fail(L"the installer's window did not appear");
+        Sleep(100);
+        window = findTopLevel(pi.dwProcessId, layout::windowClass);
+    }
+    auto item = [&](int id) {
+        HWND control = GetDlgItem(window, id);
+        if (control == nullptr)
+            fail(L"no control with id " + std::to_wstring(id));
+        return control;
+    };
+    HWND edit = item(layout::controlId(Control::tvIpEdt));
+    HWND install = item(layout::controlId(Control::BitInstall));
+    HWND status = item(layout::controlId(Control::statusLbl));
+    HWND bar = item(layout::controlId(Control::installPB));
+
+    if (paste) {
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(address.c_str()));
+    } else {
+        for (wchar_t c : address)
+            SendMessageW(edit, WM_CHAR, c, 0);
+    }
+    say(L"typed", textOf(edit));
+    SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, series)), BM_CLICK, 0, 0);
+    const std::wstring before = textOf(status);
+    // Posted: the click runs the whole installation inside the installer's handler.
+    PostMessageW(install, BM_CLICK, 0, 0);
+
+    bool started = false;
+    bool acted = during.empty();
+    bool closed = false;
+    std::vector<std::wstring> statuses;
+    HWND box = nullptr;
+    for (;;) {
+        if (Clock::now() > deadline)
+            fail(L"the installation did not end in time");
+        if (WaitForSingleObject(process.h, 50) == WAIT_OBJECT_0)
+            break;
+        box = findTopLevel(pi.dwProcessId, L"#32770");
+        if (box != nullptr)
+            break;
+        const std::wstring now = textOf(status);
+        if (statuses.empty() || statuses.back() != now)
+            statuses.push_back(now);
+        const bool running = !IsWindowEnabled(install);
+        if (running)
+            started = true;
+        if (started && !acted) {
+            acted = true;
+            size_t from = 0;
+            while (from <= during.size()) {
+                const size_t comma = during.find(L',', from);
+                const std::wstring action = during.substr(from, comma - from);
+                from = comma == std::wstring::npos ? during.size() + 1 : comma + 1;
+                if (action == L"english") {
+                    SendMessageW(item(layout::radioItemId(Control::langRG, 1)), BM_CLICK, 0, 0);
+                    say(L"status-after-switch", textOf(status));
+                } else if (action == L"second-press") {
+                    SendMessageW(install, BM_CLICK, 0, 0);
+                    say(L"install-enabled-during-run", IsWindowEnabled(install) ? L"yes" : L"no");
+                    say(L"edit-enabled-during-run", IsWindowEnabled(edit) ? L"yes" : L"no");
+                    say(L"series-enabled-during-run",
+                        IsWindowEnabled(item(layout::radioItemId(Control::tvSeriesRG, 1))) ? L"yes"
+                                                                                           : L"no");
+                } else if (action == L"close") {
+                    PostMessageW(window, WM_CLOSE, 0, 0);
+                    closed = true;
+                } else {
+                    fail(L"unknown action " + action);
+                }
+            }
+        }
+        if (started && !running && !closed)
+            break;
+        if (!started && textOf(status) != before && IsWindowEnabled(install))
+            break;  // ended at once
+    }
+    for (const auto& s : statuses)
+        say(L"status-seen", s);
+
+    if (closed) {
+        const DWORD waited = WaitForSingleObject(
+            process.h, static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              deadline - Clock::now())
+                                              .count()));
+        say(L"exited-after-close", waited == WAIT_OBJECT_0 ? L"yes" : L"no");
+        return 0;
+    }
+    if (box != nullptr) {
+        say(L"box", boxText(box));
+        waitForFile(hold);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        Sleep(300);
+    }
+    say(L"status", textOf(status));
+    say(L"progress", std::to_wstring(SendMessageW(bar, PBM_GETPOS, 0, 0)));
+    say(L"install-enabled", IsWindowEnabled(install) ? L"yes" : L"no");
+    if (box == nullptr)
+        waitForFile(hold);
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.h, 15000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.h, 1);
+        fail(L"the installer did not end after its window was closed");
+    }
+    say(L"exited", L"yes");
+    return 0;
+}
