@@ -9,13 +9,14 @@
 //                       exist, so that a screenshot can be taken
 //     --timeout=SECONDS give up after this long (default 120)
 //     --paste           put the address in with WM_SETTEXT instead of typing it
-#include <commctrl.h>
+// windows.h first: commctrl.h builds on it.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <chrono>
-#include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/text.h"
