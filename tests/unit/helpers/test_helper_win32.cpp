@@ -1,6 +1,11 @@
 // A console program the Windows platform tests start. It proves it ran by the files it writes.
 //   sleep <ms> <file>   sleeps, then writes <file> (the child's end, seen from outside)
-//   cmdline <file>      writes its command line as it received it, in UTF-8
+//   startup <file>      writes how its starter asked its windows to show: "show <n>" with
+//                       the SW_ value, or "default <n>" when no value was given
+//   cmdline <file> ...  writes its command line as it received it, in UTF-8
+//   dll open|restrict <name> <file>
+//                       loads the DLL by name, first restricting the search when asked, and
+//                       writes "loaded" or "refused"
 //   anything else       writes quorvex-helper-ran.txt into the current directory (a copy of
 //                       this program planted as cmd.exe leaves that trace)
 #include <windows.h>
@@ -8,6 +13,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "platform/win32/process_win32.h"
 
 namespace {
 
@@ -29,8 +35,24 @@ int wmain(int argc, wchar_t** argv) {
         writeText(argv[3], "ended");
         return 0;
     }
-    if (mode == L"cmdline" && argc == 3) {
+    if (mode == L"startup" && argc == 3) {
+        STARTUPINFOW si{};
+        GetStartupInfoW(&si);
+        const bool flag = (si.dwFlags & STARTF_USESHOWWINDOW) != 0;
+        writeText(argv[2], (flag ? "show " : "default ") + std::to_string(si.wShowWindow));
+        return 0;
+    }
+    if (mode == L"cmdline" && argc >= 3) {
         writeText(argv[2], platform::toUtf8(GetCommandLineW()));
+        return 0;
+    }
+    if (mode == L"dll" && argc == 5) {
+        if (std::wstring(argv[2]) == L"restrict")
+            platform::win32::restrictDllSearchToSystem();
+        HMODULE module = LoadLibraryW(argv[3]);
+        writeText(argv[4], module != nullptr ? "loaded" : "refused");
+        if (module != nullptr)
+            FreeLibrary(module);
         return 0;
     }
     writeText(L"quorvex-helper-ran.txt", platform::toUtf8(GetCommandLineW()));
