@@ -50,12 +50,12 @@ set(_wgtfile "${_payload_dir}/WGTFILE")
 add_custom_command(OUTPUT "${_iufile}"
     COMMAND "${CMAKE_COMMAND}" -E copy "${_bridge_source}" "${_iufile}"
     DEPENDS ${_bridge_depends}
-    COMMENT "Payload IUFILE from ${_bridge_source}"
+    COMMENT "Payload IUFILE: the bridge tool"
     VERBATIM)
 add_custom_command(OUTPUT "${_wgtfile}"
     COMMAND "${CMAKE_COMMAND}" -E copy "${_widget_source}" "${_wgtfile}"
     DEPENDS ${_widget_depends}
-    COMMENT "Payload WGTFILE from ${_widget_source}"
+    COMMENT "Payload WGTFILE: the widget package"
     VERBATIM)
 add_custom_target(quorvex_payload_files DEPENDS "${_iufile}" "${_wgtfile}")
 
