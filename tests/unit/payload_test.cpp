@@ -23,12 +23,6 @@ class PayloadTest : public ::testing::Test {
     MemoryResources resources;
 };
 
-TEST_F(PayloadTest, ExtractingReplacesALongerFileWithExactlyTheResource) {
-    files.files[L"iu.exe"] = std::string(4096, 'x');
-    extractResource(resources, files, L"iu.exe", L"IUFILE");
-    EXPECT_EQ(files.files[L"iu.exe"], std::string("MZ\0\x01tool", 7));
-}
-
 TEST_F(PayloadTest, AMissingResourceRaisesBeforeAnyFileIsTouched) {
     files.files[L"widget.wgt"] = "old";
     files.log.clear();
@@ -55,13 +49,6 @@ TEST_F(PayloadTest, AFailedWriteRaisesNamingTheFileAndTheReason) {
 TEST_F(PayloadTest, DeletingAMissingFileOnlyLooks) {
     deleteIfExists(files, L"iu.exe");
     EXPECT_EQ(files.log, (Log{L"exists iu.exe"}));
-}
-
-TEST_F(PayloadTest, DeletingAPresentFileRemovesIt) {
-    files.files[L"iu.exe"] = "x";
-    deleteIfExists(files, L"iu.exe");
-    EXPECT_EQ(files.log, (Log{L"exists iu.exe", L"delete iu.exe"}));
-    EXPECT_FALSE(files.files.contains(L"iu.exe"));
 }
 
 TEST_F(PayloadTest, DeletionNeverComplains) {
