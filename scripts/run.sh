@@ -55,11 +55,11 @@ drive() {
     touch "$hold"
     wait "$pid" || true
 }
-export -f drive wine_run
 export job root installer driver
 
 echo "=== Installing (under Xvfb, driven through the window)"
-xvfb-run -a -s "-screen 0 1400x1000x24" bash -c drive
+# xvfb-run is a POSIX shell script, which drops exported functions: hand them over as text.
+xvfb-run -a -s "-screen 0 1400x1000x24" bash -c "$(declare -f drive wine_run); drive"
 
 echo
 echo "=== Outcome"

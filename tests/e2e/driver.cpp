@@ -9,6 +9,9 @@
 //                       exist, so that a screenshot can be taken
 //     --timeout=SECONDS give up after this long (default 120)
 //     --paste           put the address in with WM_SETTEXT instead of typing it
+//     --timing          watch the run passively (files only: a message to the window would wake
+//                       its wait) and print its wall time, from the click to the widget file's
+//                       removal after the last command
 // windows.h first: commctrl.h builds on it.
 // clang-format off
 #include <windows.h>
@@ -118,6 +121,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring hold;
     int timeout = 120;
     bool paste = false;
+    bool timing = false;
     for (int i = 5; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg.rfind(L"--during=", 0) == 0)
@@ -128,6 +132,8 @@ int wmain(int argc, wchar_t** argv) {
             timeout = _wtoi(arg.substr(10).c_str());
         else if (arg == L"--paste")
             paste = true;
+        else if (arg == L"--timing")
+            timing = true;
         else
             fail(L"unknown option " + arg);
     }
@@ -173,6 +179,25 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring before = textOf(status);
     // Posted: the click runs the whole installation inside the installer's handler.
     PostMessageW(install, BM_CLICK, 0, 0);
+    const auto clicked = Clock::now();
+    Clock::time_point finished{};
+    if (timing) {
+        auto exists = [&](const wchar_t* name) {
+            return GetFileAttributesW((workDir + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+        };
+        auto waitFor = [&](auto condition) {
+            while (!condition()) {
+                if (Clock::now() > deadline)
+                    fail(L"the run did not get that far in time");
+                if (WaitForSingleObject(process.h, 2) == WAIT_OBJECT_0)
+                    return;
+            }
+        };
+        // The widget file is written just before the first command and removed after the last.
+        waitFor([&] { return exists(L"Quorvex.wgt"); });
+        waitFor([&] { return !exists(L"Quorvex.wgt"); });
+        finished = Clock::now();
+    }
 
     bool started = false;
     bool acted = during.empty();
@@ -222,6 +247,11 @@ int wmain(int argc, wchar_t** argv) {
             break;
         if (!started && textOf(status) != before && IsWindowEnabled(install))
             break;  // ended at once
+    }
+    if (timing) {
+        say(L"run-ms",
+            std::to_wstring(
+                std::chrono::duration_cast<std::chrono::milliseconds>(finished - clicked).count()));
     }
     for (const auto& s : statuses)
         say(L"status-seen", s);
