@@ -30,9 +30,11 @@ class InstallSequence : public ::testing::Test {
         window.setText(Control::tvIpEdt, L"192.168.1.5");
     }
 
-    // A TV that accepts everything: the install log reports completion.
+    // A TV that accepts everything: the install log reports completion. The recorder numbers
+    // commands across runs; each run has eleven.
     void tvInstalls() {
-        os.processes.onRun = [this](size_t index, const std::wstring&) {
+        os.processes.onRun = [this](size_t started, const std::wstring&) {
+            const size_t index = started % installCommands.size();
             if (const wchar_t* log = installCommands[index].logFile) {
                 os.files.files[log] = index == 7 ? installCompleted : "ok\n";
             }
