@@ -24,15 +24,15 @@ export QUORVEX_WINEPREFIX=$root/build/wineprefix
 export QUORVEX_BRIDGE_SERVER_PORT=26099
 
 echo "=== Starting a simulated TV on 127.0.0.1 (Tizen 5, Host PC IP 127.0.0.1)"
-tv_pid=$("$root/tools/tvsim/start-tv.sh" "$root/build/native/tools/tvsim/quorvex_tvsim" \
-    --address 127.0.0.1 --host-pc-ip 127.0.0.1 --tizen 5.0 --state "$job/tv")
+export QUORVEX_TVSIM=$root/build/native/tools/tvsim/quorvex_tvsim
+"$root/tools/tvsim/start-tv.sh" 127.0.0.1 "$job/tv" --tizen 5.0 --host-ip 127.0.0.1 >/dev/null
 cleanup() {
-    kill "$tv_pid" 2>/dev/null || true
-    WINEPREFIX=$QUORVEX_WINEPREFIX wineserver -k 2>/dev/null || true
+    "$root/tools/tvsim/stop-tv.sh" "$job/tv"
 }
 trap cleanup EXIT
 
 wine_run() { "$root/tests/wine/wine-run.sh" "$@"; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 if [ -n "${DISPLAY:-}" ]; then
     echo "=== Opening the installer: type 127.0.0.1, pick M,N,Q,R,T and press the install button"
@@ -43,8 +43,8 @@ fi
 
 drive() {
     local hold=$job/hold
-    wine_run "$driver" "$installer" "$(winepath -w "$job/work" 2>/dev/null)" 127.0.0.1 1 \
-        --hold="$(winepath -w "$hold" 2>/dev/null)" >"$job/driver.txt" 2>/dev/null &
+    wine_run "$driver" "$(winpath "$installer")" "$(winpath "$job/work")" 127.0.0.1 1 \
+        --hold="$(winpath "$hold")" >"$job/driver.txt" 2>/dev/null &
     local pid=$!
     for _ in $(seq 1 1200); do
         grep -qE '^(box|status|error):' "$job/driver.txt" 2>/dev/null && break
@@ -59,16 +59,16 @@ export job root installer driver
 
 echo "=== Installing (under Xvfb, driven through the window)"
 # xvfb-run is a POSIX shell script, which drops exported functions: hand them over as text.
-xvfb-run -a -s "-screen 0 1400x1000x24" bash -c "$(declare -f drive wine_run); drive"
+xvfb-run -a -s "-screen 0 1400x1000x24" bash -c "$(declare -f drive wine_run winpath); drive"
 
 echo
 echo "=== Outcome"
-sed -n 's/^\(box\|status\|progress\): /\1: /p' "$job/driver.txt"
+grep -vE '^(typed|status-seen|info|exited|install-enabled):' "$job/driver.txt"
 for i in 1 2 3 4 5 6 7; do
     echo "--- doLog\\step$i.txt"
     cat "$job/work/doLog/step$i.txt" 2>/dev/null || echo "(missing)"
 done
-echo "--- applications on the TV"
-ls "$job/tv" 2>/dev/null || true
+echo "--- applications installed on the simulated TV"
+cat "$job/tv/apps.tsv" 2>/dev/null || echo "(none)"
 echo
 echo "Screenshot: $job/screenshot.png"

@@ -86,7 +86,10 @@ inline constexpr std::array<ControlLayout, platform::controlCount> controls{{
     {Control::refreshIpBTN, Kind::button,       Control::ipGB,         {622,  14, 123,  52}, {-16, false}, false, L"Обновить IP"},
     {Control::installGB,    Kind::groupBox,     Control::installGB,    {  3, 451, 838, 145}, {-16, false}, false, L"Установка виджета"},
     {Control::tvIpLbl,      Kind::labelRight,   Control::installGB,    {  3,  72, 113,  39}, {-16, true},  false, L"IP Адрес телевизора"},
-    {Control::statusLbl,    Kind::statusText,   Control::installGB,    {  8,  20, 626,  46}, {-19, true},  true,  statusCaption},
+    // statusLbl was 626 wide in the original design, reaching 12 px into the series group beside
+    // it; as a window of its own its repaint wiped the left edge of the "J,K" button. 610 ends
+    // 4 px before the group.
+    {Control::statusLbl,    Kind::statusText,   Control::installGB,    {  8,  20, 610,  46}, {-19, true},  true,  statusCaption},
     {Control::tvIpEdt,      Kind::edit,         Control::installGB,    {122,  73, 494,  41}, {-27, true},  true,  L""},
     {Control::BitInstall,   Kind::button,       Control::installGB,    {622,  72, 210,  39}, {-16, false}, false, L"Установить виджет"},
     {Control::installPB,    Kind::progress,     Control::installGB,    {  7, 119, 825,  18}, {-16, false}, false, L""},
