@@ -17,26 +17,18 @@ endfunction()
 
 if(NOT QUORVEX_BRIDGE_TOOL STREQUAL "")
     quorvex_payload_source(_bridge_source _bridge_depends "${QUORVEX_BRIDGE_TOOL}")
-elseif(TARGET quorvex_bridge)
+else()
+    # The bench's stand-in: it speaks only to the simulated TV.
     set(_bridge_source "$<TARGET_FILE:quorvex_bridge>")
     set(_bridge_depends quorvex_bridge)
-else()
-    add_subdirectory(placeholder_bridge)
-    set(_bridge_source "$<TARGET_FILE:quorvex_placeholder_bridge>")
-    set(_bridge_depends quorvex_placeholder_bridge)
 endif()
 
 if(NOT QUORVEX_WIDGET_PACKAGE STREQUAL "")
     quorvex_payload_source(_widget_source _widget_depends "${QUORVEX_WIDGET_PACKAGE}")
-elseif(TARGET quorvex_sample_widget AND NOT "${QUORVEX_SAMPLE_WIDGET}" STREQUAL "")
+else()
+    # The sample package, signed with a throwaway key.
     set(_widget_source "${QUORVEX_SAMPLE_WIDGET}")
     set(_widget_depends "${QUORVEX_SAMPLE_WIDGET}" quorvex_sample_widget)
-else()
-    # Until the sample package is built, a stand-in file; it is not a widget anyone can install.
-    set(_widget_source "${CMAKE_CURRENT_BINARY_DIR}/placeholder-widget.wgt")
-    file(CONFIGURE OUTPUT "${_widget_source}"
-         CONTENT "Placeholder for the widget package: build with QUORVEX_WIDGET_PACKAGE.\n")
-    set(_widget_depends "${_widget_source}")
 endif()
 
 set(_payload_dir "${CMAKE_CURRENT_BINARY_DIR}/payloads")
