@@ -91,8 +91,16 @@ WaitResult Win32Processes::waitForChildOrInput(ChildProcess& child) {
 }
 
 void restrictDllSearchToSystem() {
-    // Older systems without the call keep their default order; nothing else to do about it.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Looked up rather than imported: Vista and an unpatched Windows 7 lack it, and an import
+    // would stop the program from starting there. They keep their default order.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (kernel == nullptr)
+        return;
+    const auto set = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (set != nullptr)
+        set(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 }  // namespace platform::win32
