@@ -7,7 +7,7 @@ packages=(
     wine64 xvfb xauth x11-utils imagemagick              # running and looking at it
     libasio-dev libzip-dev zip unzip openssl libssl-dev  # the bench and the sample widget
     librsvg2-bin icoutils                                # images from their SVG sources
-    libxml2-utils                                        # xmllint: checking the sample widget
+    libxml2-utils procps                                 # xmllint for the sample widget; pgrep, ps
 )
 missing=()
 for p in "${packages[@]}"; do
