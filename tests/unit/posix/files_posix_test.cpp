@@ -10,7 +10,7 @@
 #include "platform/posix/embedded_resources.h"
 #include "platform/text.h"
 #include "src/payload.h"
-#include "tests/unit/posix/temp_dir.h"
+#include "tests/unit/temp_dir.h"
 
 namespace fs = std::filesystem;
 using platform::posix::EmbeddedResource;

@@ -16,7 +16,7 @@
 #include "platform/memory/message_queue.h"
 #include "src/command_runner.h"
 #include "tests/unit/helpers/counting_platform.h"
-#include "tests/unit/posix/temp_dir.h"
+#include "tests/unit/temp_dir.h"
 
 using namespace std::chrono_literals;
 using platform::WaitResult;

@@ -17,13 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 class HeldFile {
   public:
     explicit HeldFile(const wchar_t* name)
@@ -52,7 +45,7 @@ TEST_F(Win32FilesTest, ExtractingOverALongerFileLeavesExactlyTheResource) {
     std::ofstream("iu.exe", std::ios::binary) << std::string(carried.size() + 4096, 'x');
     extractResource(resources, files, L"iu.exe", L"IUFILE");
     EXPECT_EQ(fs::file_size("iu.exe"), carried.size());
-    EXPECT_TRUE(readAll("iu.exe") == std::string(carried.begin(), carried.end()));
+    EXPECT_TRUE(test::readAll("iu.exe") == std::string(carried.begin(), carried.end()));
 }
 
 TEST_F(Win32FilesTest, AResourceTheProgramDoesNotCarryRaisesBeforeAnyFileIsCreated) {
@@ -60,7 +53,7 @@ TEST_F(Win32FilesTest, AResourceTheProgramDoesNotCarryRaisesBeforeAnyFileIsCreat
     EXPECT_FALSE(fs::exists("new.wgt"));
     std::ofstream("old.wgt") << "old";
     EXPECT_THROW(extractResource(resources, files, L"old.wgt", L"NOSUCHFILE"), platform::Error);
-    EXPECT_EQ(readAll("old.wgt"), "old");
+    EXPECT_EQ(test::readAll("old.wgt"), "old");
 }
 
 TEST_F(Win32FilesTest, AFileHeldOpenWithoutSharingStaysAndNothingComplains) {
@@ -80,7 +73,7 @@ TEST_F(Win32FilesTest, AFileHeldOpenWithoutSharingStaysAndNothingComplains) {
             EXPECT_NE(e.message().back(), L'\n');
         }
     }
-    EXPECT_EQ(readAll("held.wgt"), "held");
+    EXPECT_EQ(test::readAll("held.wgt"), "held");
 }
 
 TEST_F(Win32FilesTest, DeletingRemovesFilesAndLeavesEverythingElse) {

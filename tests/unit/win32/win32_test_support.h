@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "tests/unit/temp_dir.h"
+
 namespace test {
 
 inline std::filesystem::path exeDirectory() {
@@ -18,30 +20,6 @@ inline std::filesystem::path exeDirectory() {
 inline std::filesystem::path helperProgram() {
     return exeDirectory() / L"quorvex_test_helper.exe";
 }
-
-class TempDir {
-  public:
-    TempDir() : previous_(std::filesystem::current_path()) {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                (L"quorvex-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(++counter));
-        std::filesystem::create_directories(path_);
-        std::filesystem::current_path(path_);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous_, ignored);
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
-};
 
 // Runs onInput for every WM_APP posted to it; exceptions stay inside the window procedure.
 class InputWindow {

@@ -1,10 +1,11 @@
 #pragma once
-// A fresh directory that the test works in (current directory), removed afterwards.
-#include <unistd.h>
-
+// A fresh directory that the test works in (current directory), removed afterwards; and whole-file
+// reads and writes for checking what landed in it.
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace test {
@@ -12,10 +13,16 @@ namespace test {
 class TempDir {
   public:
     TempDir() : previous_(std::filesystem::current_path()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quorvex-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            auto candidate = std::filesystem::temp_directory_path() /
+                             ("quorvex-" + std::to_string(random()) + std::to_string(attempt));
+            // create_directory is false when the name is taken: try another.
+            if (std::filesystem::create_directory(candidate))
+                path_ = candidate;
+        }
+        if (path_.empty())
+            throw std::runtime_error("no temporary directory could be made");
         std::filesystem::current_path(path_);
     }
     TempDir(const TempDir&) = delete;
