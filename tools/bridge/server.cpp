@@ -223,16 +223,24 @@ class Server {
         auto link = std::make_shared<TvLink>();
         link->serial = serial;
         if (parseIpv4(host, address) || portText.empty() || *end != '\0' || port <= 0 ||
-            port > 65535 ||
-            link->channel.connect({address, static_cast<unsigned short>(port)},
-                                  kTvConnectTimeout)) {
+            port > 65535) {
             out(client, "failed to connect to " + serial + "\n");
             finish(client, 1);
             return;
         }
-        // A TV that does not accept this host (wrong Host PC IP, developer mode off) resets here.
+        const std::error_code connected =
+            link->channel.connect({address, static_cast<unsigned short>(port)}, kTvConnectTimeout);
+        // A TV that does not accept this host (wrong Host PC IP, developer mode off) resets the
+        // connection; on loopback the reset can beat the connect's own completion.
+        const bool reset = connected == asio::error::connection_reset ||
+                           connected == asio::error::connection_aborted;
+        if (connected && !reset) {
+            out(client, "failed to connect to " + serial + "\n");
+            finish(client, 1);
+            return;
+        }
         Frame hello;
-        if (link->channel.write(frame::kHello, "quorvex-bridge 1", kTvConnectTimeout) ||
+        if (reset || link->channel.write(frame::kHello, "quorvex-bridge 1", kTvConnectTimeout) ||
             link->channel.read(hello, kTvConnectTimeout) || hello.type != frame::kHello) {
             link->channel.close();
             fail(client, "error: failed to connect to remote target '" + host + "'\n");
