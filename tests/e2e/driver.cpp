@@ -24,23 +24,12 @@
 
 #include "platform/text.h"
 #include "src/form_layout.h"
+#include "tests/win32/window_probe.h"
 
 using platform::Control;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-struct Handle {
-    HANDLE h = nullptr;
-    Handle() = default;
-    explicit Handle(HANDLE handle) : h(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (h != nullptr && h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-    }
-};
 
 void say(const std::wstring& key, const std::wstring& value) {
     std::string line = platform::toUtf8(key + L": " + value) + "\n";
@@ -54,49 +43,14 @@ void say(const std::wstring& key, const std::wstring& value) {
     ExitProcess(2);
 }
 
+// A window that does not answer in time reads as empty: the run's checks then say what is wrong.
 std::wstring textOf(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
-        return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, 5000, &copied)) {
-        return {};
-    }
-    text.resize(copied);
-    return text;
+    return probe::textOf(window).value_or(L"");
 }
-
-struct Search {
-    DWORD pid;
-    const wchar_t* className;
-    HWND found;
-};
 
 HWND findTopLevel(DWORD pid, const wchar_t* className) {
-    Search search{pid, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (owner == s.pid && lstrcmpW(name, s.className) == 0 && IsWindowVisible(window)) {
-                s.found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// The text of a message box: its static with id 0xFFFF.
-std::wstring boxText(HWND box) {
-    HWND label = GetDlgItem(box, 0xFFFF);
-    return label != nullptr ? textOf(label) : textOf(box);
+    const auto found = probe::topLevelWindows(pid, className);
+    return found.empty() ? nullptr : found.front();
 }
 
 void waitForFile(const std::wstring& file) {
@@ -147,8 +101,8 @@ int wmain(int argc, wchar_t** argv) {
                         workDir.c_str(), &si, &pi)) {
         fail(L"cannot start " + installer + L" (error " + std::to_wstring(GetLastError()) + L")");
     }
-    const Handle process(pi.hProcess);
-    const Handle thread(pi.hThread);
+    const probe::Handle process(pi.hProcess);
+    const probe::Handle thread(pi.hThread);
 
     HWND window = nullptr;
     while (window == nullptr) {
@@ -189,7 +143,7 @@ int wmain(int argc, wchar_t** argv) {
             while (!condition()) {
                 if (Clock::now() > deadline)
                     fail(L"the run did not get that far in time");
-                if (WaitForSingleObject(process.h, 2) == WAIT_OBJECT_0)
+                if (WaitForSingleObject(process.get(), 2) == WAIT_OBJECT_0)
                     return;
             }
         };
@@ -207,9 +161,9 @@ int wmain(int argc, wchar_t** argv) {
     for (;;) {
         if (Clock::now() > deadline)
             fail(L"the installation did not end in time");
-        if (WaitForSingleObject(process.h, 50) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(process.get(), 50) == WAIT_OBJECT_0)
             break;
-        box = findTopLevel(pi.dwProcessId, L"#32770");
+        box = findTopLevel(pi.dwProcessId, probe::messageBoxClass);
         if (box != nullptr)
             break;
         const std::wstring now = textOf(status);
@@ -258,14 +212,14 @@ int wmain(int argc, wchar_t** argv) {
 
     if (closed) {
         const DWORD waited = WaitForSingleObject(
-            process.h, static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              deadline - Clock::now())
-                                              .count()));
+            process.get(), static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  deadline - Clock::now())
+                                                  .count()));
         say(L"exited-after-close", waited == WAIT_OBJECT_0 ? L"yes" : L"no");
         return 0;
     }
     if (box != nullptr) {
-        say(L"box", boxText(box));
+        say(L"box", probe::messageBoxText(box).value_or(L""));
         waitForFile(hold);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         Sleep(300);
@@ -277,8 +231,8 @@ int wmain(int argc, wchar_t** argv) {
         waitForFile(hold);
 
     PostMessageW(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.h, 15000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.h, 1);
+    if (WaitForSingleObject(process.get(), 15000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
         fail(L"the installer did not end after its window was closed");
     }
     say(L"exited", L"yes");

@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "src/form_layout.h"
 #include "src/string_table.h"
+#include "tests/win32/window_probe.h"
 
 using platform::Control;
 
@@ -31,19 +33,8 @@ struct Abort : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
 void say(const std::wstring& line) {
-    std::fputs((utf8(line) + "\n").c_str(), stdout);
+    std::fputs((platform::toUtf8(line) + "\n").c_str(), stdout);
     std::fflush(stdout);
 }
 
@@ -61,50 +52,21 @@ void checkEqual(const std::wstring& actual, const std::wstring& expected,
     check(actual == expected, what + L": got \"" + actual + L"\", expected \"" + expected + L"\"");
 }
 
-class Handle {
-  public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-    }
-    HANDLE get() const { return handle_; }
-    void reset(HANDLE handle) {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-  private:
-    HANDLE handle_ = nullptr;
-};
-
 LRESULT send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR result = 0;
-    if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, messageTimeoutMs,
-                            &result) == 0) {
+    const auto result = probe::send(window, message, wParam, lParam, messageTimeoutMs);
+    if (!result)
         throw Abort("the program did not answer a window message within 5 s");
-    }
-    return static_cast<LRESULT>(result);
+    return *result;
 }
 
 std::wstring textOf(HWND window) {
-    const auto length = send(window, WM_GETTEXTLENGTH);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const auto copied = send(window, WM_GETTEXT, static_cast<WPARAM>(text.size()),
-                             reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(copied));
-    return text;
+    const auto text = probe::textOf(window);
+    if (!text)
+        throw Abort("the program did not answer a window message within 5 s");
+    return *text;
 }
 
-std::wstring classOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
+using probe::classOf;
 
 std::wstring number(long value) {
     return std::to_wstring(value);
@@ -173,7 +135,8 @@ class Program {
             // An error dialog during FormCreate holds the window back: report it, do not wait.
             const std::vector<std::wstring> boxes = openMessageBoxes(id_);
             if (!boxes.empty()) {
-                throw Abort("a message box opened before the window: " + utf8(boxes.front()));
+                throw Abort("a message box opened before the window: " +
+                            platform::toUtf8(boxes.front()));
             }
             Sleep(100);
         }
@@ -182,30 +145,21 @@ class Program {
 
   private:
     std::wstring directory_;
-    Handle process_;
+    probe::Handle process_;
     DWORD id_ = 0;
     HWND window_ = nullptr;
 };
 
 // Message boxes (class #32770) the program has open: an error dialog means a handler failed.
 std::vector<std::wstring> openMessageBoxes(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::vector<std::wstring> texts;
-    } search{processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s.processId && classOf(window) == L"#32770" && IsWindowVisible(window)) {
-                const HWND message = GetDlgItem(window, 0xFFFF);
-                s.texts.push_back(message != nullptr ? textOf(message) : textOf(window));
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.texts;
+    std::vector<std::wstring> texts;
+    for (HWND box : probe::topLevelWindows(processId, probe::messageBoxClass)) {
+        const auto text = probe::messageBoxText(box);
+        if (!text)
+            throw Abort("the program did not answer a window message within 5 s");
+        texts.push_back(*text);
+    }
+    return texts;
 }
 
 void checkNoMessageBox(const Program& program, const std::wstring& when) {
