@@ -58,8 +58,6 @@ class FormEvents {
     // key is the typed character; setting it to 0 swallows it.
     virtual void tvIpEdtKeyPress(wchar_t& key) = 0;
     virtual void BitInstallClick() = 0;
-    // The user closed the window (the application has been told to end).
-    virtual void FormClose() {}
 };
 
 }  // namespace platform

@@ -47,5 +47,3 @@ void TmainForm::tvIpEdtKeyPress(wchar_t& key) {
     if (!isAddressKey(key))
         key = L'\0';
 }
-
-void TmainForm::FormClose() {}

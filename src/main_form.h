@@ -16,7 +16,6 @@ class TmainForm final : public platform::FormEvents {
     void langRGClick() override;
     void tvIpEdtKeyPress(wchar_t& key) override;
     void BitInstallClick() override;
-    void FormClose() override;
 
     const std::wstring widgetBaseName;
     const std::wstring applicationId;

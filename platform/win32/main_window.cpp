@@ -329,8 +329,6 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_DESTROY:
-            if (events_ != nullptr)
-                report([&] { events_->FormClose(); });
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY:
