@@ -12,28 +12,35 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 runs=${1:-5}
-scripts/setup.sh
-
 out=$root/build/bench-run
-rm -rf "$out"
-mkdir -p "$out"
-echo "Building..." >&2
-cmake --preset native >/dev/null && cmake --build --preset native --target quorvex_tvsim >/dev/null
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target QuorvexInstaller quorvex_e2e_driver quorvex_bridge quorvex_sample_widget >/dev/null
 win=$root/build/windows
 installer=$win/src/QuorvexInstaller.exe
 driver=$win/tests/e2e/quorvex_e2e_driver.exe
 bridge=$win/tools/bridge/quorvex_bridge.exe
 widget=$win/payloads/Quorvex.wgt
+if [ -z "${QUORVEX_MEASURE_BUILT:-}" ]; then
+    rm -rf "$out"
+    mkdir -p "$out"
+    scripts/setup.sh
 
-# The same installer, carrying a bridge tool whose kill-server takes five seconds.
-x86_64-w64-mingw32-g++-posix -O2 -municode -static -o "$out/slow_tool.exe" bench/slow_tool.cpp
-x86_64-w64-mingw32-g++-posix -O2 -municode -mwindows -static -o "$out/empty_window.exe" bench/empty_window.cpp
-cmake --preset windows -B "$out/slow-build" -DQUORVEX_BRIDGE_TOOL="$out/slow_tool.exe" >/dev/null
-cmake --build "$out/slow-build" -j2 --target QuorvexInstaller >/dev/null
+    echo "Building..." >&2
+    cmake --preset native >/dev/null && cmake --build --preset native --target quorvex_tvsim >/dev/null
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows --target QuorvexInstaller quorvex_e2e_driver quorvex_bridge quorvex_sample_widget >/dev/null
 
-export QUORVEX_WINEPREFIX=$root/build/wineprefix
+    # The same installer, carrying a bridge tool whose kill-server takes five seconds.
+    x86_64-w64-mingw32-g++-posix -O2 -municode -static -o "$out/slow_tool.exe" bench/slow_tool.cpp
+    x86_64-w64-mingw32-g++-posix -O2 -municode -mwindows -static -o "$out/empty_window.exe" bench/empty_window.cpp
+    cmake --preset windows -B "$out/slow-build" -DQUORVEX_BRIDGE_TOOL="$out/slow_tool.exe" >/dev/null
+    cmake --build "$out/slow-build" -j2 --target QuorvexInstaller >/dev/null
+fi
+
+# What follows starts servers: it runs in a network namespace of its own.
+export QUORVEX_WINEPREFIX=${QUORVEX_WINEPREFIX:-$root/build/wineprefix}
+if [ -z "${QUORVEX_ISOLATED:-}" ]; then
+    export QUORVEX_MEASURE_BUILT=1
+    exec "$root/tests/isolated.sh" --wine "$0" "$@"
+fi
 export QUORVEX_TVSIM=$root/build/native/tools/tvsim/quorvex_tvsim
 export QUORVEX_BRIDGE_SERVER_PORT=27300
 address=127.0.30.1

@@ -15,5 +15,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Test executables run under Wine; the wrapper gives them a prefix of their own build tree.
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run.sh")
+# Test executables run under Wine, each in a network namespace and a Wine prefix of its own.
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tests/isolated.sh;--wine"
+    "${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run.sh")

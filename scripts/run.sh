@@ -4,23 +4,31 @@
 # With a display the user presses the button. Without one it runs under Xvfb and drives the
 # window itself: types 127.0.0.1, picks the series, presses install, waits for the end, then
 # prints the outcome, the seven logs and the path of a screenshot.
+# The headless run happens in a network namespace of its own (tests/isolated.sh): the simulated TV,
+# the bridge's server and Wine see only that namespace's loopback interface.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-scripts/setup.sh
+export QUORVEX_WINEPREFIX=${QUORVEX_WINEPREFIX:-$root/build/wineprefix}
 
-echo "=== Building (host tools and the Windows program)"
-cmake --preset native >/dev/null
-cmake --build --preset native --target quorvex_tvsim >/dev/null
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target QuorvexInstaller quorvex_e2e_driver >/dev/null
+if [ -z "${QUORVEX_MAIN_JOB_BUILT:-}" ]; then
+    scripts/setup.sh
+    echo "=== Building (host tools and the Windows program)"
+    cmake --preset native >/dev/null
+    cmake --build --preset native --target quorvex_tvsim >/dev/null
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows --target QuorvexInstaller quorvex_e2e_driver >/dev/null
+    if [ -z "${DISPLAY:-}" ]; then
+        export QUORVEX_MAIN_JOB_BUILT=1
+        exec "$root/tests/isolated.sh" --wine "$0" "$@"
+    fi
+fi
 installer=$root/build/windows/src/QuorvexInstaller.exe
 driver=$root/build/windows/tests/e2e/quorvex_e2e_driver.exe
 
 job=$root/build/main-job
 rm -rf "$job"
 mkdir -p "$job/work" "$job/tv"
-export QUORVEX_WINEPREFIX=$root/build/wineprefix
 export QUORVEX_BRIDGE_SERVER_PORT=26099
 
 echo "=== Starting a simulated TV on 127.0.0.1 (Tizen 5, Host PC IP 127.0.0.1)"

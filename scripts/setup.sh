@@ -8,6 +8,7 @@ packages=(
     libasio-dev libzip-dev zip unzip openssl libssl-dev  # the bench and the sample widget
     librsvg2-bin icoutils                                # images from their SVG sources
     libxml2-utils procps                                 # xmllint for the sample widget; pgrep, ps
+    iproute2 util-linux                                  # tests' own network namespaces (ip, unshare)
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -614,8 +614,14 @@ void checkMaximised(const Window& w, int dpi) {
           L"maximised client area is " + number(client.right) + L"x" + number(client.bottom));
     PostMessageW(w.main, WM_SYSCOMMAND, SC_RESTORE, 0);
     check(waitFor(w.main, false), L"the window did not restore");
+    // Wine clears the maximised state before it moves the window back: give the move its time.
     RECT restored{};
-    GetWindowRect(w.main, &restored);
+    for (const ULONGLONG until = GetTickCount64() + 5000; GetTickCount64() < until; Sleep(50)) {
+        send(w.main, WM_NULL);
+        GetWindowRect(w.main, &restored);
+        if (EqualRect(&restored, &normal))
+            break;
+    }
     check(EqualRect(&restored, &normal),
           L"restored window " + describe(restored) + L" differs from " + describe(normal));
 }
