@@ -18,6 +18,22 @@ class Error : public std::runtime_error {
     std::wstring message_;
 };
 
+// A file that could not be written, and whether because something else holds it open.
+class WriteError : public Error {
+  public:
+    WriteError(const std::wstring& file, std::wstring reason, bool inUse)
+        : Error(L"Cannot write \"" + file + L"\": " + reason),
+          reason_(std::move(reason)),
+          inUse_(inUse) {}
+    // The system's own words, in the system's language.
+    const std::wstring& reason() const noexcept { return reason_; }
+    bool inUse() const noexcept { return inUse_; }
+
+  private:
+    std::wstring reason_;
+    bool inUse_;
+};
+
 // The text the standard error dialog shows for any exception.
 std::wstring exceptionMessage(const std::exception& e);
 

@@ -1,6 +1,8 @@
 #pragma once
 // File operations on names relative to the current directory. Names use the Windows
 // separator '\'; the host build maps it to '/'.
+#include <chrono>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,8 +21,14 @@ class FileSystem {
     // Creates or truncates the file and writes exactly these bytes. Throws platform::Error
     // naming the file and the system's reason.
     virtual void writeFile(const std::wstring& name, std::span<const unsigned char> bytes) = 0;
-    // The whole file, or nothing when it cannot be read.
-    virtual std::optional<std::string> readFile(const std::wstring& name) = 0;
+    // The file's first maxBytes bytes (all of a smaller one), or nothing when it cannot be read.
+    virtual std::optional<std::string> readFile(const std::wstring& name, std::size_t maxBytes) = 0;
+    std::optional<std::string> readFile(const std::wstring& name) {
+        return readFile(name, SIZE_MAX);
+    }
+    // When the file was last written, or nothing when there is no such file.
+    virtual std::optional<std::chrono::system_clock::time_point> lastWriteTime(
+        const std::wstring& name) = 0;
 };
 
 // The raw-data resources the program carries inside itself.

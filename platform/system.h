@@ -1,6 +1,7 @@
 #pragma once
 // Everything the portable code needs from the operating system, handed to it in one piece.
 #include "platform/addresses.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/message_loop.h"
 #include "platform/process.h"
@@ -13,6 +14,7 @@ struct System {
     MessageLoop& loop;
     FileSystem& files;
     Resources& resources;
+    Clock& clock;
 };
 
 }  // namespace platform

@@ -22,24 +22,39 @@ bool MemoryFileSystem::deleteFile(const std::wstring& name) {
         onDelete(name);
     if (failingDeletes.contains(name))
         return false;
+    writeTimes.erase(name);
     return files.erase(name) == 1;
 }
 
 void MemoryFileSystem::writeFile(const std::wstring& name, std::span<const unsigned char> bytes) {
     log.push_back(L"write " + name);
     if (const auto failing = failingWrites.find(name); failing != failingWrites.end())
-        throw Error(L"Cannot write \"" + name + L"\": " + failing->second);
+        throw WriteError(name, failing->second, heldFiles.contains(name));
     if (directories.contains(name))
-        throw Error(L"Cannot write \"" + name + L"\": Access is denied.");
+        throw WriteError(name, L"Access is denied.", false);
     files[name].assign(bytes.begin(), bytes.end());
+    if (clock != nullptr)
+        writeTimes[name] = clock->wallTime();
 }
 
-std::optional<std::string> MemoryFileSystem::readFile(const std::wstring& name) {
+std::optional<std::string> MemoryFileSystem::readFile(const std::wstring& name,
+                                                      std::size_t maxBytes) {
     log.push_back(L"read " + name);
+    if (onRead)
+        onRead(name);
     const auto file = files.find(name);
     if (file == files.end())
         return std::nullopt;
-    return file->second;
+    return file->second.substr(0, maxBytes);
+}
+
+std::optional<std::chrono::system_clock::time_point> MemoryFileSystem::lastWriteTime(
+    const std::wstring& name) {
+    if (!files.contains(name))
+        return std::nullopt;
+    if (const auto time = writeTimes.find(name); time != writeTimes.end())
+        return time->second;
+    return clock != nullptr ? clock->wallTime() : std::chrono::system_clock::time_point{};
 }
 
 std::span<const unsigned char> MemoryResources::find(const std::wstring& name) {

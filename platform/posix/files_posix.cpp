@@ -42,8 +42,8 @@ class Descriptor {
 };
 
 [[noreturn]] void throwWriteError(const std::wstring& name, int error) {
-    throw Error(L"Cannot write \"" + name + L"\": " +
-                fromUtf8(std::system_category().message(error)));
+    throw WriteError(name, fromUtf8(std::system_category().message(error)),
+                     error == ETXTBSY || error == EBUSY);
 }
 
 }  // namespace
@@ -79,23 +79,37 @@ void PosixFileSystem::writeFile(const std::wstring& name, std::span<const unsign
         throwWriteError(name, errno);
 }
 
-std::optional<std::string> PosixFileSystem::readFile(const std::wstring& name) {
+std::optional<std::string> PosixFileSystem::readFile(const std::wstring& name,
+                                                     std::size_t maxBytes) {
     const Descriptor file(open(hostPath(name).c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
         return std::nullopt;
     std::string content;
     char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t got = read(file.get(), buffer, sizeof buffer);
+    while (content.size() < maxBytes) {
+        const ssize_t got =
+            read(file.get(), buffer, std::min(sizeof buffer, maxBytes - content.size()));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             return std::nullopt;
         }
         if (got == 0)
-            return content;
+            break;
         content.append(buffer, static_cast<size_t>(got));
     }
+    return content;
+}
+
+std::optional<std::chrono::system_clock::time_point> PosixFileSystem::lastWriteTime(
+    const std::wstring& name) {
+    struct stat info {};
+    if (stat(hostPath(name).c_str(), &info) != 0)
+        return std::nullopt;
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(info.st_mtim.tv_sec) +
+            std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
 }
 
 }  // namespace platform::posix

@@ -10,7 +10,10 @@ class PosixFileSystem final : public FileSystem {
     bool fileExists(const std::wstring& name) override;
     bool deleteFile(const std::wstring& name) override;
     void writeFile(const std::wstring& name, std::span<const unsigned char> bytes) override;
-    std::optional<std::string> readFile(const std::wstring& name) override;
+    using FileSystem::readFile;
+    std::optional<std::string> readFile(const std::wstring& name, std::size_t maxBytes) override;
+    std::optional<std::chrono::system_clock::time_point> lastWriteTime(
+        const std::wstring& name) override;
 };
 
 }  // namespace platform::posix

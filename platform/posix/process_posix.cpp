@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -110,18 +112,35 @@ std::unique_ptr<ChildProcess> PosixProcesses::start(const std::wstring& commandL
     return std::make_unique<PosixChild>(pid, pidFd);
 }
 
-WaitResult PosixProcesses::waitForChildOrInput(ChildProcess& child) {
-    auto& posixChild = static_cast<PosixChild&>(child);
-    pollfd fds[2] = {{posixChild.pidFd(), POLLIN, 0}, {queue_.readableWhilePending(), POLLIN, 0}};
+WaitResult PosixProcesses::wait(ChildProcess* child, bool serveInput,
+                                std::chrono::milliseconds timeout) {
+    auto* posixChild = static_cast<PosixChild*>(child);
+    // A descriptor of -1 is ignored by poll.
+    pollfd fds[2] = {{posixChild != nullptr ? posixChild->pidFd() : -1, POLLIN, 0},
+                     {serveInput ? queue_.readableWhilePending() : -1, POLLIN, 0}};
+    using Clock = std::chrono::steady_clock;
+    const bool forever = timeout == waitForever;
+    const auto deadline = forever ? Clock::time_point::max() : Clock::now() + timeout;
     for (;;) {
-        if (poll(fds, 2, -1) < 0) {
+        int milliseconds = -1;
+        if (!forever) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            milliseconds = static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
+        }
+        const int ready = poll(fds, 2, milliseconds);
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return WaitResult::failed;
         }
-        // The child first, as MsgWaitForMultipleObjects reports the lowest signalled object.
+        if (ready == 0) {
+            if (!forever && Clock::now() >= deadline)
+                return WaitResult::timedOut;
+            continue;
+        }
+        // The child first, as MsgWaitForMultipleObjectsEx reports the lowest signalled object.
         if (fds[0].revents & POLLIN) {
-            posixChild.reap();
+            posixChild->reap();
             return WaitResult::childEnded;
         }
         if (fds[1].revents & POLLIN)

@@ -54,7 +54,8 @@ std::wstring systemReason(DWORD code) {
 }
 
 [[noreturn]] void throwWriteError(const std::wstring& name, DWORD code) {
-    throw Error(L"Cannot write \"" + name + L"\": " + systemReason(code));
+    throw WriteError(name, systemReason(code),
+                     code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION);
 }
 
 }  // namespace
@@ -103,22 +104,41 @@ void Win32FileSystem::writeFile(const std::wstring& name, std::span<const unsign
     }
 }
 
-std::optional<std::string> Win32FileSystem::readFile(const std::wstring& name) {
-    const FileHandle file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+std::optional<std::string> Win32FileSystem::readFile(const std::wstring& name,
+                                                     std::size_t maxBytes) {
+    // Others may go on writing it; we only read.
+    const FileHandle file(CreateFileW(name.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
         return std::nullopt;
     std::string content;
     char buffer[64 * 1024];
-    for (;;) {
+    while (content.size() < maxBytes) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+        const auto want = static_cast<DWORD>(std::min(sizeof buffer, maxBytes - content.size()));
+        if (!ReadFile(file.get(), buffer, want, &got, nullptr))
             return std::nullopt;
         if (got == 0)
             break;
         content.append(buffer, got);
     }
     return content;
+}
+
+std::optional<std::chrono::system_clock::time_point> Win32FileSystem::lastWriteTime(
+    const std::wstring& name) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    // FILETIME counts 100 ns from 1601; the system clock counts from 1970.
+    constexpr long long epochDifference = 116444736000000000LL;
+    const long long ticks = (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                            data.ftLastWriteTime.dwLowDateTime;
+    using Ticks = std::chrono::duration<long long, std::ratio<1, 10000000>>;
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            Ticks(ticks - epochDifference)));
 }
 
 std::span<const unsigned char> ModuleResources::find(const std::wstring& name) {

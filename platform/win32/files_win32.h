@@ -4,17 +4,20 @@
 namespace platform::win32 {
 
 class Win32FileSystem final : public FileSystem {
-public:
+  public:
     bool createDirectory(const std::wstring& name) override;
     bool fileExists(const std::wstring& name) override;
     bool deleteFile(const std::wstring& name) override;
     void writeFile(const std::wstring& name, std::span<const unsigned char> bytes) override;
-    std::optional<std::string> readFile(const std::wstring& name) override;
+    using FileSystem::readFile;
+    std::optional<std::string> readFile(const std::wstring& name, std::size_t maxBytes) override;
+    std::optional<std::chrono::system_clock::time_point> lastWriteTime(
+        const std::wstring& name) override;
 };
 
 // RT_RCDATA resources of the running program's own module, read in place.
 class ModuleResources final : public Resources {
-public:
+  public:
     std::span<const unsigned char> find(const std::wstring& name) override;
 };
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -78,16 +79,33 @@ std::unique_ptr<ChildProcess> Win32Processes::start(const std::wstring& commandL
     return std::make_unique<Win32Child>(pi.hProcess, pi.hThread);
 }
 
-WaitResult Win32Processes::waitForChildOrInput(ChildProcess& child) {
-    HANDLE process = static_cast<Win32Child&>(child).process();
-    switch (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT)) {
-        case WAIT_OBJECT_0:
-            return WaitResult::childEnded;
-        case WAIT_OBJECT_0 + 1:
-            return WaitResult::inputWaiting;
-        default:
-            return WaitResult::failed;
+WaitResult Win32Processes::wait(ChildProcess* child, bool serveInput,
+                                std::chrono::milliseconds timeout) {
+    HANDLE process = child != nullptr ? static_cast<Win32Child*>(child)->process() : nullptr;
+    const DWORD count = process != nullptr ? 1 : 0;
+    // INFINITE is the all-ones value; anything longer than the largest finite wait is forever.
+    const DWORD milliseconds = timeout >= std::chrono::milliseconds(INFINITE)
+                                   ? INFINITE
+                                   : static_cast<DWORD>(std::max<long long>(timeout.count(), 0));
+    DWORD result;
+    if (serveInput) {
+        // MWMO_INPUTAVAILABLE: input that was already queued (seen by an earlier peek but not
+        // removed) wakes the wait too, instead of only input that arrives after it starts.
+        result = MsgWaitForMultipleObjectsEx(count, count != 0 ? &process : nullptr, milliseconds,
+                                             QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    } else if (count != 0) {
+        result = WaitForSingleObject(process, milliseconds);
+    } else {
+        Sleep(milliseconds);
+        result = WAIT_TIMEOUT;
     }
+    if (result == WAIT_TIMEOUT)
+        return WaitResult::timedOut;
+    if (count != 0 && result == WAIT_OBJECT_0)
+        return WaitResult::childEnded;
+    if (serveInput && result == WAIT_OBJECT_0 + count)
+        return WaitResult::inputWaiting;
+    return WaitResult::failed;
 }
 
 void restrictDllSearchToSystem() {

@@ -1,14 +1,15 @@
 #pragma once
 // Child processes on Windows: CreateProcessW with a hidden console, waited for with
-// MsgWaitForMultipleObjects so the GUI thread's input is still served.
+// MsgWaitForMultipleObjectsEx so the GUI thread's input is still served.
 #include "platform/process.h"
 
 namespace platform::win32 {
 
 class Win32Processes final : public Processes {
-public:
+  public:
     std::unique_ptr<ChildProcess> start(const std::wstring& commandLine) override;
-    WaitResult waitForChildOrInput(ChildProcess& child) override;
+    WaitResult wait(ChildProcess* child, bool serveInput,
+                    std::chrono::milliseconds timeout) override;
 };
 
 // Keeps DLLs planted beside the exe or in the current directory from being loaded: only the

@@ -10,10 +10,13 @@
 #include <map>
 #include <thread>
 
+#include "platform/memory/fake_clock.h"
 #include "platform/memory/message_queue.h"
 
 using platform::WaitResult;
 using platform::memory::MessageQueue;
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -39,9 +42,17 @@ class ScriptedProcesses final : public platform::Processes {
         return std::make_unique<Child>(commandLine, log_);
     }
 
-    WaitResult waitForChildOrInput(platform::ChildProcess& child) override {
-        const std::wstring& line = static_cast<Child&>(child).line;
-        log_.push_back(L"wait " + line);
+    // A wait logs "wait LINE", with ", child only" when it serves no input (the application is
+    // ending) and ", N ms" when it has a time limit. A step that times out moves the clock on.
+    WaitResult wait(platform::ChildProcess* child, bool serveInput,
+                    std::chrono::milliseconds timeout) override {
+        const std::wstring line = child ? static_cast<Child*>(child)->line : L"(no child)";
+        std::wstring entry = L"wait " + line;
+        if (!serveInput)
+            entry += L", child only";
+        if (timeout != platform::waitForever)
+            entry += L", " + std::to_wstring(timeout.count()) + L" ms";
+        log_.push_back(entry);
         auto& steps = scripts[line];
         if (steps.empty()) {
             ADD_FAILURE() << "waited again after the script's end";
@@ -51,8 +62,12 @@ class ScriptedProcesses final : public platform::Processes {
         steps.pop_front();
         if (step.during)
             step.during();
+        if (step.result == WaitResult::timedOut)
+            clock.advance(timeout);
         return step.result;
     }
+
+    platform::memory::FakeClock clock;
 
   private:
     struct Child final : platform::ChildProcess {
@@ -88,18 +103,19 @@ class CommandRunnerTest : public ::testing::Test {
     MessageQueue queue;
     ScriptedProcesses processes{log};
     LoggingLoop loop{queue, log};
+    platform::memory::FakeClock& clock = processes.clock;
 };
 
 TEST_F(CommandRunnerTest, ALineThatCannotStartReturnsWithoutWaiting) {
-    runCommand(processes, loop, L"");
-    runCommand(processes, loop, L"no-such-program.exe /x");
+    runCommand(processes, loop, clock, L"");
+    runCommand(processes, loop, clock, L"no-such-program.exe /x");
     EXPECT_EQ(log, (Log{L"start ", L"start no-such-program.exe /x"}));
 }
 
 TEST_F(CommandRunnerTest, AChildEndingWithoutInputIsWaitedForOnceAndReleased) {
     const std::wstring line = L"cmd.exe /c \"iu.exe connect 192.168.0.5\"";
     processes.scripts[line] = {{WaitResult::childEnded, nullptr}};
-    runCommand(processes, loop, line);
+    runCommand(processes, loop, clock, line);
     EXPECT_EQ(log, (Log{L"start " + line, L"wait " + line, L"release " + line}));
 }
 
@@ -113,14 +129,14 @@ TEST_F(CommandRunnerTest, InputDuringTheWaitIsDispatchedAndTheWaitGoesOn) {
          }},
         {WaitResult::childEnded, nullptr},
     };
-    runCommand(processes, loop, L"long");
+    runCommand(processes, loop, clock, L"long");
     EXPECT_EQ(log, (Log{L"start long", L"wait long", L"messages", L"paint", L"wait long",
                         L"messages", L"click", L"key", L"wait long", L"release long"}));
 }
 
 TEST_F(CommandRunnerTest, AFailedWaitEndsTheRunWithoutDispatching) {
     processes.scripts[L"x"] = {{WaitResult::failed, [&] { queue.post(note(L"paint")); }}};
-    runCommand(processes, loop, L"x");
+    runCommand(processes, loop, clock, L"x");
     EXPECT_EQ(log, (Log{L"start x", L"wait x", L"release x"}));
 }
 
@@ -134,22 +150,77 @@ TEST_F(CommandRunnerTest, QuitDuringTheWaitReturnsRightAfterThatDispatch) {
          }},
         {WaitResult::childEnded, nullptr},
     };
-    runCommand(processes, loop, L"long");
-    EXPECT_EQ(log, (Log{L"start long", L"wait long", L"messages", L"close", L"release long"}));
+    runCommand(processes, loop, clock, L"long");
+    // Without a grace period the child is looked at once more, without waiting for it.
+    EXPECT_EQ(log, (Log{L"start long", L"wait long", L"messages", L"close",
+                        L"wait long, child only, 0 ms", L"release long"}));
     EXPECT_TRUE(queue.terminated());
+}
+
+TEST_F(CommandRunnerTest, AfterAQuitTheChildGetsItsGracePeriodWithoutInputServed) {
+    const auto quit = [&] { queue.postQuit(); };
+    processes.scripts[L"ends in time"] = {{WaitResult::inputWaiting, quit},
+                                          {WaitResult::childEnded, nullptr}};
+    EXPECT_EQ(runCommand(processes, loop, clock, L"ends in time", {.afterQuit = 10s}),
+              CommandEnd::ended);
+    EXPECT_EQ(log, (Log{L"start ends in time", L"wait ends in time", L"messages",
+                        L"wait ends in time, child only, 10000 ms", L"release ends in time"}));
+
+    log.clear();
+    processes.scripts[L"hangs"] = {{WaitResult::timedOut, nullptr}};
+    const auto before = clock.now();
+    EXPECT_EQ(runCommand(processes, loop, clock, L"hangs", {.afterQuit = 10s}),
+              CommandEnd::leftRunning);
+    EXPECT_EQ(clock.now() - before, 10s);
+    EXPECT_EQ(log, (Log{L"start hangs", L"wait hangs, child only, 10000 ms", L"release hangs"}));
+}
+
+TEST_F(CommandRunnerTest, ATotalLimitCountsTheTimeSpentServingInput) {
+    processes.scripts[L"kill-server"] = {
+        {WaitResult::inputWaiting, [&] { clock.advance(4s); }},
+        {WaitResult::timedOut, nullptr},
+    };
+    EXPECT_EQ(runCommand(processes, loop, clock, L"kill-server", {.total = 10s}),
+              CommandEnd::leftRunning);
+    // Of the ten seconds, four went by while the first input was served.
+    EXPECT_EQ(log, (Log{L"start kill-server", L"wait kill-server, 10000 ms", L"messages",
+                        L"wait kill-server, 6000 ms", L"release kill-server"}));
+
+    // A quit during a limited command: the grace period never outlasts the limit.
+    log.clear();
+    processes.scripts[L"kill-server"] = {
+        {WaitResult::inputWaiting,
+         [&] {
+             clock.advance(8s);
+             queue.postQuit();
+         }},
+        {WaitResult::childEnded, nullptr},
+    };
+    runCommand(processes, loop, clock, L"kill-server", {.total = 10s, .afterQuit = 10s});
+    EXPECT_EQ(log[3], L"wait kill-server, child only, 2000 ms");
+}
+
+TEST_F(CommandRunnerTest, ServingInputForAWhileDispatchesAndStopsAtTheDeadline) {
+    processes.scripts[L"(no child)"] = {
+        {WaitResult::inputWaiting, [&] { queue.post(note(L"paint")); }},
+        {WaitResult::timedOut, nullptr},
+    };
+    serveInputFor(processes, loop, clock, 100ms);
+    EXPECT_EQ(log,
+              (Log{L"wait (no child), 100 ms", L"messages", L"paint", L"wait (no child), 100 ms"}));
 }
 
 TEST_F(CommandRunnerTest, ACommandRunFromAHandlerEndsBeforeTheOuterOne) {
     processes.scripts[L"outer"] = {
         {WaitResult::inputWaiting,
-         [&] { queue.post([&] { runCommand(processes, loop, L"inner"); }); }},
+         [&] { queue.post([&] { runCommand(processes, loop, clock, L"inner"); }); }},
         {WaitResult::childEnded, nullptr},
     };
     processes.scripts[L"inner"] = {
         {WaitResult::inputWaiting, [&] { queue.post(note(L"paint")); }},
         {WaitResult::childEnded, nullptr},
     };
-    runCommand(processes, loop, L"outer");
+    runCommand(processes, loop, clock, L"outer");
     EXPECT_EQ(log, (Log{L"start outer", L"wait outer", L"messages", L"start inner", L"wait inner",
                         L"messages", L"paint", L"wait inner", L"release inner", L"wait outer",
                         L"release outer"}));
@@ -158,16 +229,17 @@ TEST_F(CommandRunnerTest, ACommandRunFromAHandlerEndsBeforeTheOuterOne) {
 TEST_F(CommandRunnerTest, QuitInsideANestedRunEndsBothWaits) {
     processes.scripts[L"outer"] = {
         {WaitResult::inputWaiting,
-         [&] { queue.post([&] { runCommand(processes, loop, L"inner"); }); }},
+         [&] { queue.post([&] { runCommand(processes, loop, clock, L"inner"); }); }},
         {WaitResult::childEnded, nullptr},
     };
     processes.scripts[L"inner"] = {
         {WaitResult::inputWaiting, [&] { queue.postQuit(); }},
         {WaitResult::childEnded, nullptr},
     };
-    runCommand(processes, loop, L"outer");
+    runCommand(processes, loop, clock, L"outer");
     EXPECT_EQ(log, (Log{L"start outer", L"wait outer", L"messages", L"start inner", L"wait inner",
-                        L"messages", L"release inner", L"release outer"}));
+                        L"messages", L"wait inner, child only, 0 ms", L"release inner",
+                        L"wait outer, child only, 0 ms", L"release outer"}));
 }
 
 TEST(MessageQueueTest, RunsMessagesInOrderWithThoseTheyPost) {

@@ -17,8 +17,9 @@ class CountingProcesses final : public platform::Processes {
         started = child != nullptr;
         return child;
     }
-    platform::WaitResult waitForChildOrInput(platform::ChildProcess& child) override {
-        const auto result = real_.waitForChildOrInput(child);
+    platform::WaitResult wait(platform::ChildProcess* child, bool serveInput,
+                              std::chrono::milliseconds timeout) override {
+        const auto result = real_.wait(child, serveInput, timeout);
         waits.push_back(result);
         return result;
     }

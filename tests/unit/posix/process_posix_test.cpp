@@ -71,6 +71,7 @@ class PosixRunnerTest : public ::testing::Test {
     platform::posix::PosixProcesses real{queue};
     test::CountingProcesses processes{real};
     test::CountingLoop loop{queue};
+    platform::SystemClock clock;
 
   private:
     std::thread poster_;
@@ -78,8 +79,8 @@ class PosixRunnerTest : public ::testing::Test {
 
 TEST_F(PosixRunnerTest, ABlankLineDoesNotStartAndLeavesNothingOpen) {
     const int before = openDescriptors();
-    runCommand(processes, loop, L"");
-    runCommand(processes, loop, L" \t ");
+    runCommand(processes, loop, clock, L"");
+    runCommand(processes, loop, clock, L" \t ");
     EXPECT_EQ(processes.starts, 2);
     EXPECT_TRUE(processes.waits.empty());
     EXPECT_EQ(openDescriptors(), before);
@@ -88,7 +89,7 @@ TEST_F(PosixRunnerTest, ABlankLineDoesNotStartAndLeavesNothingOpen) {
 TEST_F(PosixRunnerTest, AMissingProgramReturnsPromptlyAndLeavesNothingOpen) {
     const int before = openDescriptors();
     const auto begin = Clock::now();
-    runCommand(processes, loop, L"quorvex-no-such-program --flag 2>/dev/null");
+    runCommand(processes, loop, clock, L"quorvex-no-such-program --flag 2>/dev/null");
     EXPECT_LT(Clock::now() - begin, 2s);
     EXPECT_EQ(processes.waits, std::vector{WaitResult::childEnded});
     EXPECT_EQ(loop.dispatches, 0);
@@ -97,7 +98,7 @@ TEST_F(PosixRunnerTest, AMissingProgramReturnsPromptlyAndLeavesNothingOpen) {
 
 TEST_F(PosixRunnerTest, AChildEndingWithoutInputIsWaitedForOnceAndReaped) {
     const int before = openDescriptors();
-    runCommand(processes, loop, L"echo $$ > pid; sleep 0.1");
+    runCommand(processes, loop, clock, L"echo $$ > pid; sleep 0.1");
     EXPECT_EQ(processes.waits, std::vector{WaitResult::childEnded});
     EXPECT_EQ(loop.dispatches, 0);
     const std::string pid = test::readAll("pid").substr(0, test::readAll("pid").find('\n'));
@@ -113,7 +114,7 @@ TEST_F(PosixRunnerTest, InputIsDispatchedAtOnceAndTheRunLastsUntilTheChildEnds) 
         latency = Clock::now() - postedAt;
         childEndedBeforeDispatch = fs::exists("ended");
     });
-    runCommand(processes, loop, L"sleep 1; touch ended");
+    runCommand(processes, loop, clock, L"sleep 1; touch ended");
     EXPECT_TRUE(fs::exists("ended"));
     EXPECT_FALSE(childEndedBeforeDispatch);
     EXPECT_LT(latency, 300ms);
@@ -128,27 +129,44 @@ TEST_F(PosixRunnerTest, QuitDuringTheWaitReturnsAtOnceAndTheChildRunsOnAndIsReap
         queue.postQuit();
     });
     const auto begin = Clock::now();
-    runCommand(processes, loop, L"echo $$ > pid; sleep 0.8; touch ended");
+    runCommand(processes, loop, clock, L"echo $$ > pid; sleep 0.8; touch ended");
     EXPECT_LT(Clock::now() - begin, 700ms);
     EXPECT_TRUE(closed);
     EXPECT_TRUE(queue.terminated());
     EXPECT_FALSE(fs::exists("ended"));
-    EXPECT_EQ(processes.waits, std::vector{WaitResult::inputWaiting});
+    EXPECT_EQ(processes.waits, (std::vector{WaitResult::inputWaiting, WaitResult::timedOut}));
 
     EXPECT_TRUE(eventually([] { return fs::exists("ended"); })) << "the child did not run on";
     const std::string pid = test::readAll("pid").substr(0, test::readAll("pid").find('\n'));
     EXPECT_TRUE(eventually([&] { return reaped(pid); })) << "the child stayed a zombie";
 }
 
+TEST_F(PosixRunnerTest, TimeLimitsLeaveAHangingChildAndWaitForOneThatEndsInTime) {
+    // A total limit on a child that outlives it, with no input at all.
+    const auto begin = Clock::now();
+    EXPECT_EQ(runCommand(processes, loop, clock, L"exec sleep 3", {.total = 300ms}),
+              CommandEnd::leftRunning);
+    const auto took = Clock::now() - begin;
+    EXPECT_GE(took, 300ms);
+    EXPECT_LT(took, 2s);
+    EXPECT_EQ(processes.waits, std::vector{WaitResult::timedOut});
+
+    // A quit with a grace period: the child that ends within it is waited for.
+    postLater(100ms, [&] { queue.postQuit(); });
+    EXPECT_EQ(runCommand(processes, loop, clock, L"sleep 0.5; touch graced", {.afterQuit = 5s}),
+              CommandEnd::ended);
+    EXPECT_TRUE(fs::exists("graced"));
+}
+
 TEST_F(PosixRunnerTest, ARunFromAHandlerEndsFirstAndTheOuterRunAtItsChildsEnd) {
     bool innerSawOuterEnd = true;
     bool innerEnded = false;
     postLater(100ms, [&] {
-        runCommand(processes, loop, L"sleep 0.1; touch inner");
+        runCommand(processes, loop, clock, L"sleep 0.1; touch inner");
         innerEnded = fs::exists("inner");
         innerSawOuterEnd = fs::exists("outer");
     });
-    runCommand(processes, loop, L"sleep 0.8; touch outer");
+    runCommand(processes, loop, clock, L"sleep 0.8; touch outer");
     EXPECT_TRUE(innerEnded);
     EXPECT_FALSE(innerSawOuterEnd);
     EXPECT_TRUE(fs::exists("outer"));
@@ -159,14 +177,14 @@ TEST_F(PosixRunnerTest, TheChildGetsOnlyStdio) {
     const int leaked = open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
     ASSERT_GE(leaked, 3);
     const std::wstring fd = std::to_wstring(leaked);
-    runCommand(processes, loop,
+    runCommand(processes, loop, clock,
                L"if [ -e /proc/self/fd/" + fd + L" ]; then echo open; else echo closed; fi > out");
     close(leaked);
     EXPECT_EQ(test::readAll("out"), "closed\n");
 }
 
 TEST_F(PosixRunnerTest, TheLineReachesTheShellAsGiven) {
-    runCommand(processes, loop, L"printf '%s' 'a \"b\" \u00fc\u0436' > out");
+    runCommand(processes, loop, clock, L"printf '%s' 'a \"b\" \u00fc\u0436' > out");
     EXPECT_EQ(test::readAll("out"), "a \"b\" \xc3\xbc\xd0\xb6");
 }
 
@@ -176,7 +194,7 @@ TEST_F(PosixRunnerTest, AShellPlantedInTheCurrentDirectoryNeverRuns) {
     const char* oldPath = std::getenv("PATH");
     const std::string saved = oldPath ? oldPath : "";
     setenv("PATH", (".:" + saved).c_str(), 1);
-    runCommand(processes, loop, L"touch real-ran");
+    runCommand(processes, loop, clock, L"touch real-ran");
     setenv("PATH", saved.c_str(), 1);
     EXPECT_TRUE(fs::exists("real-ran"));
     EXPECT_FALSE(fs::exists("planted-ran"));

@@ -66,14 +66,23 @@ TEST_F(Win32FilesTest, AFileHeldOpenWithoutSharingStaysAndNothingComplains) {
         try {
             files.writeFile(L"held.wgt", std::span<const unsigned char>());
             ADD_FAILURE() << "wrote a file held open without sharing";
-        } catch (const platform::Error& e) {
+        } catch (const platform::WriteError& e) {
             const std::wstring prefix = L"Cannot write \"held.wgt\": ";
             EXPECT_EQ(e.message().substr(0, prefix.size()), prefix) << e.what();
             EXPECT_GT(e.message().size(), prefix.size() + 3) << "no reason given";
             EXPECT_NE(e.message().back(), L'\n');
+            EXPECT_TRUE(e.inUse()) << "a file held open is one in use";
         }
     }
     EXPECT_EQ(test::readAll("held.wgt"), "held");
+    // A name taken by a directory cannot be written either, but nothing holds it.
+    fs::create_directory("taken.wgt");
+    try {
+        files.writeFile(L"taken.wgt", std::span<const unsigned char>());
+        ADD_FAILURE() << "wrote over a directory";
+    } catch (const platform::WriteError& e) {
+        EXPECT_FALSE(e.inUse()) << e.what();
+    }
 }
 
 TEST_F(Win32FilesTest, DeletingRemovesFilesAndLeavesEverythingElse) {

@@ -110,6 +110,7 @@ class Win32RunnerTest : public ::testing::Test {
     platform::win32::Application application;
     test::CountingProcesses processes{real};
     test::CountingLoop loop{application};
+    platform::SystemClock clock;
     test::InputWindow input;
     Clock::time_point postedAt;
 
@@ -120,8 +121,8 @@ class Win32RunnerTest : public ::testing::Test {
 TEST_F(Win32RunnerTest, AnEmptyLineOrMissingProgramLeavesNoHandleOpen) {
     const DWORD before = handleCount();
     const auto handlesBefore = openHandles();
-    runCommand(processes, loop, L"");
-    runCommand(processes, loop, L"quorvex-no-such-program.exe /x");
+    runCommand(processes, loop, clock, L"");
+    runCommand(processes, loop, clock, L"quorvex-no-such-program.exe /x");
     EXPECT_EQ(handleCount(), before);
     EXPECT_EQ(openHandles(), handlesBefore);
     EXPECT_FALSE(processes.started);
@@ -130,16 +131,36 @@ TEST_F(Win32RunnerTest, AnEmptyLineOrMissingProgramLeavesNoHandleOpen) {
 }
 
 TEST_F(Win32RunnerTest, AChildEndingWithoutInputIsWaitedForOnceAndLeavesNoHandleOpen) {
-    runCommand(processes, loop, helperLine(L"sleep 0 warm-up.txt"));  // first start loads more
+    runCommand(processes, loop, clock,
+               helperLine(L"sleep 0 warm-up.txt"));  // first start loads more
     processes.waits.clear();
     const DWORD before = handleCount();
     const auto handlesBefore = openHandles();
-    runCommand(processes, loop, helperLine(L"sleep 100 ended.txt"));
+    runCommand(processes, loop, clock, helperLine(L"sleep 100 ended.txt"));
     EXPECT_EQ(handleCount(), before);
     EXPECT_EQ(openHandles(), handlesBefore);
     EXPECT_TRUE(fs::exists("ended.txt"));
     EXPECT_EQ(processes.waits, std::vector{WaitResult::childEnded});
     EXPECT_EQ(loop.dispatches, 0);
+}
+
+TEST_F(Win32RunnerTest, InputQueuedBeforeTheWaitStartsIsServedAtOnce) {
+    bool dispatched = false;
+    bool childEndedBeforeDispatch = true;
+    input.onInput = [&] {
+        dispatched = true;
+        childEndedBeforeDispatch = fs::exists("ended.txt");
+    };
+    input.post();
+    // A peek that leaves the message queued marks it as seen: a wait for new input only would
+    // now sleep through it until the child ends.
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    runCommand(processes, loop, clock, helperLine(L"sleep 1500 ended.txt"));
+    EXPECT_TRUE(dispatched);
+    EXPECT_FALSE(childEndedBeforeDispatch);
+    ASSERT_FALSE(processes.waits.empty());
+    EXPECT_EQ(processes.waits.front(), WaitResult::inputWaiting);
 }
 
 TEST_F(Win32RunnerTest, InputIsDispatchedAtOnceAndTheRunLastsUntilTheChildEnds) {
@@ -150,7 +171,7 @@ TEST_F(Win32RunnerTest, InputIsDispatchedAtOnceAndTheRunLastsUntilTheChildEnds) 
         childEndedBeforeDispatch = fs::exists("ended.txt");
     };
     postLater(300ms);
-    runCommand(processes, loop, helperLine(L"sleep 1500 ended.txt"));
+    runCommand(processes, loop, clock, helperLine(L"sleep 1500 ended.txt"));
     EXPECT_TRUE(fs::exists("ended.txt"));
     EXPECT_FALSE(childEndedBeforeDispatch);
     EXPECT_LT(latency, 500ms);
@@ -164,11 +185,11 @@ TEST_F(Win32RunnerTest, QuitDuringTheWaitReturnsAtOnceAndTheChildRunsOn) {
     input.onInput = [] { PostQuitMessage(0); };
     postLater(300ms);
     const auto begin = Clock::now();
-    runCommand(processes, loop, helperLine(L"sleep 2500 ended.txt"));
+    runCommand(processes, loop, clock, helperLine(L"sleep 2500 ended.txt"));
     EXPECT_LT(Clock::now() - begin, 2000ms);
     EXPECT_TRUE(application.terminated());
     EXPECT_FALSE(fs::exists("ended.txt"));
-    EXPECT_EQ(processes.waits.back(), WaitResult::inputWaiting);
+    EXPECT_EQ(processes.waits.back(), WaitResult::timedOut);
     EXPECT_TRUE(eventually([] { return fs::exists("ended.txt"); })) << "the child did not run on";
 }
 
@@ -176,12 +197,12 @@ TEST_F(Win32RunnerTest, ARunFromAHandlerEndsFirstAndTheOuterRunAtItsChildsEnd) {
     bool innerEnded = false;
     bool outerEndedBeforeInner = true;
     input.onInput = [&] {
-        runCommand(processes, loop, helperLine(L"sleep 100 inner.txt"));
+        runCommand(processes, loop, clock, helperLine(L"sleep 100 inner.txt"));
         innerEnded = fs::exists("inner.txt");
         outerEndedBeforeInner = fs::exists("outer.txt");
     };
     postLater(300ms);
-    runCommand(processes, loop, helperLine(L"sleep 1500 outer.txt"));
+    runCommand(processes, loop, clock, helperLine(L"sleep 1500 outer.txt"));
     EXPECT_TRUE(innerEnded);
     EXPECT_FALSE(outerEndedBeforeInner);
     EXPECT_TRUE(fs::exists("outer.txt"));
@@ -232,18 +253,18 @@ TEST_F(Win32RunnerTest, NoWindowOfTheChildBecomesVisible) {
 
     // The command interpreter's console.
     auto shown = windowsShownDuring(
-        [&] { runCommand(processes, loop, helperLine(L"sleep 1500 ended.txt")); });
+        [&] { runCommand(processes, loop, clock, helperLine(L"sleep 1500 ended.txt")); });
     EXPECT_TRUE(fs::exists("ended.txt"));
     EXPECT_TRUE(shown.empty()) << describe(shown);
 
     // Under Wine no console window shows either way; what the child is told is checked too.
-    runCommand(processes, loop, L"quorvex_test_helper.exe startup startup.txt");
+    runCommand(processes, loop, clock, L"quorvex_test_helper.exe startup startup.txt");
     EXPECT_EQ(readAll("startup.txt"), "show " + std::to_string(SW_HIDE));
 }
 
 TEST_F(Win32RunnerTest, TheChildSeesTheLineExactlyAsGiven) {
     const std::wstring line = L"quorvex_test_helper.exe cmdline line.txt  \"a b\" \u0436";
-    runCommand(processes, loop, line);
+    runCommand(processes, loop, clock, line);
     EXPECT_EQ(readAll("line.txt"), platform::toUtf8(line));
 }
 
@@ -271,7 +292,7 @@ TEST_F(Win32RunnerTest, ACmdExePlantedInTheCurrentDirectoryOrBesideTheProgramNev
         SCOPED_TRACE(platform::toUtf8(first));
         std::error_code ignored;
         fs::remove("real.txt", ignored);
-        runCommand(processes, loop, first + L" /c echo real> real.txt");
+        runCommand(processes, loop, clock, first + L" /c echo real> real.txt");
         EXPECT_EQ(readAll("real.txt"), "real\r\n");
         EXPECT_FALSE(fs::exists("quorvex-helper-ran.txt"));
         EXPECT_FALSE(fs::exists(test::exeDirectory() / L"quorvex-helper-ran.txt"));
@@ -280,8 +301,9 @@ TEST_F(Win32RunnerTest, ACmdExePlantedInTheCurrentDirectoryOrBesideTheProgramNev
 
 TEST_F(Win32RunnerTest, ADllPlantedBesideTheProgramIsNotLoadedOnceSearchIsRestricted) {
     fs::copy_file(test::exeDirectory() / L"quorvex_planted.dll", L"quorvex_planted.dll");
-    runCommand(processes, loop, L"quorvex_test_helper.exe dll open quorvex_planted.dll open.txt");
-    runCommand(processes, loop,
+    runCommand(processes, loop, clock,
+               L"quorvex_test_helper.exe dll open quorvex_planted.dll open.txt");
+    runCommand(processes, loop, clock,
                L"quorvex_test_helper.exe dll restrict quorvex_planted.dll restrict.txt");
     EXPECT_EQ(readAll("open.txt"), "loaded")
         << "the planted DLL should load without the restriction";
