@@ -7,13 +7,14 @@ inline constexpr int installCommandCount = 11;
 inline constexpr int installStartPosition = 2;
 
 struct InstallCommand {
-    int progressStep;        // added to the progress bar once the command has ended
-    bool namesStagingDir;    // built with the staging directory the series selects at that moment
-    const wchar_t* logFile;  // where its output goes, or nullptr
+    int progressStep;          // added to the progress bar once the command has ended
+    bool namesStagingDir;      // built with the staging directory the series selects at that moment
+    const wchar_t* logFile;    // where its output goes, or nullptr
+    bool stopsServer = false;  // kill-server: answered by this computer alone, at once
 };
 
 inline constexpr std::array<InstallCommand, installCommandCount> installCommands = {{
-    {4, false, nullptr},
+    {4, false, nullptr, true},
     {12, false, L"doLog\\step1.txt"},
     {4, false, L"doLog\\step2.txt"},
     {5, false, L"doLog\\step3.txt"},
@@ -23,7 +24,7 @@ inline constexpr std::array<InstallCommand, installCommandCount> installCommands
     {12, true, L"doLog\\step6.txt"},
     {9, true, nullptr},
     {9, false, L"doLog\\step7.txt"},
-    {10, false, nullptr},
+    {10, false, nullptr, true},
 }};
 
 // The log the installation's success is read from (the TV's install command).

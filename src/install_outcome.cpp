@@ -97,17 +97,38 @@ InstallOutcome judgeInstallation(const std::vector<InstallLog>& logs) {
     if (outcome.succeeded) {
         outcome.reason.clear();
         outcome.logFile.clear();
-    } else if (outcome.logFile.empty()) {
+        return outcome;
+    }
+    if (outcome.logFile.empty())
         outcome.logFile = installLogFile;
+    const auto installLog = std::find_if(
+        logs.begin(), logs.end(), [](const InstallLog& l) { return l.name == installLogFile; });
+    if (installLog == logs.end() || !installLog->contents) {
+        outcome.installLog = InstallLogProblem::missing;
+    } else if (installLog->contents->find_first_not_of(" \t\r\n\v\f") == std::string::npos) {
+        outcome.installLog = InstallLogProblem::empty;
+    } else if (outcome.reason.empty()) {
+        outcome.installLog = InstallLogProblem::unrecognised;
     }
     return outcome;
 }
 
-InstallOutcome judgeInstallation(platform::FileSystem& files) {
+InstallOutcome judgeInstallation(platform::FileSystem& files, const RunRecord& run) {
+    // FAT keeps write times to two seconds.
+    constexpr auto timeResolution = std::chrono::seconds(2);
+    // A log is a few kilobytes; a runaway one is judged by its beginning.
+    constexpr std::size_t longestLog = 4 * 1024 * 1024;
     std::vector<InstallLog> logs;
     for (const auto& command : installCommands) {
-        if (command.logFile != nullptr)
-            logs.push_back({command.logFile, files.readFile(command.logFile)});
+        if (command.logFile == nullptr)
+            continue;
+        InstallLog log{command.logFile, std::nullopt};
+        const auto written = files.lastWriteTime(log.name);
+        if (!run.unremovedLogs.contains(log.name) && written &&
+            *written >= run.started - timeResolution) {
+            log.contents = files.readFile(log.name, longestLog);
+        }
+        logs.push_back(std::move(log));
     }
     return judgeInstallation(logs);
 }

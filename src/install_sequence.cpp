@@ -2,6 +2,7 @@
 // the payloads and tell the user how it went.
 #include <exception>
 
+#include "platform/error.h"
 #include "src/command_runner.h"
 #include "src/install_commands.h"
 #include "src/install_outcome.h"
@@ -11,11 +12,20 @@
 #include "src/tv_address.h"
 
 using platform::Control;
+using namespace std::chrono_literals;
 
 namespace {
 
 constexpr const wchar_t* bridgeToolFile = L"iu.exe";
 constexpr const wchar_t* logDirectory = L"doLog";
+
+// The bridge's background server runs from iu.exe and keeps it in use until kill-server stops it;
+// it exits a few milliseconds after it has answered, not before kill-server returns.
+constexpr auto killServerLimit = 10s;
+constexpr auto serverLeftBehindRelease = 5s;  // a server an interrupted run left running
+constexpr auto serverRelease = 3s;            // this run's server, after the last kill-server
+constexpr auto commandAfterClose = 10s;       // the command running when the window was closed
+constexpr auto retryInterval = 100ms;
 
 // The controls that could start a second run or change the staging directory half-way are
 // disabled for the run and enabled again however it ends.
@@ -46,7 +56,45 @@ class Flag {
     bool& flag_;
 };
 
+bool present(platform::FileSystem& files, const std::wstring& name) {
+    try {
+        return files.fileExists(name);
+    } catch (...) {
+        return true;  // cannot tell: assume it is still there
+    }
+}
+
+// Deletes the file, trying again while something still holds it, for up to `patience`.
+// True once it is gone.
+bool removeWithin(platform::System& system, const std::wstring& name,
+                  std::chrono::milliseconds patience) {
+    const auto deadline = system.clock.now() + patience;
+    for (;;) {
+        deleteIfExists(system.files, name);
+        if (!present(system.files, name))
+            return true;
+        if (system.clock.now() >= deadline)
+            return false;
+        serveInputFor(system.processes, system.loop, system.clock, retryInterval);
+    }
+}
+
+std::wstring killServerLine() {
+    return installCommandLine(0, {});
+}
+
 }  // namespace
+
+void TmainForm::writePayload(const std::wstring& file, const std::wstring& resource) {
+    system_.resources.find(resource);  // a missing resource keeps its own message
+    try {
+        extractResource(system_.resources, system_.files, file, resource);
+    } catch (const platform::WriteError& e) {
+        const auto& advice =
+            StringTable::instance().text(e.inUse() ? msgFileHeld : msgFileNotWritable, language());
+        throw platform::Error(fillIn(advice, {file}) + L"\n\n(" + e.reason() + L")");
+    }
+}
 
 void TmainForm::BitInstallClick() {
     if (installing_ || system_.loop.terminated())
@@ -58,6 +106,7 @@ void TmainForm::BitInstallClick() {
     }
     const RunLock lock(controls_);
     auto& files = system_.files;
+    RunRecord run{system_.clock.wallTime(), {}};
 
     try {
         files.createDirectory(logDirectory);
@@ -65,16 +114,29 @@ void TmainForm::BitInstallClick() {
         // A missing log directory only costs the logs.
     }
     const std::wstring widgetFile = widgetBaseName + L".wgt";
-    deleteIfExists(files, bridgeToolFile);
+    if (!removeWithin(system_, bridgeToolFile, 0ms)) {
+        // Most likely the server of an interrupted run: the tool that started it stops it.
+        runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
+                   {.total = killServerLimit});
+        removeWithin(system_, bridgeToolFile, serverLeftBehindRelease);
+        if (system_.loop.terminated())
+            return;
+    }
     deleteIfExists(files, widgetFile);
-    extractResource(system_.resources, files, bridgeToolFile, L"IUFILE");
-    extractResource(system_.resources, files, widgetFile, L"WGTFILE");
+    writePayload(bridgeToolFile, L"IUFILE");
+    try {
+        writePayload(widgetFile, L"WGTFILE");
+    } catch (...) {
+        deleteIfExists(files, bridgeToolFile);
+        throw;
+    }
     // Logs of an earlier run must not speak for this one if a command cannot write its own.
     for (const auto& command : installCommands) {
-        if (command.logFile != nullptr)
-            deleteIfExists(files, command.logFile);
+        if (command.logFile != nullptr && !removeWithin(system_, command.logFile, 0ms))
+            run.unremovedLogs.insert(command.logFile);
     }
 
+    bool finished = false;
     {
         const Flag running(installing_);
         showStatus(msgInstalling);
@@ -83,28 +145,48 @@ void TmainForm::BitInstallClick() {
             const auto& command = installCommands[static_cast<size_t>(i)];
             const InstallNames names{*address, applicationId, widgetFile,
                                      command.namesStagingDir ? stagingDir() : std::wstring()};
-            runCommand(system_.processes, system_.loop, installCommandLine(i, names));
-            // The window is gone: start nothing more, let the program end.
+            runCommand(system_.processes, system_.loop, system_.clock, installCommandLine(i, names),
+                       {.total = command.stopsServer ? killServerLimit : platform::waitForever,
+                        .afterQuit = commandAfterClose});
             if (system_.loop.terminated())
                 break;
             controls_.setPosition(controls_.position() + command.progressStep);
         }
+        finished = !system_.loop.terminated();
     }
-    deleteIfExists(files, bridgeToolFile);
+    if (!finished) {
+        // The window is gone: start no further step, but leave no server holding iu.exe.
+        runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
+                   {.total = killServerLimit, .afterQuit = killServerLimit});
+    }
+    removeWithin(system_, bridgeToolFile, serverRelease);
     deleteIfExists(files, widgetFile);
-    if (system_.loop.terminated())
+    if (!finished)
         return;
 
-    const InstallOutcome outcome = judgeInstallation(files);
+    try {
+        reportOutcome(judgeInstallation(files, run));
+    } catch (...) {
+        // Whatever went wrong, the status never stays "in progress".
+        showStatus(msgInstallFailed);
+        throw;
+    }
+}
+
+void TmainForm::reportOutcome(const InstallOutcome& outcome) {
     if (outcome.succeeded) {
         showStatus(msgInstallDone);
         return;
     }
     showStatus(msgInstallFailed);
-    std::wstring report = StringTable::instance().text(msgInstallFailed, language());
-    report += L"\n\n";
+    const auto& table = StringTable::instance();
+    std::wstring report = table.text(msgInstallFailed, language());
     if (!outcome.reason.empty())
-        report += outcome.reason + L"\n";
-    report += L"(" + outcome.logFile + L")";
+        report += L"\n\n" + outcome.reason + L"\n(" + outcome.logFile + L")";
+    static constexpr MessageId problems[] = {msgLogMissing, msgLogEmpty, msgLogUnrecognised};
+    if (outcome.installLog != InstallLogProblem::none) {
+        const auto problem = problems[static_cast<int>(outcome.installLog) - 1];
+        report += L"\n\n" + fillIn(table.text(problem, language()), {installLogFile});
+    }
     controls_.showError(report);
 }

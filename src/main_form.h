@@ -7,6 +7,8 @@
 #include "platform/controls.h"
 #include "platform/system.h"
 
+struct InstallOutcome;
+
 class TmainForm final : public platform::FormEvents {
   public:
     TmainForm(platform::FormControls& controls, platform::System& system);
@@ -26,6 +28,10 @@ class TmainForm final : public platform::FormEvents {
     int language() const;
     const std::wstring& stagingDir() const;
     void showStatus(int message);
+    // Writes a carried resource to a file; a file that cannot be written raises with advice in
+    // the current language.
+    void writePayload(const std::wstring& file, const std::wstring& resource);
+    void reportOutcome(const InstallOutcome& outcome);
 
     platform::FormControls& controls_;
     platform::System& system_;

@@ -114,6 +114,23 @@ StringTable::StringTable()
           joinLines(englishManual),
           L"При установке виджета произошли ошибки. Установка не выполнена.",
           L"There were errors while installing the widget. Installation failed.",
+          L"Не удаётся записать файл \"%1\": он занят другой программой. Закройте другие "
+          L"копии установщика и программы для работы с телевизором или перезагрузите компьютер, "
+          L"затем попробуйте снова.",
+          L"Cannot write the file \"%1\": another program is using it. Close other copies of the "
+          L"installer and any TV tools, or restart the computer, then try again.",
+          L"Не удаётся записать файл \"%1\" в эту папку. Скопируйте установщик в папку, куда "
+          L"можно записывать (например, «Документы» или «Рабочий стол»), и запустите его оттуда.",
+          L"Cannot write the file \"%1\" in this folder. Copy the installer to a folder you can "
+          L"write to (such as Documents or the Desktop) and run it from there.",
+          L"Журнал %1 не удалось записать: возможно, он открыт в другой программе или защищён от "
+          L"записи. Закройте его и повторите установку.",
+          L"The log %1 could not be written: it may be open in another program or read-only. "
+          L"Close it and install again.",
+          L"Журнал %1 пуст: телевизор не ответил на команду установки.",
+          L"The log %1 is empty: the TV gave no answer to the install command.",
+          L"В журнале %1 нет знакомых программе строк. Откройте его и прочтите ответ телевизора.",
+          L"The log %1 holds no line this program recognises. Open it and read the TV's answer.",
       } {}
 
 const std::wstring& StringTable::text(MessageId id, int language) const {
@@ -125,6 +142,23 @@ const std::wstring& StringTable::text(MessageId id, int language) const {
 const std::wstring& StringTable::entry(int index) const {
     assert(index >= 0 && index < size());
     return entries_[static_cast<size_t>(index)];
+}
+
+std::wstring fillIn(std::wstring text, std::initializer_list<std::wstring_view> values) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'%' && i + 1 < text.size() && text[i + 1] >= L'1' && text[i + 1] <= L'9') {
+            const auto index = static_cast<size_t>(text[i + 1] - L'1');
+            if (index < values.size()) {
+                // Inserted values are never scanned again: a "%1" inside one stays as it is.
+                out += *(values.begin() + index);
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 const StringTable& StringTable::instance() {

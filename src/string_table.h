@@ -2,7 +2,9 @@
 // Every text of the window that changes with the display language, in Russian and English.
 // Built once during static initialisation, before the window exists, and only read afterwards.
 #include <array>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 enum MessageId : int {
     msgInstalling = 0,
@@ -20,13 +22,24 @@ enum MessageId : int {
     msgManualTitle,
     msgManualText,
     msgInstallFailed,
+    // The payload file %1 could not be written because another program holds it.
+    msgFileHeld,
+    // The payload file %1 could not be written for any other reason.
+    msgFileNotWritable,
+    // The install log %1 gives nothing to go on.
+    msgLogMissing,
+    msgLogEmpty,
+    msgLogUnrecognised,
 };
-inline constexpr int messageCount = msgInstallFailed + 1;
+inline constexpr int messageCount = msgLogUnrecognised + 1;
 
 // Language index: the selected item of the language radio group.
 inline constexpr int languageRussian = 0;
 inline constexpr int languageEnglish = 1;
 inline constexpr int languageCount = 2;
+
+// The text with "%1", "%2", ... replaced by the values in order.
+std::wstring fillIn(std::wstring text, std::initializer_list<std::wstring_view> values);
 
 class StringTable {
   public:

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/memory/fake_clock.h"
+#include "platform/memory/memory_files.h"
+#include "src/install_commands.h"
+
 namespace {
 
 constexpr const char* connected =
@@ -115,15 +119,28 @@ TEST(InstallOutcome, OnlyTheInstallLogCanReportSuccess) {
 }
 
 TEST(InstallOutcome, EmptyAndMissingLogsAreFailuresPointingAtTheInstallLog) {
-    const auto empty = judgeInstallation(logs("", "", "", "", "", "", ""));
+    const auto empty = judgeInstallation(logs("", "", "", "", "", "\r\n", ""));
     EXPECT_FALSE(empty.succeeded);
     EXPECT_TRUE(empty.reason.empty());
     EXPECT_EQ(empty.logFile, L"doLog\\step6.txt");
+    EXPECT_EQ(empty.installLog, InstallLogProblem::empty);
 
     const auto missing =
         judgeInstallation(logs(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
     EXPECT_FALSE(missing.succeeded);
     EXPECT_EQ(missing.logFile, L"doLog\\step6.txt");
+    EXPECT_EQ(missing.installLog, InstallLogProblem::missing);
+
+    // Text, but nothing this program knows: the reason sends the user to read the log.
+    const auto unknown =
+        judgeInstallation(logs("", "", "", "", "", "\xCE\xF8\xE8\xE1\xEA\xE0\n", ""));
+    EXPECT_EQ(unknown.installLog, InstallLogProblem::unrecognised);
+    EXPECT_EQ(unknown.logFile, L"doLog\\step6.txt");
+    // A telling line elsewhere is reason enough; the install log's own state is still told.
+    const auto refused = judgeInstallation(
+        logs("error: failed to connect to remote target '1.2.3.4'\n", "", "", "", "", nullptr, ""));
+    EXPECT_EQ(refused.logFile, L"doLog\\step1.txt");
+    EXPECT_EQ(refused.installLog, InstallLogProblem::missing);
 
     // A completed install whose log also holds a failure line is not trusted.
     const auto mixed =
@@ -131,6 +148,30 @@ TEST(InstallOutcome, EmptyAndMissingLogsAreFailuresPointingAtTheInstallLog) {
                                "app_id[X] install completed\nerror: closed\n", appList));
     EXPECT_FALSE(mixed.succeeded);
     EXPECT_EQ(mixed.reason, L"error: closed");
+}
+
+TEST(InstallOutcome, OnlyLogsWrittenByThisRunAreJudged) {
+    platform::memory::FakeClock clock;
+    platform::memory::MemoryFileSystem files;
+    files.clock = &clock;
+    const RunRecord run{clock.wallTime(), {}};
+    const auto completedAt = [&](std::chrono::system_clock::duration offset) {
+        files.files[installLogFile] = installedPlain;
+        files.writeTimes[installLogFile] = run.started + offset;
+        return judgeInstallation(files, run);
+    };
+    EXPECT_TRUE(completedAt(std::chrono::seconds(5)).succeeded);
+    // Within the two seconds a FAT volume may round a write time down.
+    EXPECT_TRUE(completedAt(-std::chrono::seconds(1)).succeeded);
+    const auto old = completedAt(-std::chrono::hours(20));
+    EXPECT_FALSE(old.succeeded);
+    EXPECT_EQ(old.installLog, InstallLogProblem::missing);
+
+    // Fresh, but the run could not remove it first: it may be the old one, kept open.
+    files.writeTimes[installLogFile] = run.started + std::chrono::seconds(5);
+    const auto kept = judgeInstallation(files, {run.started, {installLogFile}});
+    EXPECT_FALSE(kept.succeeded);
+    EXPECT_EQ(kept.installLog, InstallLogProblem::missing);
 }
 
 TEST(InstallOutcome, LongOrUndecodableLinesAreShownSafely) {

@@ -10,6 +10,7 @@
 #include "tests/unit/fake_system.h"
 
 using platform::Control;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -188,53 +189,178 @@ TEST_F(InstallSequence, ASecondPressDuringARunStartsNothing) {
     EXPECT_TRUE(window.boxes().empty());
 }
 
-TEST_F(InstallSequence, ClosingTheWindowDuringACommandStartsNoFurtherCommand) {
+TEST_F(InstallSequence, ClosingTheWindowStopsTheServerAndStartsNoFurtherCommand) {
     tvInstalls();
     const auto tv = os.processes.onRun;
     os.processes.onRun = [&](size_t index, const std::wstring& line) {
         tv(index, line);
-        if (index == 2) {
+        if (index == 4)
             os.loop.post([&] { os.loop.quit = true; });
-        }
     };
+    // The uninstall hangs on the TV, and so does the kill-server that follows the close.
+    os.processes.hangs = [](size_t index) { return index >= 4; };
+    const auto closed = os.clock.now();
     form.BitInstallClick();
-    EXPECT_EQ(os.processes.started.size(), 3u);
-    EXPECT_EQ(window.position(), 18);  // not moved for the command cut short
+
+    ASSERT_EQ(os.processes.started.size(), 6u);
+    EXPECT_EQ(os.processes.started[5], LR"(cmd.exe /c "iu.exe kill-server")");
+    using Wait = std::pair<int, std::chrono::milliseconds>;
+    EXPECT_EQ(os.processes.waitsWithoutInput.front(), (Wait{4, 10s}));
+    EXPECT_EQ(os.processes.waitsWithoutInput.at(1), (Wait{5, 10s}));
+    EXPECT_LE(os.clock.now() - closed, 25s);
+    EXPECT_EQ(window.position(), 27);  // not moved for the command cut short
     EXPECT_EQ(window.text(Control::statusLbl), text(msgInstalling, languageRussian));
     EXPECT_TRUE(window.boxes().empty());
     EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
+    EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
 
     form.BitInstallClick();  // nothing starts once the application is ending
-    EXPECT_EQ(os.processes.started.size(), 3u);
+    EXPECT_EQ(os.processes.started.size(), 6u);
 }
 
-TEST_F(InstallSequence, AFailedExtractionEndsTheHandlerBeforeAnyCommand) {
+TEST_F(InstallSequence, TheToolIsDeletedOnceTheStoppedServerHasLetGoOfIt) {
+    tvInstalls();
+    // After the last kill-server the server holds iu.exe for a moment longer.
+    int refusals = 0;
+    os.processes.onRun = [&, tv = os.processes.onRun](size_t index, const std::wstring& line) {
+        tv(index, line);
+        if (index == 10)
+            os.files.failingDeletes.insert(L"iu.exe");
+    };
+    os.files.onDelete = [&](const std::wstring& name) {
+        if (name == L"iu.exe" && os.files.failingDeletes.contains(name) && ++refusals == 3)
+            os.files.failingDeletes.erase(name);
+    };
+    form.BitInstallClick();
+    EXPECT_EQ(refusals, 3);
+    EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, languageRussian));
+}
+
+TEST_F(InstallSequence, AToolHeldByAnEarlierServerIsFreedByThatToolsKillServer) {
+    tvInstalls();
+    os.files.files[L"iu.exe"] = "an earlier copy, its server still running";
     os.files.failingDeletes.insert(L"iu.exe");
+    os.files.heldFiles.insert(L"iu.exe");
+    os.files.failingWrites[L"iu.exe"] = L"Sharing violation.";
+    os.processes.onRun = [&, tv = os.processes.onRun](size_t index, const std::wstring& line) {
+        if (os.processes.started.size() == 1) {
+            EXPECT_EQ(line, LR"(cmd.exe /c "iu.exe kill-server")");
+            os.files.failingDeletes.clear();
+            os.files.failingWrites.clear();
+            return;
+        }
+        tv(index - 1, line);
+    };
+    form.BitInstallClick();
+    EXPECT_EQ(os.processes.started.size(), 12u);
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, languageRussian));
+}
+
+TEST_F(InstallSequence, AToolThatStaysHeldIsExplainedInTheCurrentLanguage) {
+    os.files.files[L"iu.exe"] = "held by another program";
+    os.files.failingDeletes.insert(L"iu.exe");
+    os.files.heldFiles.insert(L"iu.exe");
     os.files.failingWrites[L"iu.exe"] =
         L"The process cannot access the file because it is being used by another process.";
-    os.files.files[L"iu.exe"] = "held by a running server";
     window.setPosition(100);
     window.setText(Control::statusLbl, text(msgInstallDone, languageRussian));
+    window.selectItem(Control::langRG, languageEnglish);
+    form.langRGClick();
+    const auto before = os.clock.now();
     try {
         form.BitInstallClick();
         FAIL() << "the write failure must leave the handler";
     } catch (const platform::Error& e) {
-        EXPECT_NE(e.message().find(L"iu.exe"), std::wstring::npos);
+        EXPECT_EQ(e.message().find(fillIn(text(msgFileHeld, languageEnglish), {L"iu.exe"})), 0u);
         EXPECT_NE(e.message().find(L"being used by another process"), std::wstring::npos);
     }
-    EXPECT_TRUE(os.processes.started.empty());
+    // The kill-server of the tool that is there, then five seconds for its server to let go.
+    ASSERT_EQ(os.processes.started.size(), 1u);
+    EXPECT_EQ(os.processes.started[0], LR"(cmd.exe /c "iu.exe kill-server")");
+    EXPECT_GE(os.clock.now() - before, 5s);
+    EXPECT_LT(os.clock.now() - before, 6s);
     EXPECT_EQ(window.position(), 100);
-    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, languageRussian));
     EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
     EXPECT_TRUE(window.enabled(Control::BitInstall) && window.enabled(Control::tvIpEdt));
 }
 
-TEST_F(InstallSequence, AMissingWidgetResourceLeavesTheWrittenToolAndRunsNothing) {
-    os.resources.resources.erase(L"WGTFILE");
-    EXPECT_THROW(form.BitInstallClick(), platform::Error);
-    EXPECT_TRUE(os.files.files.contains(L"iu.exe"));
-    EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
+TEST_F(InstallSequence, AWidgetThatCannotBeWrittenTakesTheWrittenToolAlong) {
+    os.files.failingWrites[L"Quorvex.wgt"] = L"Access is denied.";
+    try {
+        form.BitInstallClick();
+        FAIL() << "the write failure must leave the handler";
+    } catch (const platform::Error& e) {
+        EXPECT_EQ(
+            e.message().find(fillIn(text(msgFileNotWritable, languageRussian), {L"Quorvex.wgt"})),
+            0u);
+    }
+    EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
     EXPECT_TRUE(os.processes.started.empty());
+
+    // A resource the build left out keeps its own message, and also takes the tool along.
+    os.files.failingWrites.clear();
+    os.resources.resources.erase(L"WGTFILE");
+    try {
+        form.BitInstallClick();
+        FAIL() << "a missing resource must leave the handler";
+    } catch (const platform::Error& e) {
+        EXPECT_NE(e.message().find(L"WGTFILE"), std::wstring::npos);
+    }
+    EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
+    EXPECT_TRUE(os.processes.started.empty());
+}
+
+TEST_F(InstallSequence, AnInstallLogThatSaysNothingStillGetsAReason) {
+    const struct {
+        std::optional<std::string> installLog;
+        MessageId reason;
+    } cases[] = {
+        {std::nullopt, msgLogMissing},
+        {"\r\n  \r\n", msgLogEmpty},
+        // A message in the console's code page, or a blocked program's complaint.
+        {"\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xEE\xF1\xF2\xF3\xEF\xE0\r\n", msgLogUnrecognised},
+    };
+    for (const auto& c : cases) {
+        os.processes.onRun = [&](size_t started, const std::wstring&) {
+            const size_t index = started % installCommands.size();
+            if (index == 7 && c.installLog)
+                os.files.files[installLogFile] = *c.installLog;
+        };
+        form.BitInstallClick();
+        EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallFailed, languageRussian));
+        ASSERT_FALSE(window.boxes().empty());
+        EXPECT_EQ(window.boxes().back().text,
+                  text(msgInstallFailed, languageRussian) + L"\n\n" +
+                      fillIn(text(c.reason, languageRussian), {installLogFile}));
+    }
+}
+
+TEST_F(InstallSequence, AnOldInstallLogThatCannotBeRemovedNeverSpeaksForThisRun) {
+    os.files.files[installLogFile] = installCompleted;  // held open by an editor
+    os.files.failingDeletes.insert(installLogFile);
+    os.processes.onRun = [this](size_t index, const std::wstring&) {
+        if (index == 1)
+            os.files.files[L"doLog\\step1.txt"] =
+                "error: failed to connect to remote target '192.168.1.5'\n";
+    };
+    form.BitInstallClick();
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallFailed, languageRussian));
+    ASSERT_EQ(window.boxes().size(), 1u);
+    const auto& report = window.boxes()[0].text;
+    EXPECT_NE(report.find(L"error: failed to connect to remote target '192.168.1.5'\n"
+                          L"(doLog\\step1.txt)"),
+              std::wstring::npos);
+    EXPECT_NE(report.find(fillIn(text(msgLogMissing, languageRussian), {installLogFile})),
+              std::wstring::npos);
+}
+
+TEST_F(InstallSequence, AFailureWhileJudgingStillEndsWithTheFailureText) {
+    tvInstalls();
+    os.files.onRead = [](const std::wstring&) { throw std::bad_alloc(); };
+    EXPECT_THROW(form.BitInstallClick(), std::bad_alloc);
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallFailed, languageRussian));
+    EXPECT_TRUE(window.enabled(Control::BitInstall));
 }
 
 TEST_F(InstallSequence, ARunAfterARunStartsTheBarAgainFromTwo) {
