@@ -1,10 +1,24 @@
 #include "src/tv_address.h"
 
+namespace {
+
+// Unicode's white space, and the invisible marks that come along when text is copied from a
+// chat or a web page (zero-width space and joiners, the byte order mark).
+bool isBlank(wchar_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == L' ' || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200D) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x2060 || c == 0x3000 || c == 0xFEFF;
+}
+
+}  // namespace
+
 std::optional<std::wstring> validTvAddress(std::wstring_view text) {
-    const auto first = text.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos)
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    if (text.empty())
         return std::nullopt;
-    text = text.substr(first, text.find_last_not_of(L' ') - first + 1);
 
     std::wstring plain;
     int parts = 0;

@@ -6,8 +6,8 @@
 #include <stdexcept>
 
 #include "platform/error.h"
+#include "platform/win32/form_layout.h"
 #include "platform/win32/window_dpi.h"
-#include "src/form_layout.h"
 
 namespace platform::win32 {
 namespace {
@@ -462,9 +462,29 @@ LRESULT MainWindow::handleEditChar(HWND edit, WPARAM wParam, LPARAM lParam) {
     auto key = static_cast<wchar_t>(wParam);
     if (events_ != nullptr)
         report([&] { events_->tvIpEdtKeyPress(key); });
-    if (key == L'\0')
-        return 0;
-    return DefSubclassProc(edit, WM_CHAR, static_cast<WPARAM>(key), lParam);
+    // The editing shortcuts the filter lets through are carried out here: not every edit control
+    // acts on their characters (Ctrl+A selects nothing in a single-line one before Windows 10).
+    switch (key) {
+        case L'\0':
+            return 0;
+        case 0x01:  // Ctrl+A
+            SendMessageW(edit, EM_SETSEL, 0, -1);
+            return 0;
+        case 0x03:  // Ctrl+C
+            SendMessageW(edit, WM_COPY, 0, 0);
+            return 0;
+        case 0x16:  // Ctrl+V
+            SendMessageW(edit, WM_PASTE, 0, 0);
+            return 0;
+        case 0x18:  // Ctrl+X
+            SendMessageW(edit, WM_CUT, 0, 0);
+            return 0;
+        case 0x1A:  // Ctrl+Z
+            SendMessageW(edit, EM_UNDO, 0, 0);
+            return 0;
+        default:
+            return DefSubclassProc(edit, WM_CHAR, static_cast<WPARAM>(key), lParam);
+    }
 }
 
 std::wstring MainWindow::text(Control which) const {

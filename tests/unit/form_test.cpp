@@ -113,13 +113,15 @@ TEST_F(FormTest, RefreshQueriesAfreshAndChangesOnlyTheAddressLabel) {
     EXPECT_EQ(after, before);
 }
 
-TEST_F(FormTest, KeyFilterAdmitsDigitsFullStopAndBackspaceOnly) {
-    for (wchar_t key : std::wstring(L"0123456789.\b")) {
+TEST_F(FormTest, KeyFilterAdmitsDigitsFullStopBackspaceAndEditingShortcutsOnly) {
+    // Ctrl+A, C, V, X and Z type the control characters 1, 3, 22, 24 and 26.
+    for (wchar_t key : std::wstring(L"0123456789.\b\x01\x03\x16\x18\x1A")) {
         wchar_t typed = key;
         form.tvIpEdtKeyPress(typed);
         EXPECT_EQ(typed, key) << static_cast<int>(key);
     }
-    for (wchar_t key : std::wstring(L"aZ-, :;/\\\"&|<>%^\r\t\x7F\u0661\uFF10ю")) {
+    for (wchar_t key :
+         std::wstring(L"aZ-, :;/\\\"&|<>%^\r\t\x7F\x02\x04\x17\x19\x1B\u0661\uFF10ю")) {
         wchar_t typed = key;
         form.tvIpEdtKeyPress(typed);
         EXPECT_EQ(typed, L'\0') << static_cast<int>(key);

@@ -14,6 +14,10 @@ TEST(TvAddress, AcceptsDottedIpv4AndGivesItsPlainForm) {
         {L"255.255.255.255", L"255.255.255.255"},
         {L"127.0.0.1", L"127.0.0.1"},
         {L"  10.0.0.7  ", L"10.0.0.7"},
+        // What comes along when an address is copied from a chat or a web page.
+        {L"\t192.168.1.5\r\n", L"192.168.1.5"},
+        {L"\u00A0192.168.1.5\u202F", L"192.168.1.5"},
+        {L"\u200B\uFEFF192.168.1.5\u3000\u2029", L"192.168.1.5"},
         {L"010.001.000.009", L"10.1.0.9"},
         {L"1.2.3.4", L"1.2.3.4"},
     };
@@ -42,8 +46,10 @@ TEST(TvAddress, RefusesAnythingElse) {
         L"192.168.1.5|more",
         L"192.168.1.5>x",
         L"192.168.1.5;echo",
-        L"192.168.1.5\t",
-        L"192.168.1.5\n",
+        L"192.168.1.5\t\u00A0x",
+        L"192.168.1.5\n1",
+        L"192.168.\u00A01.5",  // blanks inside stay refused
+        L"\u00A0\t\r\n",
         L"192.168.1.-5",
         L"192.168.1.+5",
         L"1 92.168.1.5",
