@@ -8,9 +8,10 @@
 #include "platform/win32/addresses_win32.h"
 #include "platform/win32/application.h"
 #include "platform/win32/files_win32.h"
+#include "platform/win32/form_layout.h"
 #include "platform/win32/main_window.h"
 #include "platform/win32/process_win32.h"
-#include "src/form_layout.h"
+#include "platform/win32/single_instance.h"
 #include "src/main_form.h"
 
 namespace {
@@ -23,6 +24,9 @@ void showFatalError(const std::wstring& text) noexcept {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     platform::win32::restrictDllSearchToSystem();
+    const platform::win32::SingleInstance instance;
+    if (!instance.first())
+        return 0;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     try {
@@ -32,7 +36,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         platform::win32::Win32Processes processes;
         platform::win32::Win32FileSystem files;
         platform::win32::ModuleResources resources;
-        platform::System system{addresses, processes, app, files, resources};
+        platform::SystemClock clock;
+        platform::System system{addresses, processes, app, files, resources, clock};
         TmainForm form(window, system);
         window.create(form, showCommand);
         app.run();

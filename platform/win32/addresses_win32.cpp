@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/win32/system_library.h"
 
 namespace platform::win32 {
 namespace {
@@ -27,7 +28,15 @@ std::wstring addressText(const SOCKET_ADDRESS& address) {
 
 }  // namespace
 
+AdapterAddresses::AdapterAddresses() = default;
+AdapterAddresses::~AdapterAddresses() = default;
+
 std::vector<LocalAddress> AdapterAddresses::localAddresses() {
+    // Loaded from the system directory at first use: IPHLPAPI is not a KnownDLL.
+    if (!library_)
+        library_ = std::make_unique<SystemLibrary>(L"iphlpapi.dll");
+    const auto getAdaptersAddresses =
+        library_->function<decltype(&GetAdaptersAddresses)>("GetAdaptersAddresses");
     constexpr ULONG flags =
         GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     // The adapter list can grow between the size query and the fetch; retry a few times.
@@ -36,7 +45,7 @@ std::vector<LocalAddress> AdapterAddresses::localAddresses() {
     ULONG rc = ERROR_BUFFER_OVERFLOW;
     for (int attempt = 0; attempt < 4 && rc == ERROR_BUFFER_OVERFLOW; ++attempt) {
         buffer.resize(size);
-        rc = GetAdaptersAddresses(AF_UNSPEC, flags, nullptr,
+        rc = getAdaptersAddresses(AF_UNSPEC, flags, nullptr,
                                   reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     if (rc == ERROR_NO_DATA)

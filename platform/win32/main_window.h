@@ -1,5 +1,6 @@
 #pragma once
-// The installer's one window, made of standard controls created in code from src/form_layout.h.
+// The installer's one window, made of standard controls created in code from its layout table
+// (platform/win32/form_layout.h).
 // Every event goes to FormEvents inside a try/catch: an exception reaches the error dialog and
 // never a window procedure.
 #include <windows.h>

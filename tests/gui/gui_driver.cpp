@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "src/form_layout.h"
+#include "platform/win32/form_layout.h"
 #include "src/string_table.h"
 #include "tests/win32/window_probe.h"
 
