@@ -4,7 +4,14 @@
 //
 //   quorvex_e2e_driver INSTALLER WORKDIR ADDRESS SERIES [options]
 //     --during=ACTIONS  act once the run is under way, in order (comma-separated):
-//                       english, second-press, close
+//                       english, second-press, close, second-start (starts the installer again
+//                       in --second-dir, or WORKDIR, and reports how soon that copy ended)
+//     --act-at=N        act only once the progress bar has reached N (27: the uninstall runs)
+//     --second-dir=DIR  the folder a second start runs in
+//     --clipboard       put the address on the clipboard and paste it with Ctrl+A, Ctrl+V over
+//                       a typed placeholder, as a user pasting from a chat
+//     --hold-open=FILE  hold FILE (in WORKDIR) open without sharing for the whole run, as an
+//                       editor showing an old log does
 //     --hold=FILE       before closing a box or the window, wait (at most 60 s) for FILE to
 //                       exist, so that a screenshot can be taken
 //     --timeout=SECONDS give up after this long (default 120)
@@ -23,7 +30,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "src/form_layout.h"
+#include "platform/win32/form_layout.h"
 #include "tests/win32/window_probe.h"
 
 using platform::Control;
@@ -53,6 +60,51 @@ HWND findTopLevel(DWORD pid, const wchar_t* className) {
     return found.empty() ? nullptr : found.front();
 }
 
+long long msSince(Clock::time_point then) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
+}
+
+void putOnClipboard(const std::wstring& text) {
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory == nullptr || !OpenClipboard(nullptr))
+        fail(L"cannot use the clipboard");
+    memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    EmptyClipboard();
+    if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
+        fail(L"cannot put the address on the clipboard");
+    CloseClipboard();
+}
+
+// Starts the installer a second time and reports how soon it ended, whether it ever showed a
+// window of its own, and whether the first copy's window came to the front.
+void secondStart(const std::wstring& installer, const std::wstring& dir, HWND first) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring commandLine = L"\"" + installer + L"\"";
+    if (!CreateProcessW(installer.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        dir.c_str(), &si, &pi)) {
+        fail(L"cannot start the second copy");
+    }
+    const probe::Handle process(pi.hProcess);
+    const probe::Handle thread(pi.hThread);
+    const auto started = Clock::now();
+    bool window = false;
+    while (WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT && msSince(started) < 10000) {
+        if (!probe::topLevelWindows(pi.dwProcessId, layout::windowClass).empty())
+            window = true;
+    }
+    const bool ended = WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+    say(L"second-exit-ms", ended ? std::to_wstring(msSince(started)) : L"none");
+    say(L"second-window", window ? L"yes" : L"no");
+    say(L"first-in-front",
+        GetAncestor(GetForegroundWindow(), GA_ROOTOWNER) == first ? L"yes" : L"no");
+    if (!ended)
+        TerminateProcess(process.get(), 1);
+}
+
 void waitForFile(const std::wstring& file) {
     if (file.empty())
         return;
@@ -75,7 +127,11 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring hold;
     int timeout = 120;
     bool paste = false;
+    bool clipboard = false;
     bool timing = false;
+    int actAt = 0;
+    std::wstring secondDir;
+    std::wstring holdOpen;
     for (int i = 5; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg.rfind(L"--during=", 0) == 0)
@@ -86,12 +142,27 @@ int wmain(int argc, wchar_t** argv) {
             timeout = _wtoi(arg.substr(10).c_str());
         else if (arg == L"--paste")
             paste = true;
+        else if (arg == L"--clipboard")
+            clipboard = true;
+        else if (arg.rfind(L"--act-at=", 0) == 0)
+            actAt = _wtoi(arg.substr(9).c_str());
+        else if (arg.rfind(L"--second-dir=", 0) == 0)
+            secondDir = arg.substr(13);
+        else if (arg.rfind(L"--hold-open=", 0) == 0)
+            holdOpen = arg.substr(12);
         else if (arg == L"--timing")
             timing = true;
         else
             fail(L"unknown option " + arg);
     }
     const auto deadline = Clock::now() + std::chrono::seconds(timeout);
+    probe::Handle held;
+    if (!holdOpen.empty()) {
+        held.reset(CreateFileW((workDir + L"\\" + holdOpen).c_str(), GENERIC_READ, 0, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (held.get() == INVALID_HANDLE_VALUE)
+            fail(L"cannot hold " + holdOpen + L" open");
+    }
 
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -124,6 +195,12 @@ int wmain(int argc, wchar_t** argv) {
 
     if (paste) {
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(address.c_str()));
+    } else if (clipboard) {
+        putOnClipboard(address);
+        for (wchar_t c : std::wstring(L"9.9.9.9"))
+            SendMessageW(edit, WM_CHAR, c, 0);
+        SendMessageW(edit, WM_CHAR, 0x01, 0);  // Ctrl+A
+        SendMessageW(edit, WM_CHAR, 0x16, 0);  // Ctrl+V
     } else {
         for (wchar_t c : address)
             SendMessageW(edit, WM_CHAR, c, 0);
@@ -156,6 +233,7 @@ int wmain(int argc, wchar_t** argv) {
     bool started = false;
     bool acted = during.empty();
     bool closed = false;
+    Clock::time_point closedAt{};
     std::vector<std::wstring> statuses;
     HWND box = nullptr;
     for (;;) {
@@ -172,7 +250,8 @@ int wmain(int argc, wchar_t** argv) {
         const bool running = !IsWindowEnabled(install);
         if (running)
             started = true;
-        if (started && !acted) {
+        if (started && !acted &&
+            (actAt == 0 || probe::send(bar, PBM_GETPOS).value_or(0) >= actAt)) {
             acted = true;
             size_t from = 0;
             while (from <= during.size()) {
@@ -192,6 +271,9 @@ int wmain(int argc, wchar_t** argv) {
                 } else if (action == L"close") {
                     PostMessageW(window, WM_CLOSE, 0, 0);
                     closed = true;
+                    closedAt = Clock::now();
+                } else if (action == L"second-start") {
+                    secondStart(installer, secondDir.empty() ? workDir : secondDir, window);
                 } else {
                     fail(L"unknown action " + action);
                 }
@@ -216,7 +298,15 @@ int wmain(int argc, wchar_t** argv) {
                                                   deadline - Clock::now())
                                                   .count()));
         say(L"exited-after-close", waited == WAIT_OBJECT_0 ? L"yes" : L"no");
+        say(L"exit-after-close-ms", std::to_wstring(msSince(closedAt)));
         return 0;
+    }
+    // A run that ends in an error dialog before any command enables the controls again just
+    // before the dialog comes up.
+    const bool unchanged = textOf(status) == before;
+    for (const auto until = Clock::now() + std::chrono::seconds(2);
+         unchanged && box == nullptr && !closed && Clock::now() < until; Sleep(50)) {
+        box = findTopLevel(pi.dwProcessId, probe::messageBoxClass);
     }
     if (box != nullptr) {
         say(L"box", probe::messageBoxText(box).value_or(L""));

@@ -22,7 +22,8 @@ fi
 # Each scenario its own TV address and bridge server port, so they can run side by side.
 scenarios=(success_jk success_tizen5 wrong_series unreachable foreign_host_pc certificate_refused
     dropped_push tool_in_use log_dir_is_file second_press_and_language close_during_run
-    stale_files_replaced bad_address)
+    stale_files_replaced bad_address second_start locked_install_log ctrl_v_paste planted_iphlpapi
+    tool_held_open)
 index=0
 for i in "${!scenarios[@]}"; do [ "${scenarios[$i]}" = "$name" ] && index=$((i + 1)); done
 [ "$index" -gt 0 ] || { echo "unknown scenario $name"; exit 1; }
@@ -71,14 +72,24 @@ check() {  # check DESCRIPTION COMMAND...
     fi
 }
 has() { grep -qxF -- "$1" "$out"; }                  # a whole line of the driver's output
+value() { sed -n "s/^$1: //p" "$out" | tail -n 1; }  # the value the driver gave for a key
 has_part() { grep -qF -- "$1" "$out"; }              # part of a line
 log_has() { grep -qF -- "$2" "$work/doLog/$1" 2>/dev/null; }
 absent() { [ ! -e "$work/$1" ]; }
+absent_file() { [ ! -e "$1" ]; }
 tv_has_app() { grep -qF "R4vT7mWq2Z.Quorvex" "$dir/tv/apps.tsv" 2>/dev/null; }
+# The bridge's server is gone when nothing listens on its port in this test's own namespace.
+server_port=${QUORVEX_BRIDGE_SERVER_PORT:-26099}
+server_running() { ss -ltnH "sport = :$server_port" | grep -q .; }
+server_gone() { ! server_running; }
+only_dolog_left() { [ "$(ls -A "$work")" = "doLog" ]; }
+at_most() { local v; v=$(value "$1"); [[ "$v" =~ ^[0-9]+$ ]] && [ "$v" -le "$2" ]; }
 
 ru_done='status: Процесс установки завершен. Проверьте наличие виджета в SmartHub Вашего ТВ.'
 en_done='status: Installation process is complete. Check presence of widget in SmartHub of Your TV.'
 ru_failed='При установке виджета произошли ошибки. Установка не выполнена.'
+ru_log_missing='Журнал doLog\step6.txt не удалось записать: возможно, он открыт в другой программе или защищён от записи. Закройте его и повторите установку.'
+ru_tool_held='Не удаётся записать файл "iu.exe": он занят другой программой. Закройте другие копии установщика и программы для работы с телевизором или перезагрузите компьютер, затем попробуйте снова.'
 ru_prompt='Введите IP вашего ТВ, Выберите его серию, Нажмите "Установить виджет"'
 en_installing='Widget installation in progress'
 
@@ -91,6 +102,8 @@ expect_success() {
     check "application list names the widget" log_has step7.txt "R4vT7mWq2Z.Quorvex"
     check "payloads removed" absent iu.exe
     check "widget file removed" absent Quorvex.wgt
+    check "the folder holds doLog alone" only_dolog_left
+    check "no bridge server left running" server_gone
     check "button enabled again" has "install-enabled: yes"
 }
 
@@ -151,11 +164,21 @@ tool_in_use)
     cp "$bridge" "$dir/bridge.exe"
     cp "$dir/bridge.exe" "$work/iu.exe"
     (cd "$work" && timeout 60 "$root/tests/wine/wine-run.sh" iu.exe devices >/dev/null 2>&1)
+    check "the old server runs" server_running
+    # That iu.exe's own kill-server stops it; the installation then goes ahead.
     drive "$address" 1
-    check "error dialog names iu.exe" has_part 'box: Cannot write "iu.exe"'
+    expect_success
+    ;;
+tool_held_open)
+    # Held by a program that is no bridge server: nothing frees it, and the user is told why.
+    echo "someone else's file" >"$work/iu.exe"
+    drive "$address" 1 --hold-open=iu.exe
+    check "the box names iu.exe and says another program holds it" has_part "box: $ru_tool_held"
     check "status unchanged" has "status: $ru_prompt"
     check "bar unchanged" has "progress: 0"
-    check "no command ran" bash -c "! ls '$work/doLog/'step*.txt >/dev/null 2>&1"
+    check "no command of the run started" bash -c "! ls '$work/doLog/'step*.txt >/dev/null 2>&1"
+    check "the held file is untouched" grep -qx "someone else's file" "$work/iu.exe"
+    check "no widget file left" absent Quorvex.wgt
     check "button enabled again" has "install-enabled: yes"
     ;;
 log_dir_is_file)
@@ -181,14 +204,65 @@ second_press_and_language)
     check "widget installed on the TV" tv_has_app
     ;;
 close_during_run)
+    # Closed while the TV uninstalls (the bridge's server runs by then), then started again.
     start_tv --tizen 5.0 --slow 400
     cp "$bridge" "$dir/bridge.exe"
-    drive "$address" 1 --during=close
+    drive "$address" 1 --during=close --act-at=27
     check "program ended after the window closed" has "exited-after-close: yes"
-    sleep 1
-    check "no later command started (no application list)" absent doLog/step7.txt
+    check "and within 25 s" at_most exit-after-close-ms 25000
+    check "the running uninstall was let finish" log_has step4.txt "cmd_ret:"
     check "no later command started (nothing pushed)" absent doLog/step5.txt
+    check "no later command started (no application list)" absent doLog/step7.txt
     check "the TV saw no push" bash -c "! grep -q '^push:' '$dir/tv/commands.log'"
+    check "the tool was removed" absent iu.exe
+    check "the widget file was removed" absent Quorvex.wgt
+    check "no bridge server left running" server_gone
+    cp "$out" "$dir/driver-first.txt"
+    drive "$address" 1
+    expect_success
+    ;;
+second_start)
+    start_tv --tizen 5.0 --slow 100
+    mkdir -p "$dir/elsewhere"
+    drive "$address" 1 --during=second-start --second-dir="$(winpath "$dir/elsewhere")"
+    expect_success
+    check "the second copy ended within 5 s" at_most second-exit-ms 5000
+    check "the second copy showed no window" has "second-window: no"
+    check "the second copy wrote nothing" test -z "$(ls -A "$dir/elsewhere")"
+    check "one installation only" test "$(grep -c '^shell: vd_appinstall' "$dir/tv/commands.log")" -eq 1
+    ;;
+locked_install_log)
+    # An earlier run's success, held open by an editor, and no TV at the address.
+    mkdir -p "$work/doLog"
+    printf 'app_id[R4vT7mWq2Z.Quorvex] install completed\r\ncmd_ret:0\r\n' >"$work/doLog/step6.txt"
+    cp "$work/doLog/step6.txt" "$dir/old-step6.txt"
+    drive 127.0.0.9 0 --hold-open='doLog\step6.txt'
+    expect_failure "127.0.0.9" 'doLog\step1.txt'
+    check "the box says the install log could not be written" has_part "$ru_log_missing"
+    check "the old log is untouched" cmp -s "$work/doLog/step6.txt" "$dir/old-step6.txt"
+    ;;
+ctrl_v_paste)
+    # Copied from a chat: blanks around it. Ctrl+A, Ctrl+V over a typed placeholder.
+    drive "  192.168.1.5	" 0 --clipboard
+    check "pasted over the placeholder" bash -c "grep '^typed: ' '$out' | grep -F 192.168.1.5 | grep -vqF 9.9.9.9"
+    check "the connect named the trimmed address" log_has step1.txt "192.168.1.5"
+    check "and not the placeholder" bash -c "! grep -qF 9.9.9.9 '$work/doLog/step1.txt'"
+    check "a failure, not the bad-address box" has "status: $ru_failed"
+    ;;
+planted_iphlpapi)
+    app=$dir/app
+    mkdir -p "$app"
+    cp "$installer" "$app/QuorvexInstaller.exe"
+    cp "$(dirname "$driver")/planted/iphlpapi.dll" "$(dirname "$driver")/quorvex_iphlpapi_probe.exe" "$app/"
+    # As Windows searches: the exe's folder before the system directory.
+    export WINEDLLOVERRIDES="iphlpapi=n,b;mscoree,mshtml="
+    (cd "$work" && timeout 60 "$root/tests/wine/wine-run.sh" "$app/quorvex_iphlpapi_probe.exe") >/dev/null 2>&1
+    check "control: a static import loads the plant" test -f "$app/planted-iphlpapi-ran.txt"
+    rm -f "$app/planted-iphlpapi-ran.txt"
+    installer=$app/QuorvexInstaller.exe
+    drive 1.2 0
+    check "the window came up and listed the addresses" has "box: IP Адрес ТВ не задан или имеет не верный формат."
+    check "the planted DLL never ran" absent_file "$app/planted-iphlpapi-ran.txt"
     ;;
 stale_files_replaced)
     start_tv --tizen 2.4
