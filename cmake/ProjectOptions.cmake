@@ -13,3 +13,23 @@ function(quorvex_target target)
         target_link_options(${target} PUBLIC -fsanitize=address,undefined)
     endif()
 endfunction()
+
+# A header-only library from Debian's /usr/include as an INTERFACE target. The MinGW compiler must
+# not search all of /usr/include (glibc's headers), so it gets a folder holding links to just the
+# library's own headers.
+#   quorvex_header_library(TARGET HEADER ENTRY...)  e.g. (quorvex_json nlohmann/json.hpp nlohmann)
+function(quorvex_header_library target header)
+    find_path(${target}_INCLUDE_DIR ${header} PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    set(include "${${target}_INCLUDE_DIR}")
+    if(CMAKE_CROSSCOMPILING)
+        set(include "${CMAKE_BINARY_DIR}/header-links/${target}")
+        file(MAKE_DIRECTORY "${include}")
+        foreach(entry IN LISTS ARGN)
+            if(NOT EXISTS "${include}/${entry}")
+                file(CREATE_LINK "${${target}_INCLUDE_DIR}/${entry}" "${include}/${entry}" SYMBOLIC)
+            endif()
+        endforeach()
+    endif()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} SYSTEM INTERFACE "${include}")
+endfunction()
