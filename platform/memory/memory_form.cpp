@@ -59,6 +59,14 @@ void MemoryForm::showMessage(const std::wstring& text) {
         onBox(box);
 }
 
+bool MemoryForm::askYesNo(const std::wstring& text) {
+    const Box box{Box::question, text};
+    boxes_.push_back(box);
+    if (onBox)
+        onBox(box);
+    return answerYes;
+}
+
 void MemoryForm::showError(const std::wstring& text) {
     const Box box{Box::error, text};
     boxes_.push_back(box);

@@ -13,7 +13,7 @@ namespace platform::memory {
 class MemoryForm final : public FormControls {
   public:
     struct Box {
-        enum Kind { message, error } kind;
+        enum Kind { message, error, question } kind;
         std::wstring text;
     };
 
@@ -26,6 +26,11 @@ class MemoryForm final : public FormControls {
     void setEnabled(Control control, bool enabled) override;
     void showMessage(const std::wstring& text) override;
     void showError(const std::wstring& text) override;
+    bool askYesNo(const std::wstring& text) override;
+    void setItemIndex(Control radioGroup, int index) override { selectItem(radioGroup, index); }
+
+    // The answer the "user" gives to every question.
+    bool answerYes = false;
 
     // What the user does to radio groups (the caller then reports the click, as the real one does).
     void selectItem(Control radioGroup, int index);

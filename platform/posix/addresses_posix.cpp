@@ -39,7 +39,13 @@ std::vector<LocalAddress> IfaddrsAddresses::localAddresses() {
         }
         if (inet_ntop(family, raw, text, sizeof text) == nullptr)
             continue;
-        result.push_back({family == AF_INET ? IpVersion::v4 : IpVersion::v6, fromUtf8(text)});
+        int prefix = -1;
+        if (family == AF_INET && entry->ifa_netmask != nullptr) {
+            const auto mask =
+                ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);
+            prefix = __builtin_popcount(mask);
+        }
+        result.push_back({family == AF_INET ? IpVersion::v4 : IpVersion::v6, fromUtf8(text), prefix});
     }
     return result;
 }

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/error.h"
 #include "platform/text.h"
 
 extern char** environ;
@@ -50,7 +52,7 @@ class PosixChild final : public ChildProcess {
         if (!reaped_)
             reapWhenEnded(pid_);
     }
-    int pidFd() const noexcept { return pidFd_; }
+    std::intptr_t systemHandle() const override { return pidFd_; }
     void reap() noexcept {
         if (!reaped_)
             waitFor(pid_, 0);
@@ -61,6 +63,26 @@ class PosixChild final : public ChildProcess {
     pid_t pid_;
     int pidFd_;
     bool reaped_ = false;
+};
+
+// An eventfd that stays readable once written.
+class PosixSignal final : public Signal {
+  public:
+    PosixSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (fd_ < 0)
+            throw Error(L"No event descriptor for a wait.");
+    }
+    PosixSignal(const PosixSignal&) = delete;
+    PosixSignal& operator=(const PosixSignal&) = delete;
+    ~PosixSignal() override { close(fd_); }
+    void set() override {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(fd_, &one, sizeof one);
+    }
+    std::intptr_t systemHandle() const override { return fd_; }
+
+  private:
+    int fd_;
 };
 
 class SpawnSetup {
@@ -112,11 +134,15 @@ std::unique_ptr<ChildProcess> PosixProcesses::start(const std::wstring& commandL
     return std::make_unique<PosixChild>(pid, pidFd);
 }
 
-WaitResult PosixProcesses::wait(ChildProcess* child, bool serveInput,
+std::unique_ptr<Signal> PosixProcesses::newSignal() {
+    return std::make_unique<PosixSignal>();
+}
+
+WaitResult PosixProcesses::wait(Waitable* what, bool serveInput,
                                 std::chrono::milliseconds timeout) {
-    auto* posixChild = static_cast<PosixChild*>(child);
+    auto* posixChild = dynamic_cast<PosixChild*>(what);
     // A descriptor of -1 is ignored by poll.
-    pollfd fds[2] = {{posixChild != nullptr ? posixChild->pidFd() : -1, POLLIN, 0},
+    pollfd fds[2] = {{what != nullptr ? static_cast<int>(what->systemHandle()) : -1, POLLIN, 0},
                      {serveInput ? queue_.readableWhilePending() : -1, POLLIN, 0}};
     using Clock = std::chrono::steady_clock;
     const bool forever = timeout == waitForever;
@@ -140,8 +166,9 @@ WaitResult PosixProcesses::wait(ChildProcess* child, bool serveInput,
         }
         // The child first, as MsgWaitForMultipleObjectsEx reports the lowest signalled object.
         if (fds[0].revents & POLLIN) {
-            posixChild->reap();
-            return WaitResult::childEnded;
+            if (posixChild != nullptr)
+                posixChild->reap();
+            return WaitResult::signalled;
         }
         if (fds[1].revents & POLLIN)
             return WaitResult::inputWaiting;

@@ -12,8 +12,8 @@ class PosixProcesses final : public Processes {
     explicit PosixProcesses(memory::MessageQueue& queue) : queue_(queue) {}
     // nullptr for a blank line (as CreateProcessW refuses one) or when /bin/sh cannot start.
     std::unique_ptr<ChildProcess> start(const std::wstring& commandLine) override;
-    WaitResult wait(ChildProcess* child, bool serveInput,
-                    std::chrono::milliseconds timeout) override;
+    std::unique_ptr<Signal> newSignal() override;
+    WaitResult wait(Waitable* what, bool serveInput, std::chrono::milliseconds timeout) override;
 
   private:
     memory::MessageQueue& queue_;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/error.h"
+
 #include <algorithm>
 #include <string_view>
 #include <vector>
@@ -21,7 +23,9 @@ class Win32Child final : public ChildProcess {
         if (process_ != nullptr)
             CloseHandle(process_);
     }
-    HANDLE process() const noexcept { return process_; }
+    std::intptr_t systemHandle() const override {
+        return reinterpret_cast<std::intptr_t>(process_);
+    }
 
   private:
     HANDLE process_;
@@ -59,7 +63,29 @@ std::wstring applicationNameFor(std::wstring_view line) {
     return std::wstring(dir.data(), length) + L"\\cmd.exe";
 }
 
+// A manual-reset event: once set, every wait on it returns at once.
+class Win32Signal final : public Signal {
+  public:
+    Win32Signal() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        if (event_ == nullptr)
+            throw Error(L"No event object for a wait (error " + std::to_wstring(GetLastError()) +
+                        L").");
+    }
+    Win32Signal(const Win32Signal&) = delete;
+    Win32Signal& operator=(const Win32Signal&) = delete;
+    ~Win32Signal() override { CloseHandle(event_); }
+    void set() override { SetEvent(event_); }
+    std::intptr_t systemHandle() const override { return reinterpret_cast<std::intptr_t>(event_); }
+
+  private:
+    HANDLE event_;
+};
+
 }  // namespace
+
+std::unique_ptr<Signal> Win32Processes::newSignal() {
+    return std::make_unique<Win32Signal>();
+}
 
 std::unique_ptr<ChildProcess> Win32Processes::start(const std::wstring& commandLine) {
     const std::wstring application = applicationNameFor(commandLine);
@@ -79,9 +105,9 @@ std::unique_ptr<ChildProcess> Win32Processes::start(const std::wstring& commandL
     return std::make_unique<Win32Child>(pi.hProcess, pi.hThread);
 }
 
-WaitResult Win32Processes::wait(ChildProcess* child, bool serveInput,
+WaitResult Win32Processes::wait(Waitable* what, bool serveInput,
                                 std::chrono::milliseconds timeout) {
-    HANDLE process = child != nullptr ? static_cast<Win32Child*>(child)->process() : nullptr;
+    HANDLE process = what != nullptr ? reinterpret_cast<HANDLE>(what->systemHandle()) : nullptr;
     const DWORD count = process != nullptr ? 1 : 0;
     // INFINITE is the all-ones value; anything longer than the largest finite wait is forever.
     const DWORD milliseconds = timeout >= std::chrono::milliseconds(INFINITE)
@@ -102,7 +128,7 @@ WaitResult Win32Processes::wait(ChildProcess* child, bool serveInput,
     if (result == WAIT_TIMEOUT)
         return WaitResult::timedOut;
     if (count != 0 && result == WAIT_OBJECT_0)
-        return WaitResult::childEnded;
+        return WaitResult::signalled;
     if (serveInput && result == WAIT_OBJECT_0 + count)
         return WaitResult::inputWaiting;
     return WaitResult::failed;

@@ -8,8 +8,8 @@ namespace platform::win32 {
 class Win32Processes final : public Processes {
   public:
     std::unique_ptr<ChildProcess> start(const std::wstring& commandLine) override;
-    WaitResult wait(ChildProcess* child, bool serveInput,
-                    std::chrono::milliseconds timeout) override;
+    std::unique_ptr<Signal> newSignal() override;
+    WaitResult wait(Waitable* what, bool serveInput, std::chrono::milliseconds timeout) override;
 };
 
 // Keeps DLLs planted beside the exe or in the current directory from being loaded: only the

@@ -44,9 +44,10 @@ class ScriptedProcesses final : public platform::Processes {
 
     // A wait logs "wait LINE", with ", child only" when it serves no input (the application is
     // ending) and ", N ms" when it has a time limit. A step that times out moves the clock on.
-    WaitResult wait(platform::ChildProcess* child, bool serveInput,
+    std::unique_ptr<platform::Signal> newSignal() override { return nullptr; }
+    WaitResult wait(platform::Waitable* child, bool serveInput,
                     std::chrono::milliseconds timeout) override {
-        const std::wstring line = child ? static_cast<Child*>(child)->line : L"(no child)";
+        const std::wstring line = child ? dynamic_cast<Child*>(child)->line : L"(no child)";
         std::wstring entry = L"wait " + line;
         if (!serveInput)
             entry += L", child only";
@@ -73,6 +74,7 @@ class ScriptedProcesses final : public platform::Processes {
     struct Child final : platform::ChildProcess {
         Child(std::wstring l, Log& log) : line(std::move(l)), log_(log) {}
         ~Child() override { log_.push_back(L"release " + line); }
+        std::intptr_t systemHandle() const override { return -1; }
         std::wstring line;
         Log& log_;
     };
@@ -114,7 +116,7 @@ TEST_F(CommandRunnerTest, ALineThatCannotStartReturnsWithoutWaiting) {
 
 TEST_F(CommandRunnerTest, AChildEndingWithoutInputIsWaitedForOnceAndReleased) {
     const std::wstring line = L"cmd.exe /c \"iu.exe connect 192.168.0.5\"";
-    processes.scripts[line] = {{WaitResult::childEnded, nullptr}};
+    processes.scripts[line] = {{WaitResult::signalled, nullptr}};
     runCommand(processes, loop, clock, line);
     EXPECT_EQ(log, (Log{L"start " + line, L"wait " + line, L"release " + line}));
 }
@@ -127,7 +129,7 @@ TEST_F(CommandRunnerTest, InputDuringTheWaitIsDispatchedAndTheWaitGoesOn) {
              queue.post(note(L"click"));
              queue.post(note(L"key"));
          }},
-        {WaitResult::childEnded, nullptr},
+        {WaitResult::signalled, nullptr},
     };
     runCommand(processes, loop, clock, L"long");
     EXPECT_EQ(log, (Log{L"start long", L"wait long", L"messages", L"paint", L"wait long",
@@ -148,7 +150,7 @@ TEST_F(CommandRunnerTest, QuitDuringTheWaitReturnsRightAfterThatDispatch) {
              queue.postQuit();
              queue.post(note(L"after quit"));
          }},
-        {WaitResult::childEnded, nullptr},
+        {WaitResult::signalled, nullptr},
     };
     runCommand(processes, loop, clock, L"long");
     // Without a grace period the child is looked at once more, without waiting for it.
@@ -160,7 +162,7 @@ TEST_F(CommandRunnerTest, QuitDuringTheWaitReturnsRightAfterThatDispatch) {
 TEST_F(CommandRunnerTest, AfterAQuitTheChildGetsItsGracePeriodWithoutInputServed) {
     const auto quit = [&] { queue.postQuit(); };
     processes.scripts[L"ends in time"] = {{WaitResult::inputWaiting, quit},
-                                          {WaitResult::childEnded, nullptr}};
+                                          {WaitResult::signalled, nullptr}};
     EXPECT_EQ(runCommand(processes, loop, clock, L"ends in time", {.afterQuit = 10s}),
               CommandEnd::ended);
     EXPECT_EQ(log, (Log{L"start ends in time", L"wait ends in time", L"messages",
@@ -194,7 +196,7 @@ TEST_F(CommandRunnerTest, ATotalLimitCountsTheTimeSpentServingInput) {
              clock.advance(8s);
              queue.postQuit();
          }},
-        {WaitResult::childEnded, nullptr},
+        {WaitResult::signalled, nullptr},
     };
     runCommand(processes, loop, clock, L"kill-server", {.total = 10s, .afterQuit = 10s});
     EXPECT_EQ(log[3], L"wait kill-server, child only, 2000 ms");
@@ -214,11 +216,11 @@ TEST_F(CommandRunnerTest, ACommandRunFromAHandlerEndsBeforeTheOuterOne) {
     processes.scripts[L"outer"] = {
         {WaitResult::inputWaiting,
          [&] { queue.post([&] { runCommand(processes, loop, clock, L"inner"); }); }},
-        {WaitResult::childEnded, nullptr},
+        {WaitResult::signalled, nullptr},
     };
     processes.scripts[L"inner"] = {
         {WaitResult::inputWaiting, [&] { queue.post(note(L"paint")); }},
-        {WaitResult::childEnded, nullptr},
+        {WaitResult::signalled, nullptr},
     };
     runCommand(processes, loop, clock, L"outer");
     EXPECT_EQ(log, (Log{L"start outer", L"wait outer", L"messages", L"start inner", L"wait inner",
@@ -230,11 +232,11 @@ TEST_F(CommandRunnerTest, QuitInsideANestedRunEndsBothWaits) {
     processes.scripts[L"outer"] = {
         {WaitResult::inputWaiting,
          [&] { queue.post([&] { runCommand(processes, loop, clock, L"inner"); }); }},
-        {WaitResult::childEnded, nullptr},
+        {WaitResult::signalled, nullptr},
     };
     processes.scripts[L"inner"] = {
         {WaitResult::inputWaiting, [&] { queue.postQuit(); }},
-        {WaitResult::childEnded, nullptr},
+        {WaitResult::signalled, nullptr},
     };
     runCommand(processes, loop, clock, L"outer");
     EXPECT_EQ(log, (Log{L"start outer", L"wait outer", L"messages", L"start inner", L"wait inner",

@@ -17,9 +17,10 @@ class CountingProcesses final : public platform::Processes {
         started = child != nullptr;
         return child;
     }
-    platform::WaitResult wait(platform::ChildProcess* child, bool serveInput,
+    std::unique_ptr<platform::Signal> newSignal() override { return real_.newSignal(); }
+    platform::WaitResult wait(platform::Waitable* what, bool serveInput,
                               std::chrono::milliseconds timeout) override {
-        const auto result = real_.wait(child, serveInput, timeout);
+        const auto result = real_.wait(what, serveInput, timeout);
         waits.push_back(result);
         return result;
     }

@@ -91,7 +91,7 @@ TEST_F(PosixRunnerTest, AMissingProgramReturnsPromptlyAndLeavesNothingOpen) {
     const auto begin = Clock::now();
     runCommand(processes, loop, clock, L"quorvex-no-such-program --flag 2>/dev/null");
     EXPECT_LT(Clock::now() - begin, 2s);
-    EXPECT_EQ(processes.waits, std::vector{WaitResult::childEnded});
+    EXPECT_EQ(processes.waits, std::vector{WaitResult::signalled});
     EXPECT_EQ(loop.dispatches, 0);
     EXPECT_EQ(openDescriptors(), before);
 }
@@ -99,7 +99,7 @@ TEST_F(PosixRunnerTest, AMissingProgramReturnsPromptlyAndLeavesNothingOpen) {
 TEST_F(PosixRunnerTest, AChildEndingWithoutInputIsWaitedForOnceAndReaped) {
     const int before = openDescriptors();
     runCommand(processes, loop, clock, L"echo $$ > pid; sleep 0.1");
-    EXPECT_EQ(processes.waits, std::vector{WaitResult::childEnded});
+    EXPECT_EQ(processes.waits, std::vector{WaitResult::signalled});
     EXPECT_EQ(loop.dispatches, 0);
     const std::string pid = test::readAll("pid").substr(0, test::readAll("pid").find('\n'));
     ASSERT_FALSE(pid.empty());
@@ -118,7 +118,7 @@ TEST_F(PosixRunnerTest, InputIsDispatchedAtOnceAndTheRunLastsUntilTheChildEnds) 
     EXPECT_TRUE(fs::exists("ended"));
     EXPECT_FALSE(childEndedBeforeDispatch);
     EXPECT_LT(latency, 300ms);
-    EXPECT_EQ(processes.waits, (std::vector{WaitResult::inputWaiting, WaitResult::childEnded}));
+    EXPECT_EQ(processes.waits, (std::vector{WaitResult::inputWaiting, WaitResult::signalled}));
     EXPECT_EQ(loop.dispatches, 1);
 }
 

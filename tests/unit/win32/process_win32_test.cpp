@@ -140,7 +140,7 @@ TEST_F(Win32RunnerTest, AChildEndingWithoutInputIsWaitedForOnceAndLeavesNoHandle
     EXPECT_EQ(handleCount(), before);
     EXPECT_EQ(openHandles(), handlesBefore);
     EXPECT_TRUE(fs::exists("ended.txt"));
-    EXPECT_EQ(processes.waits, std::vector{WaitResult::childEnded});
+    EXPECT_EQ(processes.waits, std::vector{WaitResult::signalled});
     EXPECT_EQ(loop.dispatches, 0);
 }
 
@@ -177,7 +177,7 @@ TEST_F(Win32RunnerTest, InputIsDispatchedAtOnceAndTheRunLastsUntilTheChildEnds) 
     EXPECT_LT(latency, 500ms);
     ASSERT_FALSE(processes.waits.empty());
     EXPECT_EQ(processes.waits.front(), WaitResult::inputWaiting);
-    EXPECT_EQ(processes.waits.back(), WaitResult::childEnded);
+    EXPECT_EQ(processes.waits.back(), WaitResult::signalled);
     EXPECT_FALSE(application.terminated());
 }
 
