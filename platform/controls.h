@@ -34,6 +34,8 @@ class FormControls {
 
     // Selected item of a radio group (langRG or tvSeriesRG).
     virtual int itemIndex(Control radioGroup) const = 0;
+    // Selects an item as the program's own choice: no click event is reported.
+    virtual void setItemIndex(Control radioGroup, int index) = 0;
 
     virtual int position() const = 0;  // installPB
     virtual void setPosition(int position) = 0;
@@ -45,6 +47,8 @@ class FormControls {
     virtual void showMessage(const std::wstring& text) = 0;
     // The standard error dialog: a modal message box with an error icon.
     virtual void showError(const std::wstring& text) = 0;
+    // A modal question with a warning icon and the buttons Yes and No; true for Yes.
+    virtual bool askYesNo(const std::wstring& text) = 0;
 };
 
 // The events the window reports to its owner. The window calls each inside its own

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/message_loop.h"
+#include "platform/network.h"
 #include "platform/process.h"
 
 namespace platform {
@@ -15,6 +16,7 @@ struct System {
     FileSystem& files;
     Resources& resources;
     Clock& clock;
+    Network& network;
 };
 
 }  // namespace platform

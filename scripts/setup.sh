@@ -5,7 +5,8 @@ packages=(
     cmake make g++ clang libclang-rt-14-dev googletest   # host build, sanitizers, libFuzzer
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64       # the Windows build
     wine64 xvfb xauth x11-utils imagemagick              # running and looking at it
-    libasio-dev libzip-dev zip unzip openssl libssl-dev  # the bench and the sample widget
+    libasio-dev libzip-dev zip unzip openssl libssl-dev  # the network, the bench, the sample widget
+    nlohmann-json3-dev                                   # the TV's description of itself
     librsvg2-bin icoutils                                # images from their SVG sources
     libxml2-utils procps                                 # xmllint for the sample widget; pgrep, ps
     iproute2 util-linux                                  # tests' own network namespaces (ip, unshare)

@@ -4,8 +4,10 @@
 
 #include "platform/error.h"
 #include "src/command_runner.h"
+#include "src/failure_cause.h"
 #include "src/install_commands.h"
 #include "src/install_outcome.h"
+#include "src/local_address_list.h"
 #include "src/main_form.h"
 #include "src/payload.h"
 #include "src/string_table.h"
@@ -45,15 +47,18 @@ class RunLock {
     platform::FormControls& controls_;
 };
 
-class Flag {
+// Sets a value for a scope and puts the idle one back however the scope is left.
+template <typename Value>
+class Scoped {
   public:
-    explicit Flag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~Flag() { flag_ = false; }
-    Flag(const Flag&) = delete;
-    Flag& operator=(const Flag&) = delete;
+    Scoped(Value& value, Value idle) : value_(value), idle_(idle) {}
+    ~Scoped() { value_ = idle_; }
+    Scoped(const Scoped&) = delete;
+    Scoped& operator=(const Scoped&) = delete;
 
   private:
-    bool& flag_;
+    Value& value_;
+    Value idle_;
 };
 
 bool present(platform::FileSystem& files, const std::wstring& name) {
@@ -97,7 +102,7 @@ void TmainForm::writePayload(const std::wstring& file, const std::wstring& resou
 }
 
 void TmainForm::BitInstallClick() {
-    if (installing_ || system_.loop.terminated())
+    if (phase_ != Phase::idle || system_.loop.terminated())
         return;
     const auto address = validTvAddress(controls_.text(Control::tvIpEdt));
     if (!address) {
@@ -105,6 +110,10 @@ void TmainForm::BitInstallClick() {
         return;
     }
     const RunLock lock(controls_);
+    const Scoped<Phase> idleAfterwards(phase_, Phase::idle);
+    runAddress_ = *address;
+    if (!checkTv(*address))
+        return;
     auto& files = system_.files;
     RunRecord run{system_.clock.wallTime(), {}};
 
@@ -138,7 +147,7 @@ void TmainForm::BitInstallClick() {
 
     bool finished = false;
     {
-        const Flag running(installing_);
+        phase_ = Phase::installing;
         showStatus(msgInstalling);
         controls_.setPosition(installStartPosition);
         for (int i = 0; i < installCommandCount; ++i) {
@@ -153,6 +162,7 @@ void TmainForm::BitInstallClick() {
             controls_.setPosition(controls_.position() + command.progressStep);
         }
         finished = !system_.loop.terminated();
+        phase_ = Phase::idle;
     }
     if (!finished) {
         // The window is gone: start no further step, but leave no server holding iu.exe.
@@ -165,7 +175,7 @@ void TmainForm::BitInstallClick() {
         return;
 
     try {
-        reportOutcome(judgeInstallation(files, run));
+        reportOutcome(judgeInstallation(files, run), *address);
     } catch (...) {
         // Whatever went wrong, the status never stays "in progress".
         showStatus(msgInstallFailed);
@@ -173,14 +183,21 @@ void TmainForm::BitInstallClick() {
     }
 }
 
-void TmainForm::reportOutcome(const InstallOutcome& outcome) {
+void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring& address) {
     if (outcome.succeeded) {
         showStatus(msgInstallDone);
         return;
     }
     showStatus(msgInstallFailed);
     const auto& table = StringTable::instance();
-    std::wstring report = table.text(msgInstallFailed, language());
+    // The cause and what to do first; without one, the failure text.
+    std::optional<std::wstring> cause;
+    if (!outcome.reason.empty()) {
+        cause = failureCause(outcome.reason,
+                             {address, check_ ? &*check_ : nullptr,
+                              localIpv4AddressesOrNone(system_.addresses), language()});
+    }
+    std::wstring report = cause ? *cause : table.text(msgInstallFailed, language());
     if (!outcome.reason.empty())
         report += L"\n\n" + outcome.reason + L"\n(" + outcome.logFile + L")";
     static constexpr MessageId problems[] = {msgLogMissing, msgLogEmpty, msgLogUnrecognised};

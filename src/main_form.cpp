@@ -26,8 +26,18 @@ void TmainForm::refreshIpBTNClick() {
 
 void TmainForm::langRGClick() {
     applyLanguage(controls_, language());
-    if (installing_)
+    if (phase_ != Phase::idle)
+        showRunStatus();
+}
+
+void TmainForm::showRunStatus() {
+    if (phase_ == Phase::checking) {
+        controls_.setText(Control::statusLbl,
+                          fillIn(StringTable::instance().text(msgCheckingTv, language()),
+                                 {runAddress_}));
+    } else {
         showStatus(msgInstalling);
+    }
 }
 
 int TmainForm::language() const {

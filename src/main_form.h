@@ -2,10 +2,12 @@
 // The main window's logic: its constants and the handlers of its events. It reaches the window's
 // controls and the operating system only through the platform layer, so the same class runs in
 // the Windows program and, over the in-memory platform, in the unit tests.
+#include <optional>
 #include <string>
 
 #include "platform/controls.h"
 #include "platform/system.h"
+#include "src/tv_verdict.h"
 
 struct InstallOutcome;
 
@@ -28,14 +30,20 @@ class TmainForm final : public platform::FormEvents {
     int language() const;
     const std::wstring& stagingDir() const;
     void showStatus(int message);
+    // The status a run shows in the current language: the check's text, or "in progress".
+    void showRunStatus();
+    // Asks the TV, sets the series to the TV's, and asks the user when the TV does not look
+    // ready. False when the run must not go on (the user said No, or the program is ending).
+    bool checkTv(const std::wstring& address);
     // Writes a carried resource to a file; a file that cannot be written raises with advice in
     // the current language.
     void writePayload(const std::wstring& file, const std::wstring& resource);
-    void reportOutcome(const InstallOutcome& outcome);
+    void reportOutcome(const InstallOutcome& outcome, const std::wstring& address);
 
     platform::FormControls& controls_;
     platform::System& system_;
-    // True while the installation's commands run, so that a language switch shows the
-    // in-progress text rather than the prompt to start one.
-    bool installing_ = false;
+    // What a run is doing, so that a language switch shows its status rather than the prompt.
+    enum class Phase { idle, checking, installing } phase_ = Phase::idle;
+    std::wstring runAddress_;
+    std::optional<TvVerdict> check_;  // what the check before this run learnt
 };

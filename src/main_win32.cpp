@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "platform/error.h"
+#include "platform/net/asio_network.h"
 #include "platform/system.h"
 #include "platform/win32/addresses_win32.h"
 #include "platform/win32/application.h"
@@ -37,7 +38,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         platform::win32::Win32FileSystem files;
         platform::win32::ModuleResources resources;
         platform::SystemClock clock;
-        platform::System system{addresses, processes, app, files, resources, clock};
+        platform::net::AsioNetwork network(processes);
+        platform::System system{addresses, processes, app, files, resources, clock, network};
         TmainForm form(window, system);
         window.create(form, showCommand);
         app.run();

@@ -131,6 +131,109 @@ StringTable::StringTable()
           L"The log %1 is empty: the TV gave no answer to the install command.",
           L"В журнале %1 нет знакомых программе строк. Откройте его и прочтите ответ телевизора.",
           L"The log %1 holds no line this program recognises. Open it and read the TV's answer.",
+          // msgCheckingTv
+          L"Проверка телевизора %1…",
+          L"Checking the TV at %1…",
+          // msgVerdictStandby
+          L"Телевизор %1 в режиме ожидания. Включите его кнопкой на пульте и подождите, пока он "
+          L"полностью загрузится (пункт 1.7 инструкции).",
+          L"The TV at %1 is in standby. Switch it on with the remote and wait until it has fully "
+          L"started (manual step 1.7).",
+          // msgVerdictDeveloperOff
+          L"На телевизоре %1 режим разработчика выключен или включён, но ещё не действует. "
+          L"Включите его (пункты 1.1–1.4 инструкции), затем выключите телевизор из розетки на "
+          L"минуту и включите снова (пункты 1.5–1.7).",
+          L"Developer mode on the TV at %1 is off, or switched on but not active yet. Switch it on "
+          L"(manual steps 1.1–1.4), then unplug the TV for a minute and switch it on again (steps "
+          L"1.5–1.7).",
+          // msgVerdictNotActive
+          L"Режим разработчика на телевизоре %1 включён для этого ПК, но ещё не действует. "
+          L"Выключите телевизор из розетки на минуту и включите снова (пункты 1.5–1.7 "
+          L"инструкции).",
+          L"Developer mode on the TV at %1 is set for this PC but not active yet. Unplug the TV for "
+          L"a minute and switch it on again (manual steps 1.5–1.7).",
+          // msgVerdictReversed
+          L"Телевизор %1 записал адрес ПК задом наперёд: %2 вместо %3 (так бывает, когда меню "
+          L"телевизора читается справа налево). Введите в поле \"Host PC IP\" адрес задом "
+          L"наперёд, %2, или переключите меню телевизора на английский язык и введите %3 (пункт "
+          L"1.3 инструкции).",
+          L"The TV at %1 stored this PC's address reversed: %2 instead of %3 (its menu reads right "
+          L"to left). Enter the address reversed, %2, in \"Host PC IP\", or switch the TV's menu "
+          L"to English while you enter %3 (manual step 1.3).",
+          // msgVerdictLoopback
+          L"В поле \"Host PC IP\" телевизора %1 записан адрес 127.0.0.1 (его оставила другая "
+          L"программа). Введите туда адрес этого ПК: %2 (пункт 1.3 инструкции), затем выключите "
+          L"телевизор из розетки на минуту (пункты 1.5–1.7).",
+          L"The TV at %1 has 127.0.0.1 in \"Host PC IP\" (left there by another program). Enter "
+          L"this PC's address there: %2 (manual step 1.3), then unplug the TV for a minute (steps "
+          L"1.5–1.7).",
+          // msgVerdictOtherHost
+          L"Телевизор %1 принимает установку только с компьютера с адресом %2, а адрес этого ПК: "
+          L"%3. Введите адрес этого ПК в поле \"Host PC IP\" режима разработчика на телевизоре "
+          L"(пункты 1.1–1.7 инструкции).",
+          L"The TV at %1 accepts installations only from the computer at %2, and this PC's "
+          L"address is %3. Enter this PC's address in \"Host PC IP\" in the TV's developer mode "
+          L"(manual steps 1.1–1.7).",
+          // msgVerdictNothing
+          L"По адресу %1 не отвечает ни один телевизор. Проверьте адрес (пункт 2 инструкции), что "
+          L"телевизор включён и подключён к той же сети, что и этот ПК.",
+          L"No TV answers at %1. Check the address (manual part 2), and that the TV is on and on "
+          L"the same network as this PC.",
+          // msgInstallAnyway
+          L"Всё равно установить?",
+          L"Install anyway?",
+          // msgNoAddresses
+          L"(адресов нет)",
+          L"(none)",
+          // msgCauseNoConnection
+          L"Телевизор %1 не принял подключение. Проверьте, что на нём включён режим разработчика "
+          L"с адресом этого ПК в поле \"Host PC IP\" (пункты 1.1–1.7 инструкции).",
+          L"The TV at %1 did not accept the connection. Check that its developer mode is on with "
+          L"this PC's address in \"Host PC IP\" (manual steps 1.1–1.7).",
+          // msgCauseDropped
+          L"Телевизор %1 прервал соединение. Выключите его из розетки на минуту, включите снова и "
+          L"повторите установку.",
+          L"The TV at %1 dropped the connection. Unplug it for a minute, switch it on again and "
+          L"install again.",
+          // msgCauseTwoTargets
+          L"К программе связи с телевизором подключено ещё одно устройство или эмулятор. Закройте "
+          L"средства разработки для ТВ и эмуляторы и повторите установку.",
+          L"Another device or emulator is attached to the TV bridge. Close TV development tools "
+          L"and emulators, then install again.",
+          // msgCauseWrongSeriesYear
+          L"Телевизор не принял пакет: выбрана не та серия. Это телевизор %1 года, его серия — "
+          L"%2. Выберите её и повторите установку.",
+          L"The TV refused the package: the wrong series is selected. This TV is from %1, its "
+          L"series is %2. Select it and install again.",
+          // msgCauseWrongSeries
+          L"Телевизор не принял пакет: скорее всего, выбрана не та серия. Выберите другую серию и "
+          L"повторите установку.",
+          L"The TV refused the package: most likely the wrong series is selected. Select the other "
+          L"series and install again.",
+          // msgCauseCertificateNew
+          L"Этот телевизор (%1 года) устанавливает только пакеты, подписанные сертификатом Samsung, "
+          L"выпущенным для этого телевизора, а этот пакет им не подписан.",
+          L"This TV (from %1) installs only packages signed with a Samsung certificate made for "
+          L"this TV, and this package is not.",
+          // msgCauseCertificate
+          L"Телевизор не принял подпись пакета.",
+          L"The TV refused the package's signature.",
+          // msgCauseClock
+          L"Часы телевизора показывают дату раньше начала действия сертификата пакета. Установите "
+          L"на телевизоре правильные дату и время и повторите установку.",
+          L"The TV's clock is set before the package's certificate starts. Set the right date and "
+          L"time on the TV and install again.",
+          // msgCauseAuthor
+          L"На телевизоре уже установлена копия этого виджета от другого автора. Удалите её на "
+          L"телевизоре и повторите установку.",
+          L"A copy of this widget from another author is installed on the TV. Remove it on the TV "
+          L"first, then install again.",
+          // msgCauseTizenTooOld
+          L"Система Tizen на этом телевизоре старее, чем нужна виджету.",
+          L"The TV's Tizen is older than the widget needs.",
+          // msgCauseNotPermitted
+          L"Телевизор не разрешает эту установку.",
+          L"The TV does not permit this installation.",
       } {}
 
 const std::wstring& StringTable::text(MessageId id, int language) const {

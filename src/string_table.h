@@ -30,8 +30,31 @@ enum MessageId : int {
     msgLogMissing,
     msgLogEmpty,
     msgLogUnrecognised,
+    // The check of the TV before a run. %1 is always the TV's address.
+    msgCheckingTv,
+    msgVerdictStandby,
+    msgVerdictDeveloperOff,
+    msgVerdictNotActive,
+    msgVerdictReversed,    // %2 the Host PC IP it holds, %3 this PC's address it reverses
+    msgVerdictLoopback,    // %2 this PC's addresses
+    msgVerdictOtherHost,   // %2 the Host PC IP it holds, %3 this PC's addresses
+    msgVerdictNothing,
+    msgInstallAnyway,
+    msgNoAddresses,        // stands for this PC's addresses when it has none
+    // Why a run failed, from the logs. %1 is the TV's address where one is named.
+    msgCauseNoConnection,
+    msgCauseDropped,
+    msgCauseTwoTargets,
+    msgCauseWrongSeriesYear,  // %1 the model year, %2 the series that fits it
+    msgCauseWrongSeries,
+    msgCauseCertificateNew,   // %1 the model year
+    msgCauseCertificate,
+    msgCauseClock,
+    msgCauseAuthor,
+    msgCauseTizenTooOld,
+    msgCauseNotPermitted,
 };
-inline constexpr int messageCount = msgLogUnrecognised + 1;
+inline constexpr int messageCount = msgCauseNotPermitted + 1;
 
 // Language index: the selected item of the language radio group.
 inline constexpr int languageRussian = 0;

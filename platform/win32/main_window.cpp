@@ -544,6 +544,23 @@ void MainWindow::showMessage(const std::wstring& text) {
     MessageBoxW(window_, text.c_str(), layout::windowCaption, MB_OK | MB_ICONINFORMATION);
 }
 
+bool MainWindow::askYesNo(const std::wstring& text) {
+    return MessageBoxW(window_, text.c_str(), layout::windowCaption,
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON1) == IDYES;
+}
+
+void MainWindow::setItemIndex(Control radioGroup, int index) {
+    if (!isRadioGroup(radioGroup) || index < 0 || index > 1)
+        throw std::logic_error("setItemIndex of a control that is not a radio group");
+    for (int item = 0; item < 2; ++item) {
+        SendMessageW(radioItem(radioGroup, item), BM_SETCHECK,
+                     item == index ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    markTabStop(radioGroup);
+    if (radioGroup == Control::langRG)
+        languageIndex_ = index;
+}
+
 void MainWindow::showError(const std::wstring& text) {
     MessageBoxW(window_, text.c_str(), layout::windowCaption, MB_OK | MB_ICONERROR);
 }

@@ -37,6 +37,8 @@ class MainWindow final : public FormControls {
     void setEnabled(Control control, bool enabled) override;
     void showMessage(const std::wstring& text) override;
     void showError(const std::wstring& text) override;
+    bool askYesNo(const std::wstring& text) override;
+    void setItemIndex(Control radioGroup, int index) override;
 
   private:
     struct FontEntry {

@@ -10,6 +10,7 @@
 #include "platform/memory/fake_addresses.h"
 #include "platform/memory/fake_clock.h"
 #include "platform/memory/memory_files.h"
+#include "platform/memory/memory_signal.h"
 #include "platform/system.h"
 
 // A message queue the test fills: what it posts while a command "runs" is dispatched by the
@@ -44,6 +45,7 @@ class RecordingProcesses final : public platform::Processes {
         size_t index;
         bool ran = false;
         explicit Child(size_t i) : index(i) {}
+        std::intptr_t systemHandle() const override { return -1; }
     };
 
     std::vector<std::wstring> started;
@@ -59,9 +61,24 @@ class RecordingProcesses final : public platform::Processes {
         started.push_back(commandLine);
         return std::make_unique<Child>(started.size() - 1);
     }
-    platform::WaitResult wait(platform::ChildProcess* process, bool serveInput,
+    std::unique_ptr<platform::Signal> newSignal() override {
+        return std::make_unique<platform::memory::MemorySignal>();
+    }
+    platform::WaitResult wait(platform::Waitable* what, bool serveInput,
                               std::chrono::milliseconds timeout) override {
-        auto* child = static_cast<Child*>(process);
+        auto* child = dynamic_cast<Child*>(what);
+        if (auto* signal = dynamic_cast<platform::memory::MemorySignal*>(what)) {
+            if (signal->isSet())
+                return platform::WaitResult::signalled;
+            if (serveInput && !loop_.pending.empty())
+                return platform::WaitResult::inputWaiting;
+            if (timeout == platform::waitForever) {
+                ADD_FAILURE() << "a wait for ever on a signal nobody sets";
+                return platform::WaitResult::failed;
+            }
+            clock_.advance(timeout);
+            return platform::WaitResult::timedOut;
+        }
         if (!serveInput)
             waitsWithoutInput.push_back({child ? static_cast<int>(child->index) : -1, timeout});
         if (child != nullptr && !child->ran) {
@@ -72,7 +89,7 @@ class RecordingProcesses final : public platform::Processes {
         if (serveInput && !loop_.pending.empty())
             return platform::WaitResult::inputWaiting;
         if (child != nullptr && !(hangs && hangs(child->index)))
-            return platform::WaitResult::childEnded;
+            return platform::WaitResult::signalled;
         if (timeout == platform::waitForever) {
             ADD_FAILURE() << "a wait for ever on a child that never ends";
             return platform::WaitResult::failed;
@@ -86,6 +103,72 @@ class RecordingProcesses final : public platform::Processes {
     platform::memory::FakeClock& clock_;
 };
 
+// A TV network the test scripts: every question is answered at once with `answers`, or never
+// (until its time runs out) when `silent`. Records the addresses asked. A search reports
+// `sweepReport` once the test calls finishSweep(), unless it was cancelled first.
+class ScriptedNetwork final : public platform::Network {
+  public:
+    platform::TvAnswers answers;
+    bool silent = false;
+    std::vector<std::wstring> asked;
+
+    platform::SweepReport sweepReport;
+    std::vector<std::vector<std::wstring>> sweeps;  // the targets of each search started
+    int cancelledSweeps = 0;
+
+    std::unique_ptr<platform::PendingSweep> sweep(const std::vector<std::wstring>& targets,
+                                                  const platform::SweepLimits&,
+                                                  std::function<void()> finished) override {
+        sweeps.push_back(targets);
+        auto pending = std::make_unique<Sweep>(*this);
+        current_ = pending.get();
+        finished_ = std::move(finished);
+        return pending;
+    }
+    // What the network thread does when the search is over.
+    void finishSweep() {
+        auto finished = std::move(finished_);
+        finished_ = nullptr;
+        if (finished)
+            finished();
+    }
+    bool sweepRunning() const { return finished_ != nullptr; }
+
+    std::unique_ptr<platform::PendingAnswers> askTv(const std::wstring& address,
+                                                    const platform::TvQuestionLimits&) override {
+        asked.push_back(address);
+        auto pending = std::make_unique<Pending>();
+        pending->given = answers;
+        if (!silent)
+            pending->signal.set();
+        return pending;
+    }
+
+  private:
+    struct Sweep final : platform::PendingSweep {
+        explicit Sweep(ScriptedNetwork& network) : network(network) {}
+        ~Sweep() override {
+            if (network.current_ == this) {
+                if (network.finished_)
+                    ++network.cancelledSweeps;
+                network.finished_ = nullptr;
+                network.current_ = nullptr;
+            }
+        }
+        platform::SweepReport report() const override { return network.sweepReport; }
+        ScriptedNetwork& network;
+    };
+    Sweep* current_ = nullptr;
+    std::function<void()> finished_;
+
+    struct Pending final : platform::PendingAnswers {
+        platform::memory::MemorySignal signal;
+        platform::TvAnswers given;
+        platform::Waitable& done() override { return signal; }
+        platform::TvAnswers answers() const override { return given; }
+    };
+};
+
 struct FakeSystem {
     FakeSystem() { files.clock = &clock; }
     FakeSystem(const FakeSystem&) = delete;
@@ -97,5 +180,6 @@ struct FakeSystem {
     RecordingProcesses processes{loop, clock};
     platform::memory::MemoryFileSystem files;
     platform::memory::MemoryResources resources;
-    platform::System system{addresses, processes, loop, files, resources, clock};
+    ScriptedNetwork network;
+    platform::System system{addresses, processes, loop, files, resources, clock, network};
 };

@@ -29,6 +29,7 @@ class InstallSequence : public ::testing::Test {
         os.resources.add(L"WGTFILE", "PK widget");
         form.FormCreate();
         window.setText(Control::tvIpEdt, L"192.168.1.5");
+        os.network.answers.bridgeOpen = true;  // a TV that looks ready when asked
     }
 
     // A TV that accepts everything: the install log reports completion. The recorder numbers
@@ -131,8 +132,9 @@ TEST_F(InstallSequence, FailureIsReportedWithItsReasonAfterEveryCommandRan) {
     EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallFailed, languageEnglish));
     ASSERT_EQ(window.boxes().size(), 1u);
     EXPECT_EQ(window.boxes()[0].kind, platform::memory::MemoryForm::Box::error);
+    // The TV looked ready when asked, so the cause is the refused connection itself.
     EXPECT_EQ(window.boxes()[0].text,
-              text(msgInstallFailed, languageEnglish) +
+              fillIn(text(msgCauseNoConnection, languageEnglish), {L"192.168.1.5"}) +
                   L"\n\nfailed to connect to 192.168.1.5:26101\n(doLog\\step1.txt)");
 }
 

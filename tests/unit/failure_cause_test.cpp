@@ -1,0 +1,109 @@
+// The cause a failed run is explained by, for each text real TVs and the bridge tool print.
+#include "src/failure_cause.h"
+
+#include <gtest/gtest.h>
+
+#include "src/string_table.h"
+
+namespace {
+
+const std::vector<std::wstring> thisPc = {L"192.168.1.64"};
+
+std::wstring text(MessageId id, std::initializer_list<std::wstring_view> values = {}) {
+    return fillIn(StringTable::instance().text(id, languageEnglish), values);
+}
+
+TvVerdict checked(TvReadiness readiness, const char* model = "19_MUSEL_UHD") {
+    TvVerdict verdict;
+    verdict.readiness = readiness;
+    verdict.description = TvDescription{};
+    verdict.description->type = "Samsung SmartTV";
+    verdict.description->model = model;
+    return verdict;
+}
+
+std::optional<std::wstring> cause(const wchar_t* line, const TvVerdict* check = nullptr) {
+    return failureCause(line, {L"192.168.1.66", check, thisPc, languageEnglish});
+}
+
+TEST(FailureCause, EachRealTextHasItsCause) {
+    const struct {
+        const wchar_t* line;
+        std::wstring expected;
+    } cases[] = {
+        {L"error: more than one target found. Specify the target with -s option.",
+         text(msgCauseTwoTargets)},
+        {L"closed", text(msgCauseDropped, {L"192.168.1.66"})},
+        {L"error: target offline", text(msgCauseDropped, {L"192.168.1.66"})},
+        {L"error: target not found", text(msgCauseDropped, {L"192.168.1.66"})},
+        {L"app_id[kR4vT7mWq2Z.Quorvex] install failed[118, -11], reason: Author certificate not "
+         L"match :",
+         text(msgCauseAuthor)},
+        {L"app_id[X] install failed[118, -4]", text(msgCauseTizenTooOld)},
+        {L"app_id[X] install failed[118]", text(msgCauseNotPermitted)},
+        {L"app_id[X] install failed[118, -12], reason: Check certificate error : :Certificate in "
+         L"signature is not valid yet.:<-7>",
+         text(msgCauseClock)},
+        {L"app_id[X] install failed[118, -12], reason: Check certificate error : :Invalid format "
+         L"of certificate in signature.:<-2>",
+         text(msgCauseCertificate)},
+        {L"error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied",
+         text(msgCauseWrongSeries)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cause(c.line), c.expected) << c.line;
+    EXPECT_FALSE(cause(L"error: something nobody has seen"));
+    EXPECT_FALSE(cause(L"app_id[X] install failed[999, -1]"));
+}
+
+TEST(FailureCause, WhatTheCheckLearntNamesAddressesYearAndSeries) {
+    const wchar_t* refused = L"error: failed to connect to remote target '192.168.1.66'";
+    const wchar_t* dropped = L"failed to connect to 192.168.1.66:26101";
+    // The TV looked ready, or was never asked: the refused connection itself.
+    const auto ready = checked(TvReadiness::ready);
+    EXPECT_EQ(cause(refused, &ready), text(msgCauseNoConnection, {L"192.168.1.66"}));
+    EXPECT_EQ(cause(dropped), text(msgCauseNoConnection, {L"192.168.1.66"}));
+    // Otherwise what the check found, with the addresses.
+    auto other = checked(TvReadiness::otherHostIp);
+    other.hostIp = L"192.168.1.70";
+    EXPECT_EQ(cause(dropped, &other),
+              text(msgVerdictOtherHost, {L"192.168.1.66", L"192.168.1.70", L"192.168.1.64"}));
+    const auto off = checked(TvReadiness::developerOff);
+    EXPECT_EQ(cause(refused, &off), text(msgVerdictDeveloperOff, {L"192.168.1.66"}));
+
+    // A refused push names the series of the TV's year.
+    const wchar_t* push = L"error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied";
+    const auto set2016 = checked(TvReadiness::ready, "16_JAZZL_UHD_BASIC");
+    EXPECT_EQ(cause(push, &set2016), text(msgCauseWrongSeriesYear, {L"2016", L"J,K"}));
+    EXPECT_EQ(cause(push, &ready), text(msgCauseWrongSeriesYear, {L"2019", L"M,N,Q,R,T"}));
+
+    // A refused certificate on a 2023 or later set is the Samsung certificate it demands.
+    const wchar_t* certificate =
+        L"app_id[X] install failed[118, -12], reason: Check certificate error : :Invalid "
+        L"certificate chain with certificate in signature.:<-3>";
+    const auto set2023 = checked(TvReadiness::ready, "23_PONTUSM_FHD");
+    EXPECT_EQ(cause(certificate, &set2023), text(msgCauseCertificateNew, {L"2023"}));
+    EXPECT_EQ(cause(certificate, &ready), text(msgCauseCertificate));
+}
+
+TEST(FailureCause, VerdictTextsNameTheAddressesInBothLanguages) {
+    auto reversed = checked(TvReadiness::reversedHostIp);
+    reversed.hostIp = L"64.1.168.192";
+    reversed.reversedOf = L"192.168.1.64";
+    for (int language : {languageRussian, languageEnglish}) {
+        const auto said = verdictText(reversed, L"192.168.1.66", thisPc, language);
+        ASSERT_TRUE(said);
+        EXPECT_NE(said->find(L"64.1.168.192"), std::wstring::npos);
+        EXPECT_NE(said->find(L"192.168.1.64"), std::wstring::npos);
+        EXPECT_EQ(said->find(L"%"), std::wstring::npos) << "a value was left out";
+    }
+    auto loopback = checked(TvReadiness::loopbackHostIp);
+    EXPECT_NE(verdictText(loopback, L"1.2.3.4", {L"10.0.0.2", L"10.0.1.2"}, languageEnglish)
+                  ->find(L"10.0.0.2, 10.0.1.2"),
+              std::wstring::npos);
+    EXPECT_NE(verdictText(loopback, L"1.2.3.4", {}, languageEnglish)->find(L"(none)"),
+              std::wstring::npos);
+    EXPECT_FALSE(verdictText(checked(TvReadiness::ready), L"1.2.3.4", thisPc, languageEnglish));
+}
+
+}  // namespace
