@@ -9,7 +9,8 @@ enum class IpVersion { v4, v6 };
 
 struct LocalAddress {
     IpVersion version;
-    std::wstring text;  // dotted decimal for IPv4, the usual notation for IPv6
+    std::wstring text;      // dotted decimal for IPv4, the usual notation for IPv6
+    int prefixLength = -1;  // the length of its network's prefix (24 for a /24), -1 unknown
 };
 
 class AddressSource {

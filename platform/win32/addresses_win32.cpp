@@ -68,7 +68,8 @@ std::vector<LocalAddress> AdapterAddresses::localAddresses() {
             std::wstring text = addressText(unicast->Address);
             if (text.empty())
                 continue;
-            result.push_back({family == AF_INET ? IpVersion::v4 : IpVersion::v6, std::move(text)});
+            result.push_back({family == AF_INET ? IpVersion::v4 : IpVersion::v6, std::move(text),
+                              static_cast<int>(unicast->OnLinkPrefixLength)});
         }
     }
     return result;
