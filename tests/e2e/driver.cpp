@@ -12,6 +12,10 @@
 //                       a typed placeholder, as a user pasting from a chat
 //     --hold-open=FILE  hold FILE (in WORKDIR) open without sharing for the whole run, as an
 //                       editor showing an old log does
+//     --answer=yes|no   how to answer a question (a box with Yes and No) before the run; its
+//                       text is printed as "question: ..." (default no)
+//     --time-check      print how long the check of the TV took: from the click until the
+//                       widget file is written, which happens right after it
 //     --hold=FILE       before closing a box or the window, wait (at most 60 s) for FILE to
 //                       exist, so that a screenshot can be taken
 //     --timeout=SECONDS give up after this long (default 120)
@@ -132,6 +136,8 @@ int wmain(int argc, wchar_t** argv) {
     int actAt = 0;
     std::wstring secondDir;
     std::wstring holdOpen;
+    bool answerYes = false;
+    bool timeCheck = false;
     for (int i = 5; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg.rfind(L"--during=", 0) == 0)
@@ -150,6 +156,10 @@ int wmain(int argc, wchar_t** argv) {
             secondDir = arg.substr(13);
         else if (arg.rfind(L"--hold-open=", 0) == 0)
             holdOpen = arg.substr(12);
+        else if (arg == L"--answer=yes" || arg == L"--answer=no")
+            answerYes = arg == L"--answer=yes";
+        else if (arg == L"--time-check")
+            timeCheck = true;
         else if (arg == L"--timing")
             timing = true;
         else
@@ -211,6 +221,14 @@ int wmain(int argc, wchar_t** argv) {
     // Posted: the click runs the whole installation inside the installer's handler.
     PostMessageW(install, BM_CLICK, 0, 0);
     const auto clicked = Clock::now();
+    if (timeCheck) {
+        const std::wstring widget = workDir + L"\\Quorvex.wgt";
+        while (GetFileAttributesW(widget.c_str()) == INVALID_FILE_ATTRIBUTES &&
+               msSince(clicked) < 20000) {
+            Sleep(2);
+        }
+        say(L"check-ms", std::to_wstring(msSince(clicked)));
+    }
     Clock::time_point finished{};
     if (timing) {
         auto exists = [&](const wchar_t* name) {
@@ -242,6 +260,19 @@ int wmain(int argc, wchar_t** argv) {
         if (WaitForSingleObject(process.get(), 50) == WAIT_OBJECT_0)
             break;
         box = findTopLevel(pi.dwProcessId, probe::messageBoxClass);
+        if (box != nullptr && GetDlgItem(box, IDYES) != nullptr) {
+            // The question before the run: answer it and watch on.
+            say(L"question", probe::messageBoxText(box).value_or(L""));
+            say(L"series-at-question",
+                std::to_wstring(SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, 1)),
+                                             BM_GETCHECK, 0, 0) == BST_CHECKED));
+            waitForFile(hold);
+            PostMessageW(box, WM_COMMAND, answerYes ? IDYES : IDNO, 0);
+            while (IsWindow(box) && Clock::now() < deadline)
+                Sleep(20);
+            box = nullptr;
+            continue;
+        }
         if (box != nullptr)
             break;
         const std::wstring now = textOf(status);

@@ -1,0 +1,51 @@
+# An office LAN for one test, to be sourced by a script that runs in a network namespace of its
+# own (tests/isolated.sh): this namespace becomes the PC at 10.213.0.1 on a bridge "lan0", and
+# each host added is a network namespace of its own, cabled to that bridge. Nothing here can
+# reach beyond the test's own namespaces.
+#   lan_up                     the bridge and the PC's address
+#   lan_host NAME N            a host at 10.213.0.N
+#   lan_exec NAME COMMAND...   runs a command on that host
+#   lan_down                   ends every process on the hosts and removes them (call it at exit)
+lan_subnet=10.213.0
+lan_pc=$lan_subnet.1
+lan_hosts=()
+
+lan_up() {
+    [ -n "${QUORVEX_ISOLATED:-}" ] || { echo "lan.sh: run inside tests/isolated.sh" >&2; return 1; }
+    ip link add lan0 type bridge || return 1
+    ip addr add "$lan_pc/24" dev lan0
+    ip link set lan0 up
+}
+
+# Host namespaces are named after this shell and the host, so parallel tests never meet.
+lan_namespace() { printf 'quorvex-%s-%s' "$$" "$1"; }
+
+lan_host() {
+    local name=$1 n=$2 ns
+    ns=$(lan_namespace "$name")
+    ip netns add "$ns" || return 1
+    lan_hosts+=("$ns")
+    ip link add "lan0-$n" type veth peer name eth0 netns "$ns" || return 1
+    ip link set "lan0-$n" master lan0 up
+    ip -n "$ns" link set lo up
+    ip -n "$ns" addr add "$lan_subnet.$n/24" dev eth0
+    ip -n "$ns" link set eth0 up
+}
+
+lan_exec() {
+    local ns
+    ns=$(lan_namespace "$1")
+    shift
+    ip netns exec "$ns" "$@"
+}
+
+lan_down() {
+    local ns
+    for ns in "${lan_hosts[@]}"; do
+        ip netns pids "$ns" 2>/dev/null | xargs -r kill 2>/dev/null
+        sleep 0.1
+        ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null
+        ip netns del "$ns" 2>/dev/null
+    done
+    lan_hosts=()
+}
