@@ -41,7 +41,7 @@ CommandEnd runCommand(platform::Processes& processes, platform::MessageLoop& loo
         }
         const auto deadline = ending ? quitDeadline : totalDeadline;
         switch (processes.wait(child.get(), !ending, left(deadline, now))) {
-            case platform::WaitResult::childEnded:
+            case platform::WaitResult::signalled:
                 return CommandEnd::ended;
             case platform::WaitResult::inputWaiting:
                 loop.processMessages();
