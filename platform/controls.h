@@ -2,6 +2,7 @@
 // The controls of the main window, as the portable code sees them. The Win32 window realises
 // them as native controls; the in-memory window keeps their state in plain members for tests.
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -22,6 +23,12 @@ enum class Control {
     manualLbl,
 };
 inline constexpr int controlCount = static_cast<int>(Control::manualLbl) + 1;
+
+// A TV the address box offers in its list.
+struct AddressChoice {
+    std::wstring address;
+    std::wstring label;  // the address, the TV's name and year, whether it is ready
+};
 
 // What the handlers may read and change on the window. Texts of radio groups and group boxes
 // are their captions; the progress bar's range is 0 to 100.
@@ -49,6 +56,9 @@ class FormControls {
     virtual void showError(const std::wstring& text) = 0;
     // A modal question with a warning icon and the buttons Yes and No; true for Yes.
     virtual bool askYesNo(const std::wstring& text) = 0;
+    // The TVs the address box (tvIpEdt) offers in its list; picking one puts its address into
+    // the box. An empty list offers nothing.
+    virtual void setAddressChoices(const std::vector<AddressChoice>& choices) = 0;
 };
 
 // The events the window reports to its owner. The window calls each inside its own

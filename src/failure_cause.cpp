@@ -106,14 +106,14 @@ std::optional<std::wstring> failureCause(const std::wstring& tellingLine,
     if (contains(line, L"more than one target"))
         return text(msgCauseTwoTargets);
     if (line == L"closed" || line == L"error: closed" || contains(line, L"target offline") ||
-        contains(line, L"target not found") || contains(line, L"connection to the target was lost")) {
+        contains(line, L"target not found") ||
+        contains(line, L"connection to the target was lost")) {
         return text(msgCauseDropped, {context.address});
     }
     if (contains(line, L"failed to close") || contains(line, L"permission denied") ||
         contains(line, L"cannot push")) {
         if (const auto series = seriesForYear(year)) {
-            return text(msgCauseWrongSeriesYear,
-                        {std::to_wstring(*year), seriesName(*series)});
+            return text(msgCauseWrongSeriesYear, {std::to_wstring(*year), seriesName(*series)});
         }
         return text(msgCauseWrongSeries);
     }

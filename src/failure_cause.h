@@ -8,8 +8,8 @@
 #include "src/tv_verdict.h"
 
 struct FailureContext {
-    std::wstring address;                     // the TV's, as the commands named it
-    const TvVerdict* check = nullptr;         // nothing when the TV was not asked
+    std::wstring address;                      // the TV's, as the commands named it
+    const TvVerdict* check = nullptr;          // nothing when the TV was not asked
     std::vector<std::wstring> localAddresses;  // this PC's, as the window lists them
     int language = 0;
 };

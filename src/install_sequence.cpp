@@ -193,9 +193,9 @@ void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring&
     // The cause and what to do first; without one, the failure text.
     std::optional<std::wstring> cause;
     if (!outcome.reason.empty()) {
-        cause = failureCause(outcome.reason,
-                             {address, check_ ? &*check_ : nullptr,
-                              localIpv4AddressesOrNone(system_.addresses), language()});
+        cause =
+            failureCause(outcome.reason, {address, check_ ? &*check_ : nullptr,
+                                          localIpv4AddressesOrNone(system_.addresses), language()});
     }
     std::wstring report = cause ? *cause : table.text(msgInstallFailed, language());
     if (!outcome.reason.empty())

@@ -1,12 +1,20 @@
 #include "src/local_address_list.h"
 
-std::vector<std::wstring> localIpv4Addresses(platform::AddressSource& source) {
+namespace {
+
+std::vector<std::wstring> ipv4Of(const std::vector<platform::LocalAddress>& addresses) {
     std::vector<std::wstring> result;
-    for (auto& address : source.localAddresses()) {
+    for (const auto& address : addresses) {
         if (address.version == platform::IpVersion::v4)
-            result.push_back(std::move(address.text));
+            result.push_back(address.text);
     }
     return result;
+}
+
+}  // namespace
+
+std::vector<std::wstring> localIpv4Addresses(platform::AddressSource& source) {
+    return ipv4Of(source.localAddresses());
 }
 
 std::vector<std::wstring> localIpv4AddressesOrNone(platform::AddressSource& source) {
@@ -18,9 +26,13 @@ std::vector<std::wstring> localIpv4AddressesOrNone(platform::AddressSource& sour
 }
 
 std::wstring localAddressList(platform::AddressSource& source) {
+    return localAddressList(source.localAddresses());
+}
+
+std::wstring localAddressList(const std::vector<platform::LocalAddress>& addresses) {
     static constexpr std::wstring_view separator = L"         ";  // nine spaces
     std::wstring result;
-    for (const auto& address : localIpv4Addresses(source)) {
+    for (const auto& address : ipv4Of(addresses)) {
         if (!result.empty())
             result += separator;
         result += address;

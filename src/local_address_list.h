@@ -12,3 +12,4 @@ std::vector<std::wstring> localIpv4AddressesOrNone(platform::AddressSource& sour
 
 // The same addresses joined by nine spaces, as the window shows them.
 std::wstring localAddressList(platform::AddressSource& source);
+std::wstring localAddressList(const std::vector<platform::LocalAddress>& addresses);

@@ -16,25 +16,30 @@ TmainForm::TmainForm(platform::FormControls& controls, platform::System& system)
       system_(system) {}
 
 void TmainForm::FormCreate() {
-    controls_.setText(Control::ipValLBL, localAddressList(system_.addresses));
+    const auto addresses = system_.addresses.localAddresses();
+    controls_.setText(Control::ipValLBL, localAddressList(addresses));
     applyLanguage(controls_, controls_.itemIndex(Control::langRG));
+    startTvSearch(addresses);
 }
 
 void TmainForm::refreshIpBTNClick() {
-    controls_.setText(Control::ipValLBL, localAddressList(system_.addresses));
+    const auto addresses = system_.addresses.localAddresses();
+    controls_.setText(Control::ipValLBL, localAddressList(addresses));
+    startTvSearch(addresses);
 }
 
 void TmainForm::langRGClick() {
     applyLanguage(controls_, language());
     if (phase_ != Phase::idle)
         showRunStatus();
+    controls_.setAddressChoices(addressChoices(found_, language()));
 }
 
 void TmainForm::showRunStatus() {
     if (phase_ == Phase::checking) {
-        controls_.setText(Control::statusLbl,
-                          fillIn(StringTable::instance().text(msgCheckingTv, language()),
-                                 {runAddress_}));
+        controls_.setText(
+            Control::statusLbl,
+            fillIn(StringTable::instance().text(msgCheckingTv, language()), {runAddress_}));
     } else {
         showStatus(msgInstalling);
     }

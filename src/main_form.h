@@ -2,11 +2,13 @@
 // The main window's logic: its constants and the handlers of its events. It reaches the window's
 // controls and the operating system only through the platform layer, so the same class runs in
 // the Windows program and, over the in-memory platform, in the unit tests.
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/controls.h"
 #include "platform/system.h"
+#include "src/found_tvs.h"
 #include "src/tv_verdict.h"
 
 struct InstallOutcome;
@@ -39,6 +41,9 @@ class TmainForm final : public platform::FormEvents {
     // the current language.
     void writePayload(const std::wstring& file, const std::wstring& resource);
     void reportOutcome(const InstallOutcome& outcome, const std::wstring& address);
+    // Looks for TVs on this PC's networks in the background, cancelling a search still running.
+    void startTvSearch(const std::vector<platform::LocalAddress>& addresses);
+    void tvSearchFinished(unsigned search);
 
     platform::FormControls& controls_;
     platform::System& system_;
@@ -46,4 +51,7 @@ class TmainForm final : public platform::FormEvents {
     enum class Phase { idle, checking, installing } phase_ = Phase::idle;
     std::wstring runAddress_;
     std::optional<TvVerdict> check_;  // what the check before this run learnt
+    std::unique_ptr<platform::PendingSweep> search_;
+    unsigned searchNumber_ = 0;  // a finished search that is not the latest one is ignored
+    std::vector<FoundTv> found_;
 };

@@ -150,7 +150,8 @@ StringTable::StringTable()
           L"Режим разработчика на телевизоре %1 включён для этого ПК, но ещё не действует. "
           L"Выключите телевизор из розетки на минуту и включите снова (пункты 1.5–1.7 "
           L"инструкции).",
-          L"Developer mode on the TV at %1 is set for this PC but not active yet. Unplug the TV for "
+          L"Developer mode on the TV at %1 is set for this PC but not active yet. Unplug the TV "
+          L"for "
           L"a minute and switch it on again (manual steps 1.5–1.7).",
           // msgVerdictReversed
           L"Телевизор %1 записал адрес ПК задом наперёд: %2 вместо %3 (так бывает, когда меню "
@@ -211,7 +212,8 @@ StringTable::StringTable()
           L"The TV refused the package: most likely the wrong series is selected. Select the other "
           L"series and install again.",
           // msgCauseCertificateNew
-          L"Этот телевизор (%1 года) устанавливает только пакеты, подписанные сертификатом Samsung, "
+          L"Этот телевизор (%1 года) устанавливает только пакеты, подписанные сертификатом "
+          L"Samsung, "
           L"выпущенным для этого телевизора, а этот пакет им не подписан.",
           L"This TV (from %1) installs only packages signed with a Samsung certificate made for "
           L"this TV, and this package is not.",
@@ -234,6 +236,23 @@ StringTable::StringTable()
           // msgCauseNotPermitted
           L"Телевизор не разрешает эту установку.",
           L"The TV does not permit this installation.",
+          // msgFound...
+          L"готов к установке",
+          L"ready to install",
+          L"в режиме ожидания",
+          L"in standby",
+          L"режим разработчика выключен",
+          L"developer mode off",
+          L"режим разработчика ещё не действует",
+          L"developer mode not active yet",
+          L"Host PC IP записан задом наперёд (%1)",
+          L"Host PC IP stored reversed (%1)",
+          L"в Host PC IP записан 127.0.0.1",
+          L"Host PC IP is 127.0.0.1",
+          L"Host PC IP другого компьютера (%1)",
+          L"Host PC IP is another computer (%1)",
+          L"не телевизор Samsung",
+          L"not a Samsung TV",
       } {}
 
 const std::wstring& StringTable::text(MessageId id, int language) const {

@@ -35,26 +35,35 @@ enum MessageId : int {
     msgVerdictStandby,
     msgVerdictDeveloperOff,
     msgVerdictNotActive,
-    msgVerdictReversed,    // %2 the Host PC IP it holds, %3 this PC's address it reverses
-    msgVerdictLoopback,    // %2 this PC's addresses
-    msgVerdictOtherHost,   // %2 the Host PC IP it holds, %3 this PC's addresses
+    msgVerdictReversed,   // %2 the Host PC IP it holds, %3 this PC's address it reverses
+    msgVerdictLoopback,   // %2 this PC's addresses
+    msgVerdictOtherHost,  // %2 the Host PC IP it holds, %3 this PC's addresses
     msgVerdictNothing,
     msgInstallAnyway,
-    msgNoAddresses,        // stands for this PC's addresses when it has none
+    msgNoAddresses,  // stands for this PC's addresses when it has none
     // Why a run failed, from the logs. %1 is the TV's address where one is named.
     msgCauseNoConnection,
     msgCauseDropped,
     msgCauseTwoTargets,
     msgCauseWrongSeriesYear,  // %1 the model year, %2 the series that fits it
     msgCauseWrongSeries,
-    msgCauseCertificateNew,   // %1 the model year
+    msgCauseCertificateNew,  // %1 the model year
     msgCauseCertificate,
     msgCauseClock,
     msgCauseAuthor,
     msgCauseTizenTooOld,
     msgCauseNotPermitted,
+    // How a TV found on the network is shown in the address box's list.
+    msgFoundReady,
+    msgFoundStandby,
+    msgFoundDeveloperOff,
+    msgFoundNotActive,
+    msgFoundReversed,  // %1 the Host PC IP it holds
+    msgFoundLoopback,
+    msgFoundOtherHost,  // %1 the Host PC IP it holds
+    msgFoundNotTv,
 };
-inline constexpr int messageCount = msgCauseNotPermitted + 1;
+inline constexpr int messageCount = msgFoundNotTv + 1;
 
 // Language index: the selected item of the language radio group.
 inline constexpr int languageRussian = 0;

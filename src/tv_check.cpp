@@ -28,8 +28,8 @@ bool TmainForm::checkTv(const std::wstring& address) {
     const auto deadline = system_.clock.now() + checkBackstop;
     for (;;) {
         const auto now = system_.clock.now();
-        const auto left = deadline > now ? std::chrono::ceil<std::chrono::milliseconds>(deadline - now)
-                                         : 0ms;
+        const auto left =
+            deadline > now ? std::chrono::ceil<std::chrono::milliseconds>(deadline - now) : 0ms;
         const auto result = system_.processes.wait(&pending->done(), true, left);
         if (result != platform::WaitResult::inputWaiting)
             break;

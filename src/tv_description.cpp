@@ -23,8 +23,8 @@ bool TvDescription::isSamsungTv() const {
 }
 
 std::optional<int> TvDescription::modelYear() const {
-    if (model.size() < 3 || model[2] != '_' || model[0] < '0' || model[0] > '9' ||
-        model[1] < '0' || model[1] > '9') {
+    if (model.size() < 3 || model[2] != '_' || model[0] < '0' || model[0] > '9' || model[1] < '0' ||
+        model[1] > '9') {
         return std::nullopt;
     }
     return 2000 + (model[0] - '0') * 10 + (model[1] - '0');

@@ -61,8 +61,8 @@ TvVerdict judgeTv(const platform::TvAnswers& answers,
                 return verdict;
             }
         }
-        verdict.readiness = verdict.hostIp == L"127.0.0.1" ? TvReadiness::loopbackHostIp
-                                                           : TvReadiness::otherHostIp;
+        verdict.readiness =
+            verdict.hostIp == L"127.0.0.1" ? TvReadiness::loopbackHostIp : TvReadiness::otherHostIp;
         return verdict;
     }
     if (answers.bridgeOpen) {

@@ -9,13 +9,13 @@
 
 enum class TvReadiness {
     ready,
-    standby,           // the TV is in standby
-    developerOff,      // developer mode off, or switched on but not active until unplugged
-    notActiveYet,      // developer mode on for this PC, not active until the TV is unplugged
-    reversedHostIp,    // the Host PC IP is one of this PC's addresses read backwards
-    loopbackHostIp,    // the Host PC IP is 127.0.0.1, left by another tool
-    otherHostIp,       // the Host PC IP is another computer's address
-    nothingAnswers,    // no TV at this address
+    standby,         // the TV is in standby
+    developerOff,    // developer mode off, or switched on but not active until unplugged
+    notActiveYet,    // developer mode on for this PC, not active until the TV is unplugged
+    reversedHostIp,  // the Host PC IP is one of this PC's addresses read backwards
+    loopbackHostIp,  // the Host PC IP is 127.0.0.1, left by another tool
+    otherHostIp,     // the Host PC IP is another computer's address
+    nothingAnswers,  // no TV at this address
 };
 
 struct TvVerdict {

@@ -28,6 +28,12 @@ class MemoryForm final : public FormControls {
     void showError(const std::wstring& text) override;
     bool askYesNo(const std::wstring& text) override;
     void setItemIndex(Control radioGroup, int index) override { selectItem(radioGroup, index); }
+    void setAddressChoices(const std::vector<AddressChoice>& choices) override {
+        choices_ = choices;
+    }
+    const std::vector<AddressChoice>& addressChoices() const { return choices_; }
+    // What the user does to pick a TV from the list.
+    void pickAddress(size_t index) { setText(Control::tvIpEdt, choices_.at(index).address); }
 
     // The answer the "user" gives to every question.
     bool answerYes = false;
@@ -51,6 +57,7 @@ class MemoryForm final : public FormControls {
     int position_ = 0;
     std::vector<int> positions_;
     std::vector<Box> boxes_;
+    std::vector<AddressChoice> choices_;
 
     static std::array<bool, controlCount> filled(bool value) {
         std::array<bool, controlCount> a{};

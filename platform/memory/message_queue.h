@@ -18,7 +18,7 @@ class MessageQueue final : public MessageLoop {
     ~MessageQueue() override;
 
     // Thread-safe.
-    void post(std::function<void()> message);
+    void post(std::function<void()> message) override;
     // Thread-safe. The application ends once this message is dispatched, not when it is posted.
     void postQuit();
 

@@ -116,20 +116,20 @@ class DescriptionGet final : public Operation, public std::enable_shared_from_th
     }
     void read(std::size_t path) {
         auto self = shared_from_this();
-        asio::async_read(socket_, asio::dynamic_buffer(reply_, longestReply),
-                         [self, path](const std::error_code& ec, std::size_t) {
-                             // The server closes the connection after its answer.
-                             if (ec != asio::error::eof || self->expired_)
-                                 return self->finish(std::nullopt);
-                             const auto response = parseHttpResponse(self->reply_);
-                             if (response && response->status == 404 &&
-                                 path + 1 < std::size(descriptionPaths)) {
-                                 return self->get(path + 1);
-                             }
-                             if (response && response->status == 200)
-                                 return self->finish(std::move(response->body));
-                             self->finish(std::nullopt);
-                         });
+        asio::async_read(
+            socket_, asio::dynamic_buffer(reply_, longestReply),
+            [self, path](const std::error_code& ec, std::size_t) {
+                // The server closes the connection after its answer.
+                if (ec != asio::error::eof || self->expired_)
+                    return self->finish(std::nullopt);
+                const auto response = parseHttpResponse(self->reply_);
+                if (response && response->status == 404 && path + 1 < std::size(descriptionPaths)) {
+                    return self->get(path + 1);
+                }
+                if (response && response->status == 200)
+                    return self->finish(std::move(response->body));
+                self->finish(std::nullopt);
+            });
     }
     void finish(std::optional<std::string> description) {
         if (finished_)
@@ -212,8 +212,11 @@ class Sweep final : public std::enable_shared_from_this<Sweep> {
   public:
     Sweep(asio::io_context& io, std::vector<asio::ip::address_v4> targets,
           const SweepLimits& limits, std::function<void()> finished)
-        : io_(io), targets_(std::move(targets)), limits_(limits),
-          finished_(std::move(finished)), hosts_(targets_.size()) {
+        : io_(io),
+          targets_(std::move(targets)),
+          limits_(limits),
+          finished_(std::move(finished)),
+          hosts_(targets_.size()) {
         for (std::size_t i = 0; i < targets_.size(); ++i) {
             waiting_.push_back({i, Step::bridge});
             waiting_.push_back({i, Step::descriptionPort});
@@ -295,23 +298,22 @@ class Sweep final : public std::enable_shared_from_this<Sweep> {
         const bool bridge = work.step == Step::bridge;
         auto knock = std::make_shared<Knock>(io_);
         running_.add(knock);
-        knock->start({address, bridge ? tvBridgePort : tvDescriptionPort},
-                     bridge ? limits_.bridgeConnect : limits_.descriptionConnect,
-                     [self, work, bridge](bool connected) {
-                         Host& host = self->hosts_[work.host];
-                         {
-                             std::lock_guard lock(self->mutex_);
-                             (bridge ? host.answers.bridgeOpen : host.descriptionPortOpen) =
-                                 connected;
-                         }
-                         if (--host.knocksLeft == 0 &&
-                             (host.answers.bridgeOpen || host.descriptionPortOpen) &&
-                             !self->isCancelled()) {
-                             // Ahead of the knocks still waiting: a found host is told first.
-                             self->waiting_.push_front({work.host, Step::description});
-                         }
-                         self->ended();
-                     });
+        knock->start(
+            {address, bridge ? tvBridgePort : tvDescriptionPort},
+            bridge ? limits_.bridgeConnect : limits_.descriptionConnect,
+            [self, work, bridge](bool connected) {
+                Host& host = self->hosts_[work.host];
+                {
+                    std::lock_guard lock(self->mutex_);
+                    (bridge ? host.answers.bridgeOpen : host.descriptionPortOpen) = connected;
+                }
+                if (--host.knocksLeft == 0 &&
+                    (host.answers.bridgeOpen || host.descriptionPortOpen) && !self->isCancelled()) {
+                    // Ahead of the knocks still waiting: a found host is told first.
+                    self->waiting_.push_front({work.host, Step::description});
+                }
+                self->ended();
+            });
     }
 
     void ended() {

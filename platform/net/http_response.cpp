@@ -72,9 +72,10 @@ std::optional<HttpResponse> parseHttpResponse(std::string_view raw) {
         return std::nullopt;
     const auto space = statusLine->find(' ');
     HttpResponse response;
-    const auto code = space == std::string_view::npos
-                          ? std::string_view()
-                          : statusLine->substr(space + 1, statusLine->find(' ', space + 1) - space - 1);
+    const auto code =
+        space == std::string_view::npos
+            ? std::string_view()
+            : statusLine->substr(space + 1, statusLine->find(' ', space + 1) - space - 1);
     if (code.size() != 3 || !parseNumber(code, response.status) || response.status < 100 ||
         response.status > 599) {
         return std::nullopt;

@@ -3,7 +3,8 @@
 namespace platform::win32 {
 
 void Application::dispatch(MSG& msg) {
-    if (mainWindow_ != nullptr && IsDialogMessageW(mainWindow_, &msg))
+    const HWND window = mainWindow_;
+    if (window != nullptr && IsDialogMessageW(window, &msg))
         return;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -22,6 +23,33 @@ int Application::run() {
         dispatch(msg);
     }
     return exitCode_;
+}
+
+void Application::post(std::function<void()> message) {
+    // Through the main window rather than the thread: a modal loop (a message box) would drop
+    // a thread message.
+    const HWND window = mainWindow_;
+    if (window == nullptr || terminated_)
+        return;
+    {
+        std::lock_guard lock(postedMutex_);
+        posted_.push_back(std::move(message));
+    }
+    PostMessageW(window, postedMessage, 0, 0);
+}
+
+void Application::runPosted() {
+    for (;;) {
+        std::function<void()> message;
+        {
+            std::lock_guard lock(postedMutex_);
+            if (posted_.empty() || terminated_)
+                return;
+            message = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        message();
+    }
 }
 
 void Application::processMessages() {

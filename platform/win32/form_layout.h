@@ -43,7 +43,8 @@ inline constexpr int clientHeight = 600;
 inline constexpr int maxWindowWidth = 850;
 inline constexpr int maxWindowHeight = 625;
 
-// label: left-aligned static; statusText: centred both ways with word wrap (drawn by the window).
+// label: left-aligned static; statusText: centred both ways with word wrap (drawn by the window);
+// addressBox: a drop-down combo box, an edit with a list of the TVs found.
 enum class Kind {
     radioGroup,
     groupBox,
@@ -52,7 +53,7 @@ enum class Kind {
     labelRight,
     statusText,
     button,
-    edit,
+    addressBox,
     progress
 };
 
@@ -90,7 +91,7 @@ inline constexpr std::array<ControlLayout, platform::controlCount> controls{{
     // it; as a window of its own its repaint wiped the left edge of the "J,K" button. 610 ends
     // 4 px before the group.
     {Control::statusLbl,    Kind::statusText,   Control::installGB,    {  8,  20, 610,  46}, {-19, true},  true,  statusCaption},
-    {Control::tvIpEdt,      Kind::edit,         Control::installGB,    {122,  73, 494,  41}, {-27, true},  true,  L""},
+    {Control::tvIpEdt,      Kind::addressBox,   Control::installGB,    {122,  73, 494,  41}, {-27, true},  true,  L""},
     {Control::BitInstall,   Kind::button,       Control::installGB,    {622,  72, 210,  39}, {-16, false}, false, L"Установить виджет"},
     {Control::installPB,    Kind::progress,     Control::installGB,    {  7, 119, 825,  18}, {-16, false}, false, L""},
     {Control::tvSeriesRG,   Kind::radioGroup,   Control::installGB,    {622,  10, 210,  57}, {-16, false}, false, L"Серия ТВ"},
@@ -98,6 +99,12 @@ inline constexpr std::array<ControlLayout, platform::controlCount> controls{{
     {Control::manualLbl,    Kind::label,        Control::instManualGB, { 11,  21, 824, 351}, {-15, false}, false, L""},
 }};
 // clang-format on
+
+// The address box's list: a smaller font than its edit, and wide enough for a TV's name.
+inline constexpr Font addressListFont{-15, false};
+inline constexpr int addressListWidth = 700;
+inline constexpr int addressListItemHeight = 24;
+inline constexpr int addressListItems = 8;
 
 // The two items of a radio group, relative to the group's box.
 struct RadioItem {

@@ -17,6 +17,11 @@ constexpr DWORD windowStyle =
 constexpr DWORD windowExStyle = 0;
 constexpr COLORREF red = RGB(255, 0, 0);
 constexpr UINT_PTR editSubclassId = 1;
+// Posted when a TV was picked from the address box's list: the combo box puts the item's whole
+// label into its edit after it reports the pick, so the address goes in afterwards.
+constexpr UINT addressPickedMessage = WM_APP + 2;
+// The address box's frame around its edit, at 96 DPI.
+constexpr int addressBoxFrame = 6;
 
 bool isRadioGroup(Control control) {
     return control == Control::langRG || control == Control::tvSeriesRG;
@@ -44,8 +49,10 @@ DWORD controlStyle(layout::Kind kind) {
             return SS_OWNERDRAW | SS_NOPREFIX;
         case Kind::button:
             return BS_PUSHBUTTON | WS_TABSTOP;
-        case Kind::edit:
-            return ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP;
+        case Kind::addressBox:
+            // The list draws its items itself, in a smaller font than the edit's.
+            return CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS |
+                   WS_VSCROLL | WS_TABSTOP;
         case Kind::progress:
             return 0;
     }
@@ -59,8 +66,8 @@ const wchar_t* controlClass(layout::Kind kind) {
         case Kind::groupBox:
         case Kind::button:
             return WC_BUTTONW;
-        case Kind::edit:
-            return WC_EDITW;
+        case Kind::addressBox:
+            return WC_COMBOBOXW;
         case Kind::progress:
             return PROGRESS_CLASSW;
         default:
@@ -145,9 +152,9 @@ void MainWindow::create(FormEvents& events, int showCommand) {
 
 void MainWindow::createControls() {
     for (const layout::ControlLayout& c : layout::controls) {
-        const HWND child = createChild(
-            window_, controlClass(c.kind), c.caption, controlStyle(c.kind) | WS_GROUP,
-            c.kind == layout::Kind::edit ? WS_EX_CLIENTEDGE : 0, layout::controlId(c.control));
+        const HWND child =
+            createChild(window_, controlClass(c.kind), c.caption, controlStyle(c.kind) | WS_GROUP,
+                        0, layout::controlId(c.control));
         controls_[static_cast<size_t>(c.control)] = child;
         if (c.kind == layout::Kind::radioGroup) {
             for (const layout::RadioItem& item : layout::radioItems) {
@@ -163,8 +170,16 @@ void MainWindow::createControls() {
             SendMessageW(radioItem(c.control, 0), BM_SETCHECK, BST_CHECKED, 0);
             markTabStop(c.control);
         }
-        if (c.kind == layout::Kind::edit) {
-            SetWindowSubclass(child, editProc, editSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        if (c.kind == layout::Kind::addressBox) {
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof info;
+            if (!GetComboBoxInfo(child, &info) || info.hwndItem == nullptr)
+                throw Error(L"The address box has no edit control.");
+            addressEdit_ = info.hwndItem;
+            SetWindowLongPtrW(addressEdit_, GWL_STYLE,
+                              GetWindowLongPtrW(addressEdit_, GWL_STYLE) | ES_CENTER);
+            SetWindowSubclass(addressEdit_, editProc, editSubclassId,
+                              reinterpret_cast<DWORD_PTR>(this));
         }
         if (c.kind == layout::Kind::progress) {
             SendMessageW(child, PBM_SETRANGE32, 0, 100);
@@ -213,6 +228,7 @@ void MainWindow::loadFonts() {
         fonts.push_back({spec.height, spec.bold, FontHandle(CreateFontIndirectW(&font))});
     };
     add(layout::defaultFont);
+    add(layout::addressListFont);
     for (const layout::ControlLayout& c : layout::controls)
         add(c.font);
 
@@ -254,7 +270,37 @@ void MainWindow::layoutControls() {
     for (const layout::RadioItem& item : layout::radioItems) {
         place(radioItem(item.group, item.index), layout::windowBox(item));
     }
+    sizeAddressBox();
     InvalidateRect(window_, nullptr, TRUE);
+}
+
+void MainWindow::sizeAddressBox() {
+    // Closed, the box fills its place in the layout; its height as a window is that of the
+    // open list.
+    const HWND box = control(Control::tvIpEdt);
+    const layout::Box place = layout::windowBox(Control::tvIpEdt);
+    SendMessageW(box, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+                 scaleForDpi(place.height - addressBoxFrame, dpi_));
+    SendMessageW(box, CB_SETITEMHEIGHT, 0, scaleForDpi(layout::addressListItemHeight, dpi_));
+    SendMessageW(box, CB_SETDROPPEDWIDTH, scaleForDpi(layout::addressListWidth, dpi_), 0);
+    const int left = scaleForDpi(place.left, dpi_);
+    const int top = scaleForDpi(place.top, dpi_);
+    SetWindowPos(
+        box, nullptr, left, top, scaleForDpi(place.left + place.width, dpi_) - left,
+        scaleForDpi(place.height + layout::addressListItems * layout::addressListItemHeight + 4,
+                    dpi_),
+        SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::onMeasureItem(MEASUREITEMSTRUCT& item) const {
+    if (item.CtlType != ODT_COMBOBOX)
+        return;
+    // Asked while the box is being created, before sizeAddressBox() sets the same heights.
+    item.itemHeight = static_cast<UINT>(
+        scaleForDpi(item.itemID == static_cast<UINT>(-1)
+                        ? layout::layoutOf(Control::tvIpEdt).box.height - addressBoxFrame
+                        : layout::addressListItemHeight,
+                    dpi_));
 }
 
 HWND MainWindow::radioItem(Control group, int index) const {
@@ -304,6 +350,15 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DRAWITEM:
             onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
+        case WM_MEASUREITEM:
+            onMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+            return TRUE;
+        case Application::postedMessage:
+            report([&] { app_.runPosted(); });
+            return 0;
+        case addressPickedMessage:
+            onAddressPicked();
+            return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
             return onControlColour(message, reinterpret_cast<HDC>(wParam),
@@ -336,6 +391,7 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
             controls_.fill(nullptr);
             radioItems_.fill(nullptr);
+            addressEdit_ = nullptr;
             {
                 const HWND window = std::exchange(window_, nullptr);
                 return DefWindowProcW(window, message, wParam, lParam);
@@ -347,6 +403,11 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::onCommand(int id, int code) {
+    if (id == layout::controlId(Control::tvIpEdt)) {
+        if (code == CBN_SELCHANGE)
+            PostMessageW(window_, addressPickedMessage, 0, 0);
+        return;
+    }
     if (code != BN_CLICKED)
         return;
     for (Control group : {Control::langRG, Control::tvSeriesRG}) {
@@ -383,6 +444,10 @@ void MainWindow::markTabStop(Control group) {
 }
 
 void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.CtlType == ODT_COMBOBOX) {
+        drawAddressChoice(item);
+        return;
+    }
     if (item.hwndItem != control(Control::statusLbl))
         return;
     const HDC dc = item.hDC;
@@ -404,9 +469,51 @@ void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
     SelectObject(dc, oldFont);
 }
 
+void MainWindow::drawAddressChoice(const DRAWITEMSTRUCT& item) {
+    const HDC dc = item.hDC;
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    FillRect(dc, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (item.itemID == static_cast<UINT>(-1) || item.itemID >= choices_.size())
+        return;
+    const std::wstring& label = choices_[item.itemID].label;
+    const HGDIOBJ oldFont =
+        SelectObject(dc, fontFor(layout::addressListFont.height, layout::addressListFont.bold));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    RECT text = item.rcItem;
+    text.left += scaleForDpi(6, dpi_);
+    DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &text,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(dc, oldFont);
+}
+
+void MainWindow::onAddressPicked() {
+    const auto picked = SendMessageW(control(Control::tvIpEdt), CB_GETCURSEL, 0, 0);
+    if (picked < 0 || static_cast<size_t>(picked) >= choices_.size())
+        return;
+    SetWindowTextW(addressEdit_, choices_[static_cast<size_t>(picked)].address.c_str());
+    SendMessageW(addressEdit_, EM_SETSEL, 0, -1);
+}
+
+void MainWindow::setAddressChoices(const std::vector<AddressChoice>& choices) {
+    const HWND box = control(Control::tvIpEdt);
+    // Emptying the list must not take what the user typed with it.
+    const std::wstring typed = text(Control::tvIpEdt);
+    choices_ = choices;
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    for (const AddressChoice& choice : choices_) {
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.label.c_str()));
+    }
+    SetWindowTextW(addressEdit_, typed.c_str());
+}
+
 LRESULT MainWindow::onControlColour(UINT message, HDC dc, HWND child) {
     const bool live = IsWindowEnabled(child) != FALSE;
-    if (child == control(Control::tvIpEdt) && live) {
+    if (child == addressEdit_) {
+        if (!live) {
+            return DefWindowProcW(window_, message, reinterpret_cast<WPARAM>(dc),
+                                  reinterpret_cast<LPARAM>(child));
+        }
         SetTextColor(dc, red);
         SetBkColor(dc, RGB(255, 255, 255));
         return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));

@@ -39,6 +39,7 @@ class MainWindow final : public FormControls {
     void showError(const std::wstring& text) override;
     bool askYesNo(const std::wstring& text) override;
     void setItemIndex(Control radioGroup, int index) override;
+    void setAddressChoices(const std::vector<AddressChoice>& choices) override;
 
   private:
     struct FontEntry {
@@ -68,6 +69,10 @@ class MainWindow final : public FormControls {
     void onCommand(int id, int code);
     void markTabStop(Control group);
     void onDrawItem(const DRAWITEMSTRUCT& item);
+    void drawAddressChoice(const DRAWITEMSTRUCT& item);
+    void onMeasureItem(MEASUREITEMSTRUCT& item) const;
+    void sizeAddressBox();
+    void onAddressPicked();
     LRESULT onControlColour(UINT message, HDC dc, HWND child);
     void onMinMaxInfo(MINMAXINFO& info) const;
     void onDpiChanged(UINT dpi, const RECT& suggested);
@@ -82,6 +87,8 @@ class MainWindow final : public FormControls {
     IconHandle glyph_;
     int languageIndex_ = 0;
     HWND lastFocus_ = nullptr;
+    HWND addressEdit_ = nullptr;  // the edit inside the address box
+    std::vector<AddressChoice> choices_;
 };
 
 }  // namespace platform::win32

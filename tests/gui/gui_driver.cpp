@@ -258,8 +258,10 @@ void checkControlKinds(const Window& w) {
                 check((style & BS_TYPEMASK) == BS_PUSHBUTTON,
                       std::wstring(controlName(c.control)) + L" is no BS_PUSHBUTTON");
                 break;
-            case layout::Kind::edit:
-                expected = L"Edit";
+            case layout::Kind::addressBox:
+                expected = L"ComboBox";
+                check((style & 3) == CBS_DROPDOWN,
+                      std::wstring(controlName(c.control)) + L" is no drop-down combo box");
                 break;
             case layout::Kind::progress:
                 expected = L"msctls_progress32";

@@ -9,13 +9,15 @@ using platform::net::parseHttpResponse;
 
 TEST(HttpResponse, TheThreeWaysABodyEnds) {
     const auto sized = parseHttpResponse(
-        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 7\r\n\r\n{\"a\":1}tail");
+        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
+        "7\r\n\r\n{\"a\":1}tail");
     ASSERT_TRUE(sized);
     EXPECT_EQ(sized->status, 200);
     EXPECT_EQ(sized->body, "{\"a\":1}");
 
     const auto chunked = parseHttpResponse(
-        "HTTP/1.1 200 OK\r\ntransfer-encoding: Chunked\r\n\r\n4;ext=1\r\n{\"a\"\r\n3\r\n:1}\r\n0\r\n\r\n");
+        "HTTP/1.1 200 OK\r\ntransfer-encoding: "
+        "Chunked\r\n\r\n4;ext=1\r\n{\"a\"\r\n3\r\n:1}\r\n0\r\n\r\n");
     ASSERT_TRUE(chunked);
     EXPECT_EQ(chunked->body, "{\"a\":1}");
 

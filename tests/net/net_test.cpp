@@ -123,9 +123,9 @@ class NetworkTest : public ::testing::Test {
 TEST_F(NetworkTest, AReadyTvAnswersBothQuestionsAtOnce) {
     std::vector<std::string> requests;
     const TestServer bridge(platform::tvBridgePort, [](tcp::socket&) {});
-    const TestServer description(platform::tvDescriptionPort,
-                                 http([](const std::string&) { return ok("{\"type\":\"tv\"}"); },
-                                      &requests));
+    const TestServer description(
+        platform::tvDescriptionPort,
+        http([](const std::string&) { return ok("{\"type\":\"tv\"}"); }, &requests));
     const auto answers = ask();
     EXPECT_TRUE(answers.bridgeOpen);
     EXPECT_EQ(answers.description, "{\"type\":\"tv\"}");
@@ -137,8 +137,9 @@ TEST_F(NetworkTest, AReadyTvAnswersBothQuestionsAtOnce) {
 
 TEST_F(NetworkTest, AnOldSetIsAskedAtItsOlderPath) {
     const TestServer description(platform::tvDescriptionPort, http([](const std::string& path) {
-        return path == "/ms/1.0/" ? ok("{\"Model\":\"15_X\"}") : notFound;
-    }));
+                                     return path == "/ms/1.0/" ? ok("{\"Model\":\"15_X\"}")
+                                                               : notFound;
+                                 }));
     const auto answers = ask();
     EXPECT_FALSE(answers.bridgeOpen);
     EXPECT_EQ(answers.description, "{\"Model\":\"15_X\"}");
@@ -165,14 +166,15 @@ TEST_F(NetworkTest, EachQuestionKeepsItsOwnLimit) {
 TEST_F(NetworkTest, TooMuchOrBrokenIsNoDescription) {
     {
         const TestServer huge(platform::tvDescriptionPort, http([](const std::string&) {
-            return ok(std::string(200 * 1024, 'x'));
-        }));
+                                  return ok(std::string(200 * 1024, 'x'));
+                              }));
         EXPECT_FALSE(ask().description);
     }
     {
-        const TestServer truncated(platform::tvDescriptionPort, http([](const std::string&) {
-            return std::string("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"a\"");
-        }));
+        const TestServer truncated(
+            platform::tvDescriptionPort, http([](const std::string&) {
+                return std::string("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"a\"");
+            }));
         EXPECT_FALSE(ask().description);
     }
 }
@@ -196,11 +198,13 @@ std::vector<std::wstring> loopbackHosts(int n) {
 
 TEST_F(NetworkTest, ASweepFindsWhatAnswersOnEitherPortWithinItsConnectionLimit) {
     const auto tvJson = [](const std::string&) { return ok("{\"type\":\"Samsung SmartTV\"}"); };
-    const TestServer tvBridge(platform::tvBridgePort, [](tcp::socket&) {}, "127.0.0.5");
+    const TestServer tvBridge(
+        platform::tvBridgePort, [](tcp::socket&) {}, "127.0.0.5");
     const TestServer tvDescription(platform::tvDescriptionPort, http(tvJson), "127.0.0.5");
     const TestServer printer(platform::tvDescriptionPort,
                              http([](const std::string&) { return notFound; }), "127.0.0.9");
-    const TestServer bridgeOnly(platform::tvBridgePort, [](tcp::socket&) {}, "127.0.0.30");
+    const TestServer bridgeOnly(
+        platform::tvBridgePort, [](tcp::socket&) {}, "127.0.0.30");
 
     std::mutex mutex;
     std::condition_variable cv;

@@ -89,6 +89,7 @@ class LoggingLoop final : public platform::MessageLoop {
         queue_.processMessages();
     }
     bool terminated() const override { return queue_.terminated(); }
+    void post(std::function<void()> message) override { queue_.post(std::move(message)); }
 
   private:
     MessageQueue& queue_;

@@ -72,7 +72,8 @@ TEST(FailureCause, WhatTheCheckLearntNamesAddressesYearAndSeries) {
     EXPECT_EQ(cause(refused, &off), text(msgVerdictDeveloperOff, {L"192.168.1.66"}));
 
     // A refused push names the series of the TV's year.
-    const wchar_t* push = L"error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied";
+    const wchar_t* push =
+        L"error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied";
     const auto set2016 = checked(TvReadiness::ready, "16_JAZZL_UHD_BASIC");
     EXPECT_EQ(cause(push, &set2016), text(msgCauseWrongSeriesYear, {L"2016", L"J,K"}));
     EXPECT_EQ(cause(push, &ready), text(msgCauseWrongSeriesYear, {L"2019", L"M,N,Q,R,T"}));

@@ -21,7 +21,7 @@ class ScriptedLoop final : public platform::MessageLoop {
     bool quit = false;
     int dispatches = 0;
 
-    void post(std::function<void()> message) { pending.push_back(std::move(message)); }
+    void post(std::function<void()> message) override { pending.push_back(std::move(message)); }
     void processMessages() override {
         while (!pending.empty() && !quit) {
             auto message = std::move(pending.front());

@@ -42,9 +42,13 @@ TEST(SweepTargets, TheNetworkAroundThePcButNeverMoreThanItsSlash24) {
 
 TEST(SweepTargets, OnlyPrivateRangesAtMostFourAdaptersNeverTheSameHostTwice) {
     // Public, loopback, IPv6 and the edges just outside the private ranges are never swept.
-    EXPECT_TRUE(sweepTargets({v4(L"8.8.4.4", 24), v4(L"127.0.0.1", 8), v4(L"172.32.0.1", 24),
-                              v4(L"172.15.255.1", 24), v4(L"192.169.0.1", 24),
-                              v4(L"169.253.0.1", 24), v4(L"11.0.0.1", 24),
+    EXPECT_TRUE(sweepTargets({v4(L"8.8.4.4", 24),
+                              v4(L"127.0.0.1", 8),
+                              v4(L"172.32.0.1", 24),
+                              v4(L"172.15.255.1", 24),
+                              v4(L"192.169.0.1", 24),
+                              v4(L"169.253.0.1", 24),
+                              v4(L"11.0.0.1", 24),
                               {IpVersion::v6, L"fe80::1", 64}})
                     .empty());
     EXPECT_EQ(sweepTargets({v4(L"172.31.255.1", 24)}).size(), 253u);

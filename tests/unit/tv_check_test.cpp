@@ -13,10 +13,9 @@ using Box = platform::memory::MemoryForm::Box;
 
 namespace {
 
-std::string description(const std::string& model, const std::string& mode,
-                        const std::string& ip) {
-    return R"({"device":{"type":"Samsung SmartTV","model":")" + model +
-           R"(","developerMode":")" + mode + R"(","developerIP":")" + ip + R"("}})";
+std::string description(const std::string& model, const std::string& mode, const std::string& ip) {
+    return R"({"device":{"type":"Samsung SmartTV","model":")" + model + R"(","developerMode":")" +
+           mode + R"(","developerIP":")" + ip + R"("}})";
 }
 
 const std::wstring& text(MessageId id, int language) {

@@ -49,8 +49,11 @@ TEST(TvDescription, CapturedSetsOfEveryYearAreRead) {
     const struct {
         const char* model;
         int year;
-    } models[] = {{"15_HAWKM_UHD_2D", 2015}, {"16_JAZZL_UHD_BASIC", 2016}, {"17_KANTM_UHD", 2017},
-                  {"18_KANTM2_QTV", 2018},   {"22_KANTSU2E_UB2", 2022}};
+    } models[] = {{"15_HAWKM_UHD_2D", 2015},
+                  {"16_JAZZL_UHD_BASIC", 2016},
+                  {"17_KANTM_UHD", 2017},
+                  {"18_KANTM2_QTV", 2018},
+                  {"22_KANTSU2E_UB2", 2022}};
     for (const auto& m : models) {
         const auto parsed = parseTvDescription(device(m.model, "0", "0.0.0.0"));
         ASSERT_TRUE(parsed) << m.model;

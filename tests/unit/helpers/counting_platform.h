@@ -41,6 +41,7 @@ class CountingLoop final : public platform::MessageLoop {
         real_.processMessages();
     }
     bool terminated() const override { return real_.terminated(); }
+    void post(std::function<void()> message) override { real_.post(std::move(message)); }
 
     int dispatches = 0;
 

@@ -1,0 +1,131 @@
+// The search for TVs from the window's side: what it searches, how the list shows what it found,
+// and when it fills the address box by itself.
+#include <gtest/gtest.h>
+
+#include "platform/memory/memory_form.h"
+#include "src/main_form.h"
+#include "src/string_table.h"
+#include "tests/unit/fake_system.h"
+
+using platform::Control;
+
+namespace {
+
+std::string description(const std::string& name, const std::string& model, const std::string& mode,
+                        const std::string& ip) {
+    return R"({"device":{"type":"Samsung SmartTV","name":")" + name + R"(","model":")" + model +
+           R"(","developerMode":")" + mode + R"(","developerIP":")" + ip + R"("}})";
+}
+
+platform::FoundHost host(const wchar_t* address, bool bridge, std::optional<std::string> json) {
+    return {address, json.has_value(), {bridge, std::move(json)}};
+}
+
+const std::wstring& text(MessageId id, int language) {
+    return StringTable::instance().text(id, language);
+}
+
+class TvSearch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        os.addresses.addresses = {{platform::IpVersion::v4, L"10.213.0.1", 24}};
+        os.network.answers.bridgeOpen = true;
+        os.resources.add(L"IUFILE", "MZ");
+        os.resources.add(L"WGTFILE", "PK");
+    }
+    void finish(std::vector<platform::FoundHost> found) {
+        os.network.sweepReport.found = std::move(found);
+        os.network.finishSweep();
+        os.loop.processMessages();
+    }
+    const platform::FoundHost readyTv = host(
+        L"10.213.0.11", true, description("[TV] Living room", "16_JAZZL_UHD", "1", "10.213.0.1"));
+
+    FakeSystem os;
+    platform::memory::MemoryForm window;
+    TmainForm form{window, os.system};
+};
+
+TEST_F(TvSearch, TheWindowSearchesItsNetworksAndListsWhatItFoundAsItIs) {
+    form.FormCreate();
+    ASSERT_EQ(os.network.sweeps.size(), 1u);
+    EXPECT_EQ(os.network.sweeps[0].size(), 253u);
+    EXPECT_TRUE(window.addressChoices().empty()) << "nothing listed before the search ends";
+
+    finish({host(L"10.213.0.5", false, std::string(R"({"device":{"type":"Printer"}})")),
+            host(L"10.213.0.7", false, description("[TV] Bedroom", "17_KANTM_UHD", "0", "0.0.0.0")),
+            readyTv,
+            host(L"10.213.0.12", true,
+                 description("[TV] Office", "19_MUSEL_UHD", "1", "10.213.0.50"))});
+    const auto& choices = window.addressChoices();
+    ASSERT_EQ(choices.size(), 4u);
+    EXPECT_EQ(choices[0].address, L"10.213.0.11");
+    EXPECT_EQ(choices[0].label,
+              L"10.213.0.11  —  [TV] Living room, 2016, " + text(msgFoundReady, languageRussian));
+    EXPECT_EQ(choices[1].label,
+              L"10.213.0.7  —  [TV] Bedroom, 2017, " + text(msgFoundDeveloperOff, languageRussian));
+    EXPECT_EQ(choices[2].label,
+              L"10.213.0.12  —  [TV] Office, 2019, " +
+                  fillIn(text(msgFoundOtherHost, languageRussian), {L"10.213.0.50"}));
+    EXPECT_EQ(choices[3].label, L"10.213.0.5  —  " + text(msgFoundNotTv, languageRussian));
+
+    window.selectItem(Control::langRG, languageEnglish);
+    form.langRGClick();
+    EXPECT_EQ(window.addressChoices()[0].label,
+              L"10.213.0.11  —  [TV] Living room, 2016, ready to install");
+    // Picking one puts its address into the box.
+    window.pickAddress(1);
+    EXPECT_EQ(window.text(Control::tvIpEdt), L"10.213.0.7");
+}
+
+TEST_F(TvSearch, TheOneReadyTvGoesIntoAnEmptyBoxWithItsSeries) {
+    window.selectItem(Control::tvSeriesRG, 1);
+    form.FormCreate();
+    finish({readyTv});
+    EXPECT_EQ(window.text(Control::tvIpEdt), L"10.213.0.11");
+    EXPECT_EQ(window.itemIndex(Control::tvSeriesRG), 0);
+
+    // Not over what the user typed, and not when there is more than one.
+    window.setText(Control::tvIpEdt, L"10.213.0.9");
+    form.refreshIpBTNClick();
+    finish({readyTv});
+    EXPECT_EQ(window.text(Control::tvIpEdt), L"10.213.0.9");
+    window.setText(Control::tvIpEdt, L"");
+    form.refreshIpBTNClick();
+    finish({readyTv, host(L"10.213.0.20", true, std::nullopt)});
+    EXPECT_EQ(window.text(Control::tvIpEdt), L"");
+}
+
+TEST_F(TvSearch, RefreshCancelsTheSearchStillRunningAndItsLateAnswerIsIgnored) {
+    form.FormCreate();
+    // The first search has finished on the network thread; its message waits in the queue.
+    os.network.sweepReport.found = {readyTv};
+    os.network.finishSweep();
+    os.addresses.addresses = {{platform::IpVersion::v4, L"192.168.5.2", 30}};
+    form.refreshIpBTNClick();
+    EXPECT_EQ(os.network.sweeps.size(), 2u);
+    EXPECT_EQ(os.network.sweeps[1], std::vector<std::wstring>{L"192.168.5.1"});
+    os.loop.processMessages();
+    EXPECT_TRUE(window.addressChoices().empty()) << "the first search spoke after the refresh";
+    EXPECT_EQ(window.text(Control::tvIpEdt), L"");
+
+    form.refreshIpBTNClick();  // the second is still running: cancelled
+    EXPECT_EQ(os.network.cancelledSweeps, 1);
+}
+
+TEST_F(TvSearch, ASearchEndingDuringARunLeavesTheBoxAlone) {
+    form.FormCreate();
+    window.setText(Control::tvIpEdt, L"10.213.0.30");
+    os.processes.onRun = [&](size_t index, const std::wstring&) {
+        if (index == 2) {
+            os.network.sweepReport.found = {readyTv};
+            os.network.finishSweep();
+        }
+    };
+    form.BitInstallClick();
+    EXPECT_EQ(os.processes.started.size(), 11u);
+    EXPECT_EQ(window.addressChoices().size(), 1u) << "the list is still updated";
+    EXPECT_EQ(window.text(Control::tvIpEdt), L"10.213.0.30");
+}
+
+}  // namespace
