@@ -50,7 +50,10 @@ struct SweepLimits {
     std::chrono::milliseconds bridgeConnect{1500};
     std::chrono::milliseconds descriptionConnect{1500};
     std::chrono::milliseconds description{2000};
-    int mostInFlight = 128;  // connections open or being opened at any moment
+    // A host that answers neither knock this soon (no accept, no refusal) is no host here: its
+    // knocks end then. A host on the local network answers in milliseconds.
+    std::chrono::milliseconds hostSilence{800};
+    int mostInFlight = 128;  // connections open or being opened at any moment (at least 2)
 };
 
 struct SweepReport {

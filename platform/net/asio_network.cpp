@@ -37,10 +37,16 @@ class Operation {
     virtual void stop() = 0;
 };
 
-// Connects to a port; only whether the connection is accepted counts.
+enum class KnockResult {
+    connected,  // the port accepted the connection
+    refused,    // the host answered, but nothing listens there
+    silent,     // no answer within the limit, or no way there at all
+};
+
+// Connects to a port; only whether and how the host answers counts.
 class Knock final : public Operation, public std::enable_shared_from_this<Knock> {
   public:
-    using Done = std::function<void(bool connected)>;
+    using Done = std::function<void(KnockResult result)>;
 
     explicit Knock(asio::io_context& io) : socket_(io), timer_(io) {}
 
@@ -56,7 +62,9 @@ class Knock final : public Operation, public std::enable_shared_from_this<Knock>
             self->timer_.cancel();
             std::error_code ignored;
             self->socket_.close(ignored);
-            self->done_(!ec);
+            self->done_(!ec                                     ? KnockResult::connected
+                        : ec == asio::error::connection_refused ? KnockResult::refused
+                                                                : KnockResult::silent);
         });
     }
     void stop() override {
@@ -206,8 +214,12 @@ class AsioPendingAnswers final : public PendingAnswers {
     std::shared_ptr<Question> question_;
 };
 
-// A search of many hosts: both knocks of a host start together, descriptions are asked as
-// soon as a host answered, and no more than the limit of connections is ever in flight.
+// A search of many hosts. Both knocks of a host start together, in two free connection slots;
+// descriptions are asked as soon as a host answered, ahead of the knocks still waiting; no more
+// than the limit of connections is ever in flight. A host that answers neither knock within
+// hostSilence is no host on this network: its knocks end early, which keeps a /24 of empty
+// addresses within a few seconds. A host that answers on one port keeps its other knock for
+// that knock's whole limit (a TV's closed bridge port can take over a second to refuse).
 class Sweep final : public std::enable_shared_from_this<Sweep> {
   public:
     Sweep(asio::io_context& io, std::vector<asio::ip::address_v4> targets,
@@ -216,11 +228,10 @@ class Sweep final : public std::enable_shared_from_this<Sweep> {
           targets_(std::move(targets)),
           limits_(limits),
           finished_(std::move(finished)),
+          slots_(std::max(2, limits.mostInFlight)),  // a host's two knocks go together
           hosts_(targets_.size()) {
-        for (std::size_t i = 0; i < targets_.size(); ++i) {
-            waiting_.push_back({i, Step::bridge});
-            waiting_.push_back({i, Step::descriptionPort});
-        }
+        for (std::size_t i = 0; i < targets_.size(); ++i)
+            toKnock_.push_back(i);
     }
 
     void start() { fill(); }
@@ -232,7 +243,8 @@ class Sweep final : public std::enable_shared_from_this<Sweep> {
             cancelled_ = true;
         }
         asio::post(io_, [self = shared_from_this()] {
-            self->waiting_.clear();
+            self->toKnock_.clear();
+            self->toDescribe_.clear();
             self->running_.stopAll();
         });
     }
@@ -252,73 +264,103 @@ class Sweep final : public std::enable_shared_from_this<Sweep> {
     }
 
   private:
-    enum class Step { bridge, descriptionPort, description };
-    struct Work {
-        std::size_t host;
-        Step step;
-    };
     struct Host {
         int knocksLeft = 2;
+        bool answered = false;  // either knock had an answer, accepted or refused
         bool descriptionPortOpen = false;
         TvAnswers answers;
+        std::shared_ptr<Knock> knocks[2];
+        std::shared_ptr<asio::steady_timer> silence;
     };
 
-    // Starts waiting work while there is room.
+    // Starts waiting work while there is room: descriptions first, then the next host's knocks.
     void fill() {
-        while (!waiting_.empty() && inFlight_ < limits_.mostInFlight) {
-            const Work work = waiting_.front();
-            waiting_.pop_front();
-            begin(work);
+        for (;;) {
+            const int room = slots_ - inFlight_;
+            if (!toDescribe_.empty() && room >= 1) {
+                const std::size_t host = toDescribe_.front();
+                toDescribe_.pop_front();
+                describe(host);
+            } else if (!toKnock_.empty() && room >= 2) {
+                const std::size_t host = toKnock_.front();
+                toKnock_.pop_front();
+                knock(host);
+            } else {
+                break;
+            }
         }
-        if (waiting_.empty() && inFlight_ == 0)
+        if (toKnock_.empty() && toDescribe_.empty() && inFlight_ == 0)
             end();
     }
 
-    void begin(const Work& work) {
-        ++inFlight_;
-        {
-            std::lock_guard lock(mutex_);
-            mostInFlight_ = std::max(mostInFlight_, inFlight_);
-        }
-        auto self = shared_from_this();
-        const auto& address = targets_[work.host];
-        if (work.step == Step::description) {
-            auto get = std::make_shared<DescriptionGet>(io_);
-            running_.add(get);
-            get->start({address, tvDescriptionPort}, limits_.description,
-                       [self, work](std::optional<std::string> description) {
-                           {
-                               std::lock_guard lock(self->mutex_);
-                               self->hosts_[work.host].answers.description = std::move(description);
-                           }
-                           self->ended();
-                       });
-            return;
-        }
-        const bool bridge = work.step == Step::bridge;
-        auto knock = std::make_shared<Knock>(io_);
-        running_.add(knock);
-        knock->start(
-            {address, bridge ? tvBridgePort : tvDescriptionPort},
-            bridge ? limits_.bridgeConnect : limits_.descriptionConnect,
-            [self, work, bridge](bool connected) {
-                Host& host = self->hosts_[work.host];
-                {
-                    std::lock_guard lock(self->mutex_);
-                    (bridge ? host.answers.bridgeOpen : host.descriptionPortOpen) = connected;
-                }
-                if (--host.knocksLeft == 0 &&
-                    (host.answers.bridgeOpen || host.descriptionPortOpen) && !self->isCancelled()) {
-                    // Ahead of the knocks still waiting: a found host is told first.
-                    self->waiting_.push_front({work.host, Step::description});
-                }
-                self->ended();
-            });
+    void opened(int connections) {
+        inFlight_ += connections;
+        std::lock_guard lock(mutex_);
+        mostInFlight_ = std::max(mostInFlight_, inFlight_);
     }
 
-    void ended() {
+    void knock(std::size_t index) {
+        Host& host = hosts_[index];
+        auto self = shared_from_this();
+        const auto& address = targets_[index];
+        opened(2);
+        for (int k = 0; k < 2; ++k) {
+            const bool bridge = k == 0;
+            auto knock = std::make_shared<Knock>(io_);
+            host.knocks[k] = knock;
+            running_.add(knock);
+            knock->start({address, bridge ? tvBridgePort : tvDescriptionPort},
+                         bridge ? limits_.bridgeConnect : limits_.descriptionConnect,
+                         [self, index, bridge](KnockResult result) {
+                             self->knocked(index, bridge, result);
+                         });
+        }
+        host.silence = std::make_shared<asio::steady_timer>(io_, limits_.hostSilence);
+        host.silence->async_wait([self, index](const std::error_code& ec) {
+            Host& host = self->hosts_[index];
+            if (ec || host.answered)
+                return;
+            for (auto& knock : host.knocks) {
+                if (knock)
+                    knock->stop();
+            }
+        });
+    }
+
+    void knocked(std::size_t index, bool bridge, KnockResult result) {
+        Host& host = hosts_[index];
+        if (result != KnockResult::silent)
+            host.answered = true;
+        {
+            std::lock_guard lock(mutex_);
+            (bridge ? host.answers.bridgeOpen : host.descriptionPortOpen) =
+                result == KnockResult::connected;
+        }
+        host.knocks[bridge ? 0 : 1].reset();
         --inFlight_;
+        if (--host.knocksLeft == 0) {
+            if (host.silence)
+                host.silence->cancel();
+            if ((host.answers.bridgeOpen || host.descriptionPortOpen) && !isCancelled())
+                toDescribe_.push_back(index);
+        }
         fill();
+    }
+
+    void describe(std::size_t index) {
+        opened(1);
+        auto self = shared_from_this();
+        auto get = std::make_shared<DescriptionGet>(io_);
+        running_.add(get);
+        get->start({targets_[index], tvDescriptionPort}, limits_.description,
+                   [self, index](std::optional<std::string> description) {
+                       {
+                           std::lock_guard lock(self->mutex_);
+                           self->hosts_[index].answers.description = std::move(description);
+                       }
+                       --self->inFlight_;
+                       self->fill();
+                   });
     }
 
     bool isCancelled() const {
@@ -338,9 +380,12 @@ class Sweep final : public std::enable_shared_from_this<Sweep> {
     const std::vector<asio::ip::address_v4> targets_;
     const SweepLimits limits_;
     const std::function<void()> finished_;
-    mutable std::mutex mutex_;  // hosts_, mostInFlight_, cancelled_, ended_
+    const int slots_;
+    mutable std::mutex mutex_;  // the answers in hosts_, mostInFlight_, cancelled_, ended_
     std::vector<Host> hosts_;
-    std::deque<Work> waiting_;  // network thread only, as are inFlight_ and running_
+    // The rest is the network thread's alone.
+    std::deque<std::size_t> toKnock_;
+    std::deque<std::size_t> toDescribe_;
     int inFlight_ = 0;
     int mostInFlight_ = 0;
     bool cancelled_ = false;
@@ -402,10 +447,10 @@ std::unique_ptr<PendingAnswers> AsioNetwork::askTv(const std::wstring& address,
         auto get = std::make_shared<DescriptionGet>(io);
         question->running.add(knock);
         question->running.add(get);
-        knock->start({ip, tvBridgePort}, limits.bridgeConnect, [question](bool connected) {
+        knock->start({ip, tvBridgePort}, limits.bridgeConnect, [question](KnockResult result) {
             {
                 std::lock_guard lock(question->mutex);
-                question->answers.bridgeOpen = connected;
+                question->answers.bridgeOpen = result == KnockResult::connected;
             }
             question->answered();
         });
