@@ -176,8 +176,6 @@ void MainWindow::createControls() {
             if (!GetComboBoxInfo(child, &info) || info.hwndItem == nullptr)
                 throw Error(L"The address box has no edit control.");
             addressEdit_ = info.hwndItem;
-            SetWindowLongPtrW(addressEdit_, GWL_STYLE,
-                              GetWindowLongPtrW(addressEdit_, GWL_STYLE) | ES_CENTER);
             SetWindowSubclass(addressEdit_, editProc, editSubclassId,
                               reinterpret_cast<DWORD_PTR>(this));
         }
@@ -271,6 +269,7 @@ void MainWindow::layoutControls() {
         place(radioItem(item.group, item.index), layout::windowBox(item));
     }
     sizeAddressBox();
+    centreAddressText();
     InvalidateRect(window_, nullptr, TRUE);
 }
 
@@ -406,6 +405,8 @@ void MainWindow::onCommand(int id, int code) {
     if (id == layout::controlId(Control::tvIpEdt)) {
         if (code == CBN_SELCHANGE)
             PostMessageW(window_, addressPickedMessage, 0, 0);
+        if (code == CBN_EDITCHANGE)
+            centreAddressText();
         return;
     }
     if (code != BN_CLICKED)
@@ -487,12 +488,34 @@ void MainWindow::drawAddressChoice(const DRAWITEMSTRUCT& item) {
     SelectObject(dc, oldFont);
 }
 
+void MainWindow::centreAddressText() {
+    // A combo box's edit cannot be given ES_CENTER; a left margin of half the free width
+    // centres the text all the same, and shrinks to nothing once the text fills the box.
+    if (addressEdit_ == nullptr)
+        return;
+    const std::wstring shown = text(Control::tvIpEdt);
+    RECT area{};
+    GetClientRect(addressEdit_, &area);
+    const HDC dc = GetDC(addressEdit_);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(addressEdit_, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(addressEdit_, dc);
+    const int margin = std::max<int>(0, (area.right - area.left - size.cx - 4) / 2);
+    SendMessageW(addressEdit_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                 MAKELPARAM(margin, 0));
+    InvalidateRect(addressEdit_, nullptr, TRUE);
+}
+
 void MainWindow::onAddressPicked() {
     const auto picked = SendMessageW(control(Control::tvIpEdt), CB_GETCURSEL, 0, 0);
     if (picked < 0 || static_cast<size_t>(picked) >= choices_.size())
         return;
     SetWindowTextW(addressEdit_, choices_[static_cast<size_t>(picked)].address.c_str());
     SendMessageW(addressEdit_, EM_SETSEL, 0, -1);
+    centreAddressText();
 }
 
 void MainWindow::setAddressChoices(const std::vector<AddressChoice>& choices) {
@@ -505,6 +528,7 @@ void MainWindow::setAddressChoices(const std::vector<AddressChoice>& choices) {
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.label.c_str()));
     }
     SetWindowTextW(addressEdit_, typed.c_str());
+    centreAddressText();
 }
 
 LRESULT MainWindow::onControlColour(UINT message, HDC dc, HWND child) {
@@ -608,6 +632,8 @@ std::wstring MainWindow::text(Control which) const {
 void MainWindow::setText(Control which, const std::wstring& text) {
     const HWND child = control(which);
     SetWindowTextW(child, text.c_str());
+    if (which == Control::tvIpEdt)
+        centreAddressText();
     // The owner-drawn status text is painted from the window text, which a static does not
     // repaint by itself.
     if (which == Control::statusLbl)

@@ -73,6 +73,7 @@ class MainWindow final : public FormControls {
     void onMeasureItem(MEASUREITEMSTRUCT& item) const;
     void sizeAddressBox();
     void onAddressPicked();
+    void centreAddressText();
     LRESULT onControlColour(UINT message, HDC dc, HWND child);
     void onMinMaxInfo(MINMAXINFO& info) const;
     void onDpiChanged(UINT dpi, const RECT& suggested);
