@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/error.h"
+#include "platform/win32/system_library.h"
 
 #include <algorithm>
 #include <string_view>
@@ -52,15 +53,8 @@ std::wstring applicationNameFor(std::wstring_view line) {
                              static_cast<int>(cmd.size()), TRUE) != CSTR_EQUAL) {
         return {};
     }
-    std::vector<wchar_t> dir(MAX_PATH);
-    UINT length = GetSystemDirectoryW(dir.data(), static_cast<UINT>(dir.size()));
-    if (length >= dir.size()) {
-        dir.resize(length + 1);
-        length = GetSystemDirectoryW(dir.data(), static_cast<UINT>(dir.size()));
-    }
-    if (length == 0 || length >= dir.size())
-        return {};
-    return std::wstring(dir.data(), length) + L"\\cmd.exe";
+    const std::wstring dir = systemDirectory();
+    return dir.empty() ? std::wstring() : dir + L"\\cmd.exe";
 }
 
 // A manual-reset event: once set, every wait on it returns at once.

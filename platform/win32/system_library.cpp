@@ -6,7 +6,6 @@
 #include "platform/text.h"
 
 namespace platform::win32 {
-namespace {
 
 std::wstring systemDirectory() {
     std::vector<wchar_t> dir(MAX_PATH);
@@ -19,8 +18,6 @@ std::wstring systemDirectory() {
         return {};
     return std::wstring(dir.data(), length);
 }
-
-}  // namespace
 
 SystemLibrary::SystemLibrary(const wchar_t* name) : name_(name) {
     module_ = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);

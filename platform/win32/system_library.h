@@ -8,6 +8,9 @@
 
 namespace platform::win32 {
 
+// The system directory (System32), or empty when the system does not say.
+std::wstring systemDirectory();
+
 class SystemLibrary {
   public:
     // Throws platform::Error naming the DLL when it cannot be loaded.

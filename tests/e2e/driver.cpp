@@ -81,17 +81,23 @@ void putOnClipboard(const std::wstring& text) {
     CloseClipboard();
 }
 
-// Starts the installer a second time and reports how soon it ended, whether it ever showed a
-// window of its own, and whether the first copy's window came to the front.
-void secondStart(const std::wstring& installer, const std::wstring& dir, HWND first) {
+// Starts the installer in `dir`, as Explorer would; its process and thread handles.
+PROCESS_INFORMATION startInstaller(const std::wstring& installer, const std::wstring& dir) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::wstring commandLine = L"\"" + installer + L"\"";
     if (!CreateProcessW(installer.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         dir.c_str(), &si, &pi)) {
-        fail(L"cannot start the second copy");
+        fail(L"cannot start " + installer + L" (error " + std::to_wstring(GetLastError()) + L")");
     }
+    return pi;
+}
+
+// Starts the installer a second time and reports how soon it ended, whether it ever showed a
+// window of its own, and whether the first copy's window came to the front.
+void secondStart(const std::wstring& installer, const std::wstring& dir, HWND first) {
+    const PROCESS_INFORMATION pi = startInstaller(installer, dir);
     const probe::Handle process(pi.hProcess);
     const probe::Handle thread(pi.hThread);
     const auto started = Clock::now();
@@ -174,14 +180,7 @@ int wmain(int argc, wchar_t** argv) {
             fail(L"cannot hold " + holdOpen + L" open");
     }
 
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::wstring commandLine = L"\"" + installer + L"\"";
-    if (!CreateProcessW(installer.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.c_str(), &si, &pi)) {
-        fail(L"cannot start " + installer + L" (error " + std::to_wstring(GetLastError()) + L")");
-    }
+    const PROCESS_INFORMATION pi = startInstaller(installer, workDir);
     const probe::Handle process(pi.hProcess);
     const probe::Handle thread(pi.hThread);
 
