@@ -54,12 +54,26 @@ windows_line() {
     (cd "$WORK" && timeout 120 "$WINE_RUNNER" cmd /c "$1" </dev/null)
 }
 
+# tool_line LINE ERRFILE: a command line that starts the tool under Wine's cmd. Under load, Wine
+# at times fails to start a process, and cmd then reports the command unknown: the tool never
+# ran, so the line is run once more (and said so).
+tool_line() {
+    windows_line "$1"
+    local status=$?
+    if grep -qF "Can't recognize '$TOOL " "$WORK/$2" 2>/dev/null; then
+        echo "note: Wine did not start $TOOL for: $1 (started it again)"
+        windows_line "$1"
+        status=$?
+    fi
+    return $status
+}
+
 # iu OUT ERR WORD...: the tool's standard output to OUT, standard error to ERR (files in WORK).
 iu() {
     local out=$1 err=$2
     shift 2
     if [ "$MODE" = windows ]; then
-        windows_line "$TOOL $* > ${out//\//\\} 2> ${err//\//\\}"
+        tool_line "$TOOL $* > ${out//\//\\} 2> ${err//\//\\}" "$err"
     else
         (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$out" 2>"$err" </dev/null)
     fi
@@ -70,10 +84,19 @@ iu_log() {
     local log=$1
     shift
     if [ "$MODE" = windows ]; then
-        windows_line "$TOOL $* > ${log//\//\\} 2>&1"
+        tool_line "$TOOL $* > ${log//\//\\} 2>&1" "$log"
     else
         (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$log" 2>&1 </dev/null)
     fi
+}
+
+# our_servers: pids of bridge servers in this test's network namespace (other tests run theirs
+# in namespaces of their own).
+our_servers() {
+    local pid
+    for pid in $(pgrep -f "fork-server server\$"); do
+        [ "$(readlink "/proc/$pid/ns/net")" = "$(readlink /proc/self/ns/net)" ] && echo "$pid"
+    done
 }
 
 # start_tv NAME N [tvsim options]: a TV on $NET.N with state folder tv/NAME; sets TV_NAME=address.
@@ -97,9 +120,7 @@ cleanup() {
         wait_for 5 port_free "$SERVER_PORT"
         if ! port_free "$SERVER_PORT" && [ "$MODE" = native ]; then
             # kill-server did not do it: end our own server, the one in this namespace.
-            for pid in $(pgrep -f "fork-server server\$"); do
-                [ "$(readlink "/proc/$pid/ns/net")" = "$(readlink /proc/self/ns/net)" ] && kill -9 "$pid"
-            done
+            for pid in $(our_servers); do kill -9 "$pid"; done
         fi
     fi
     for state in "${TV_STATES[@]}"; do

@@ -29,7 +29,7 @@ check_text dev2.err ""
 port_free "$SERVER_PORT" && fail "no server listens on $SERVER_PORT"
 
 if [ "$MODE" = native ]; then
-    pid=$(pgrep -f "fork-server server\$" | head -n 1)
+    pid=$(our_servers | head -n 1)
     if [ -z "$pid" ]; then
         fail "no server process"
     else
