@@ -42,7 +42,6 @@ if [ -z "${QUORVEX_ISOLATED:-}" ]; then
     exec "$root/tests/isolated.sh" --wine "$0" "$@"
 fi
 export QUORVEX_TVSIM=$root/build/native/tools/tvsim/quorvex_tvsim
-export QUORVEX_BRIDGE_SERVER_PORT=27300
 address=127.0.30.1
 "$root/tools/tvsim/start-tv.sh" "$address" "$out/tv" --tizen 5.0 >/dev/null
 trap '"$root/tools/tvsim/stop-tv.sh" "$out/tv"' EXIT

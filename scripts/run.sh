@@ -29,7 +29,6 @@ driver=$root/build/windows/tests/e2e/quorvex_e2e_driver.exe
 job=$root/build/main-job
 rm -rf "$job"
 mkdir -p "$job/work" "$job/tv"
-export QUORVEX_BRIDGE_SERVER_PORT=26099
 
 echo "=== Starting a simulated TV on 127.0.0.1 (Tizen 5, Host PC IP 127.0.0.1)"
 export QUORVEX_TVSIM=$root/build/native/tools/tvsim/quorvex_tvsim

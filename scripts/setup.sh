@@ -10,6 +10,7 @@ packages=(
     librsvg2-bin icoutils                                # images from their SVG sources
     libxml2-utils procps                                 # xmllint for the sample widget; pgrep, ps
     iproute2 util-linux                                  # tests' own network namespaces (ip, unshare)
+    libudev-dev gcc-mingw-w64-x86-64                     # building the real bridge client the tests use
 )
 missing=()
 for p in "${packages[@]}"; do

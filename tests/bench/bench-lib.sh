@@ -1,11 +1,11 @@
 # Shared by the bench tests; sourced, not run. A test is started as
 #   TEST.sh native  BRIDGE TVSIM
 #   TEST.sh windows BRIDGE.exe TVSIM WINE_RUNNER
-# and runs in its own (emptied) working directory. It gets its own bridge server port and its own
-# 127.x.y.* addresses, drives the tool through the installer's real command lines (under Wine:
-# through cmd.exe, with its redirections) and stops every process it started, also on failure.
-set -uo pipefail
-
+# and runs in its own (emptied) working directory, inside a network namespace of its own
+# (tests/isolated.sh): the bridge server's fixed port 26099 is this test's alone. It puts its TVs
+# on 127.x.y.* addresses (never 127.0.0.1, where a real server would look for an emulator),
+# drives the tool through the installer's real command lines (under Wine: through cmd.exe, with
+# its redirections) and stops every process it started, also on failure.
 MODE=$1
 BRIDGE_BUILT=$2
 TVSIM=$3
@@ -33,17 +33,12 @@ find "$WORK" -mindepth 1 -delete
 mkdir -p "$WORK/doLog" "$WORK/tv"
 
 port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-SERVER_PORT=0
-for _ in $(seq 1 50); do
-    candidate=$((20000 + RANDOM % 10000))
-    if port_free "$candidate"; then
-        SERVER_PORT=$candidate
-        break
-    fi
-done
-export QUORVEX_BRIDGE_SERVER_PORT=$SERVER_PORT
+SERVER_PORT=26099
 # A server this test fails to stop ends by itself.
 export QUORVEX_BRIDGE_SERVER_IDLE_EXIT=300
+# The native server's log (sdb.log in the temporary folder) stays with the test.
+export TMPDIR=$WORK/tmp
+mkdir -p "$TMPDIR"
 NET="127.$((RANDOM % 200 + 20)).$((RANDOM % 250 + 1))"
 
 if [ "$MODE" = windows ]; then
@@ -59,12 +54,26 @@ windows_line() {
     (cd "$WORK" && timeout 120 "$WINE_RUNNER" cmd /c "$1" </dev/null)
 }
 
+# tool_line LINE ERRFILE: a command line that starts the tool under Wine's cmd. Under load, Wine
+# at times fails to start a process, and cmd then reports the command unknown: the tool never
+# ran, so the line is run once more (and said so).
+tool_line() {
+    windows_line "$1"
+    local status=$?
+    if grep -qF "Can't recognize '$TOOL " "$WORK/$2" 2>/dev/null; then
+        echo "note: Wine did not start $TOOL for: $1 (started it again)"
+        windows_line "$1"
+        status=$?
+    fi
+    return $status
+}
+
 # iu OUT ERR WORD...: the tool's standard output to OUT, standard error to ERR (files in WORK).
 iu() {
     local out=$1 err=$2
     shift 2
     if [ "$MODE" = windows ]; then
-        windows_line "$TOOL $* > ${out//\//\\} 2> ${err//\//\\}"
+        tool_line "$TOOL $* > ${out//\//\\} 2> ${err//\//\\}" "$err"
     else
         (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$out" 2>"$err" </dev/null)
     fi
@@ -75,10 +84,19 @@ iu_log() {
     local log=$1
     shift
     if [ "$MODE" = windows ]; then
-        windows_line "$TOOL $* > ${log//\//\\} 2>&1"
+        tool_line "$TOOL $* > ${log//\//\\} 2>&1" "$log"
     else
         (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$log" 2>&1 </dev/null)
     fi
+}
+
+# our_servers: pids of bridge servers in this test's network namespace (other tests run theirs
+# in namespaces of their own).
+our_servers() {
+    local pid
+    for pid in $(pgrep -f "fork-server server\$"); do
+        [ "$(readlink "/proc/$pid/ns/net")" = "$(readlink /proc/self/ns/net)" ] && echo "$pid"
+    done
 }
 
 # start_tv NAME N [tvsim options]: a TV on $NET.N with state folder tv/NAME; sets TV_NAME=address.
@@ -97,11 +115,12 @@ start_tv() {
 cleanup() {
     local status=$?
     set +e
-    if [ "$SERVER_PORT" != 0 ] && ! port_free "$SERVER_PORT"; then
+    if ! port_free "$SERVER_PORT"; then
         iu kill.out kill.err kill-server
+        wait_for 5 port_free "$SERVER_PORT"
         if ! port_free "$SERVER_PORT" && [ "$MODE" = native ]; then
-            # kill-server did not do it: end our own server by its pid.
-            for pid in $(pgrep -f "fork-server server $SERVER_PORT\$"); do kill -9 "$pid"; done
+            # kill-server did not do it: end our own server, the one in this namespace.
+            for pid in $(our_servers); do kill -9 "$pid"; done
         fi
     fi
     for state in "${TV_STATES[@]}"; do
@@ -209,6 +228,21 @@ http_get() {
         timeout 10 cat <&3 >"$WORK/$3"
     ) || fail "no HTTP answer from $1"
 }
+
+# wait_for SECONDS COMMAND...: polls until COMMAND succeeds; fails after SECONDS.
+wait_for() {
+    local seconds=$1
+    shift
+    local until=$(($(date +%s%N) / 1000000 + seconds * 1000))
+    until "$@"; do
+        [ $(($(date +%s%N) / 1000000)) -lt "$until" ] || return 1
+        sleep 0.1
+    done
+}
+
+# pieces_of FILE: the file's text split at "\r" as well as "\n" (progress lines end in "\r"),
+# empty pieces left out.
+pieces_of() { tr '\r' '\n' <"$WORK/$1" 2>/dev/null | grep -v '^$'; }
 
 # now_ms: milliseconds, for timing a slow TV's answers.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }

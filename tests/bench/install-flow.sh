@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The installer's eleven command lines against a J/K (Tizen 2.4) TV and a later one (Tizen 4.0):
-# every step log in the real tool's shapes, and the TV's state after each step that changes it.
+# The installer's eleven command lines against a J/K set (2016, Tizen 2.4) and a later one (2018,
+# Tizen 4.0): every step log in the real tool's texts, and the TV's state after each step that
+# changes it.
 source "$(dirname "$0")/bench-lib.sh"
 
 APP=kR4vT7mWq2Z.Quorvex       # the id the installer asks for
@@ -29,7 +30,7 @@ install_steps() {
 # check_steps ADDRESS MODEL INSTALL_PATH STAGING
 check_steps() {
     local address=$1 model=$2 path=$3 staging=$4
-    check_text doLog/step1.txt "* Server is not running. Start it now on port $SERVER_PORT *
+    check_text doLog/step1.txt "* Server is not running. Start it now on port 26099 *
 * Server has started successfully *
 connecting to $address:26101 ...
 connected to $address:26101"
@@ -44,10 +45,16 @@ $(printf '%-20s\t%-10s\t%s' "$address:26101" device "$model")"
     # The TV got the words joined by single spaces, ';' and '$?' untouched.
     check_line "tv/$name/commands.log" "shell: vd_appuninstall $APP; echo cmd_ret:\$?;"
 
+    # The push: its warning, progress pieces ended by "\r", the last one at 100 %, the summary.
+    check_line doLog/step5.txt "WARNING: Your data are to be sent over an unencrypted connection and could be read by others."
+    pieces_of doLog/step5.txt | grep -qE $'^pushed Quorvex\\.wgt\t  0%\t +0KB\t +[0-9]+KB/s$' ||
+        fail "step5: no progress piece at 0 %"
     check_line doLog/step5.txt "1 file(s) pushed. 0 file(s) skipped."
-    text_of doLog/step5.txt | grep -qE '^pushed Quorvex\.wgt 100% [0-9]+KB$' || fail "step5: no 'pushed' line"
-    text_of doLog/step5.txt | grep -qE "^Quorvex\\.wgt [0-9]+ KB/s \\($SIZE bytes in [0-9]+\\.[0-9]{3}s\\)\$" ||
-        fail "step5: no rate line for $SIZE bytes"
+    pieces_of doLog/step5.txt | grep -B1 -x "1 file(s) pushed. 0 file(s) skipped." | head -n 1 |
+        grep -qE $'^pushed Quorvex\\.wgt\t100%\t +[0-9]+KB\t +[0-9]+KB/s$' ||
+        fail "step5: the line before the count is not the 100 % one"
+    text_of doLog/step5.txt | grep -qE "^Quorvex\\.wgt {19} +[0-9]+KB/s \\($SIZE bytes in [0-9]+\\.[0-9]{3}s\\)\$" ||
+        fail "step5: no summary line for $SIZE bytes"
     cmp -s "$WORK/Quorvex.wgt" "$WORK/on-tv.wgt" || fail "the file on the TV differs from the pushed one"
     [ ! -e "$state/fs$staging/Quorvex.wgt" ] || fail "rmfile left $staging/Quorvex.wgt"
 
@@ -71,17 +78,17 @@ User's Application
 'Bench R4vT7mWq2Z'	 '$DECLARED'
 ================================================="
     check_text s11.out ""
-    port_free "$SERVER_PORT" || fail "the server still runs after the last kill-server"
+    wait_for 5 port_free "$SERVER_PORT" || fail "the server still runs after the last kill-server"
 }
 
 for kind in jk later; do
     if [ $kind = jk ]; then
         name=jk n=2 model=UE40KU6000 path=/opt/usr/apps staging=/opt/usr/apps/tmp
-        start_tv jk 2 --tizen 2.4
+        start_tv jk 2 --year 2016
     else
         name=later n=3 model=QE55Q70R path=/opt/usr/home/owner/apps_rw
         staging=/home/owner/share/tmp/sdk_tools/tmp
-        start_tv later 3 --tizen 4.0 --model QE55Q70R
+        start_tv later 3 --year 2018 --model-name QE55Q70R
     fi
     state="$WORK/tv/$name"
     address="$NET.$n"
@@ -102,6 +109,16 @@ for kind in jk later; do
     [ ! -s "$state/apps.tsv" ] || fail "the uninstalled application is still in apps.tsv"
     iu s.out s.err kill-server
 done
+
+# Where each part of a push report goes: all of it on standard output.
+start_tv streams 5 --year 2019
+iu c.out c.err connect "$NET.5"
+iu p.out p.err push Quorvex.wgt /home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt
+check_eq $? 0 "exit status of a push"
+check_text p.err ""
+check_has p.out "WARNING: Your data are to be sent"
+check_has p.out "1 file(s) pushed. 0 file(s) skipped."
+iu k.out k.err kill-server
 
 # The project's sample package (when this build makes one) installs as the id it declares.
 if [ -n "${QUORVEX_BENCH_SAMPLE_WGT:-}" ] && [ -f "$QUORVEX_BENCH_SAMPLE_WGT" ]; then

@@ -1,17 +1,43 @@
 #!/usr/bin/env bash
-# Builds the fuzz target with clang's libFuzzer (and ASan/UBSan) and runs it for a bounded
-# number of inputs, starting from a few seeds. Usage: run-fuzz.sh SOURCE_DIR WORK_DIR [RUNS]
+# Builds a fuzz target with clang's libFuzzer (and ASan/UBSan) and runs it for a bounded number of
+# inputs, starting from a few seeds.
+#   run-fuzz.sh TARGET SOURCE_DIR WORK_DIR [RUNS]
+# TARGET: tv_address (the address check and the command lines), tvsim_requests (what the
+# simulated TV parses from a host).
 set -euo pipefail
-src=$1
-work=$2
-runs=${3:-300000}
+target=$1
+src=$2
+work=$3/$target
+runs=${4:-300000}
 mkdir -p "$work/corpus"
+case $target in
+tv_address)
+    sources=("$src/tests/fuzz/address_fuzz.cpp" "$src/src/tv_address.cpp" "$src/src/install_commands.cpp")
+    seed() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE >"$work/corpus/$2"; }
+    seed "192.168.1.5" good
+    seed " 10.0.0.255 " spaces
+    seed "1.2.3.4&calc" tail
+    seed "999.1.1.1" range
+    max_len=64
+    ;;
+tvsim_requests)
+    sources=("$src/tests/fuzz/tvsim_requests_fuzz.cpp" "$src/tools/protocol/packet.cpp"
+        "$src/tools/protocol/sync.cpp" "$src/tools/protocol/host_service.cpp"
+        "$src/tools/tvsim/device_description.cpp" "$src/tools/tvsim/options.cpp"
+        "$src/tools/tvsim/shell_line.cpp")
+    # A first byte picks the parser (its value mod 5): packets, sync, host services, HTTP, shell.
+    printf '\x00CNXN\x00\x00\x10\x00\x00\x00\x04\x00\x07\x00\x00\x00\xe6\x01\x00\x00\xbc\xb1\xa7\xb1host::\x00' >"$work/corpus/cnxn"
+    printf '\x01STAT\x05\x00\x00\x00/tmp/SEND\x0a\x00\x00\x00/a,33261\x00\x00DATA\x01\x00\x00\x00xDONE\x00\x00\x00\x00' >"$work/corpus/sync"
+    printf '\x020012host:transport-any0005sync:' >"$work/corpus/service"
+    printf '\x03GET /api/v2/ HTTP/1.1\r\nHost: tv\r\n\r\n' >"$work/corpus/http"
+    printf '\x040 vd_appinstall a "/b c.wgt"; echo cmd_ret:$?;' >"$work/corpus/shell"
+    max_len=4200
+    ;;
+*)
+    echo "unknown fuzz target $target" >&2
+    exit 2
+    ;;
+esac
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I"$src" "$src/tests/fuzz/address_fuzz.cpp" "$src/src/tv_address.cpp" "$src/src/install_commands.cpp" \
-    -o "$work/address_fuzz"
-seed() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE >"$work/corpus/$2"; }
-seed "192.168.1.5" good
-seed " 10.0.0.255 " spaces
-seed "1.2.3.4&calc" tail
-seed "999.1.1.1" range
-"$work/address_fuzz" -runs="$runs" -max_len=64 -artifact_prefix="$work/" "$work/corpus" 2>&1 | tail -n 3
+    -I"$src" "${sources[@]}" -o "$work/fuzz"
+"$work/fuzz" -runs="$runs" -max_len="$max_len" -artifact_prefix="$work/" "$work/corpus" 2>&1 | tail -n 3

@@ -1,231 +1,133 @@
-// Stand-in for the TV bridge tool: the same commands, words and output shapes as the real tool
-// (as far as the installer uses it), over the bench's own wire to the simulated TV.
-#include <algorithm>
+// Stand-in for the TV bridge tool: the same commands, texts, streams and exit codes as current
+// versions of the real tool (as far as the installer uses it), speaking the real protocols: the
+// client/server one to its own background server on 127.0.0.1:26099, and the transport one from
+// that server to the TV on port 26101.
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tools/bridge/client.h"
 #include "tools/bridge/process.h"
+#include "tools/bridge/push.h"
 #include "tools/bridge/server.h"
-#include "tools/bridge/wire.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using bench::Channel;
-using bench::Frame;
-using bench::Millis;
-namespace frame = bench::frame;
+using bridge::printErr;
+using bridge::printOut;
 
-constexpr Millis kServerConnectTimeout = 2s;
-constexpr Millis kServerStartTimeout = 20s;  // a first Wine process start can be slow
-constexpr Millis kAnswerTimeout = 600s;      // the server gives up on a TV well before this
-constexpr Millis kServerExitTimeout = 10s;
-
-void print(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
-}
+constexpr auto kConnectPoll = 500ms;   // how often connect asks whether the TV is online
+constexpr auto kConnectPatience = 3s;  // and for how long
 
 int usage() {
-    print(stderr,
-          "usage: [-s SERIAL] COMMAND\n"
-          "  connect HOST[:PORT]     connect to a target (port 26101 if left out)\n"
-          "  disconnect [HOST:PORT]  disconnect one target, or all\n"
-          "  devices                 list connected targets\n"
-          "  shell [0] WORDS...      run a command line on the target\n"
-          "  push LOCAL REMOTE       copy a file to the target\n"
-          "  start-server            start the server if it is not running\n"
-          "  kill-server             stop the server\n"
-          "environment: QUORVEX_BRIDGE_SERVER_PORT (default 26099)\n");
+    printErr(
+        "usage: [-s SERIAL] COMMAND\n"
+        "  connect HOST[:PORT]     connect to a target (port 26101 if left out)\n"
+        "  disconnect [HOST:PORT]  disconnect one target, or all\n"
+        "  devices                 list connected targets\n"
+        "  get-state               print the target's state\n"
+        "  shell WORDS...          run a command line on the target\n"
+        "  push LOCAL REMOTE       copy a file to the target\n"
+        "  start-server            start the server if it is not running\n"
+        "  kill-server             stop the server\n");
     return 1;
 }
 
-std::optional<unsigned short> serverPort() {
-    const char* value = std::getenv("QUORVEX_BRIDGE_SERVER_PORT");
-    if (value == nullptr || *value == '\0') {
-        return bench::kDefaultServerPort;
-    }
-    char* end = nullptr;
-    const long port = std::strtol(value, &end, 10);
-    if (*end != '\0' || port <= 0 || port > 65535) {
-        return std::nullopt;
-    }
-    return static_cast<unsigned short>(port);
-}
-
-bool connectServer(Channel& channel, unsigned short port) {
-    return !channel.connect({asio::ip::address_v4::loopback(), port}, kServerConnectTimeout);
-}
-
-// Connects to the server, starting it first when none runs, with the real tool's messages.
-bool openServer(Channel& channel, unsigned short port) {
-    if (connectServer(channel, port)) {
-        return true;
-    }
-    print(stdout, "* Server is not running. Start it now on port " + std::to_string(port) + " *\n");
-    std::string error;
-    if (!bench::startServerProcess(port, error)) {
-        print(stderr, "error: " + error + "\n");
-        return false;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kServerStartTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        channel.close();
-        if (connectServer(channel, port)) {
-            print(stdout, "* Server has started successfully *\n");
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    print(stderr, "error: the server did not start\n");
-    return false;
-}
-
-// Prints the server's answer as it arrives; returns the exit status it ends with.
-int relay(Channel& channel) {
-    for (;;) {
-        Frame answer;
-        if (channel.read(answer, kAnswerTimeout)) {
-            print(stderr, "error: lost the connection to the server\n");
-            return 1;
-        }
-        switch (answer.type) {
-            case frame::kOut:
-                print(stdout, answer.body);
-                break;
-            case frame::kErr:
-                print(stderr, answer.body);
-                break;
-            case frame::kExit:
-                return std::atoi(answer.body.c_str());
-            default:
-                print(stderr, "error: protocol fault\n");
-                return 1;
-        }
-    }
-}
-
-int request(unsigned short port, const std::string& text) {
-    Channel channel;
-    if (!openServer(channel, port)) {
+// Prints an answer's text on standard output; a lost answer is an error.
+int printAnswer(const bridge::HostAnswer& answer, const std::string& before = {}) {
+    if (answer.lost) {
+        printErr("error: protocol fault (no status)\n");
         return 1;
     }
-    if (channel.write(frame::kRequest, text, kServerConnectTimeout)) {
-        print(stderr, "error: lost the connection to the server\n");
+    if (!answer.okay) {
+        printErr(answer.text + "\n");
         return 1;
     }
-    return relay(channel);
-}
-
-int killServer(unsigned short port) {
-    Channel channel;
-    if (!connectServer(channel, port)) {
-        print(stdout, "info: Server is not running\n");
-        return 0;
-    }
-    Frame answer;
-    if (channel.write(frame::kRequest, "kill", kServerConnectTimeout) ||
-        channel.read(answer, kServerExitTimeout) || answer.type != frame::kExit) {
-        print(stderr, "error: the server did not answer\n");
-        return 1;
-    }
-    // Return only once the server is gone, so the caller can delete the executable right away.
-    channel.waitClosed(kServerExitTimeout);
-    bench::waitForProcessExit(std::strtoul(answer.body.c_str(), nullptr, 10), kServerExitTimeout);
+    printOut(before + answer.text + (before.empty() ? "\n" : ""));
     return 0;
 }
 
-std::string sizeText(std::uintmax_t bytes) {
-    if (bytes < 1024) {
-        return std::to_string(bytes) + "B";
-    }
-    return std::to_string((bytes + 1023) / 1024) + "KB";
-}
-
-int push(unsigned short port, const std::string& serial, const std::string& local,
-         std::string remote) {
-    const std::filesystem::path localPath(
-        std::u8string(reinterpret_cast<const char8_t*>(local.data()), local.size()));
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(localPath, ec);
-    std::ifstream file(localPath, std::ios::binary);
-    if (ec || !file) {
-        print(stderr, "error: cannot stat '" + local + "': No such file or directory\n");
-        return 1;
-    }
-    if (!remote.empty() && remote.back() == '/') {
-        const auto name = localPath.filename().u8string();
-        remote += std::string(name.begin(), name.end());
-    }
-    Channel channel;
-    if (!openServer(channel, port)) {
-        return 1;
-    }
-    const auto started = std::chrono::steady_clock::now();
-    if (channel.write(frame::kRequest,
-                      "push\n" + serial + "\n" + remote + "\n" + std::to_string(size),
-                      kServerConnectTimeout)) {
-        print(stderr, "error: lost the connection to the server\n");
-        return 1;
-    }
-    Frame answer;
-    if (channel.read(answer, kAnswerTimeout)) {
-        print(stderr, "error: lost the connection to the server\n");
-        return 1;
-    }
-    if (answer.type != frame::kAccept) {
-        // Refused before any byte went: the answer is an error text and a status.
-        if (answer.type == frame::kErr || answer.type == frame::kOut) {
-            print(answer.type == frame::kErr ? stderr : stdout, answer.body);
-        }
-        return answer.type == frame::kExit ? std::atoi(answer.body.c_str()) : relay(channel);
-    }
-    std::string piece(bench::kPushChunk, '\0');
-    while (file) {
-        file.read(piece.data(), static_cast<std::streamsize>(piece.size()));
-        const auto got = static_cast<std::size_t>(file.gcount());
-        if (got == 0) {
-            break;
-        }
-        if (channel.write(frame::kData, std::string_view(piece.data(), got), kAnswerTimeout)) {
-            print(stderr, "error: lost the connection to the server\n");
-            return 1;
-        }
-    }
-    if (channel.write(frame::kDone, {}, kAnswerTimeout)) {
-        print(stderr, "error: lost the connection to the server\n");
-        return 1;
-    }
-    const int status = relay(channel);
-    if (status != 0) {
+int connect(bridge::ServerClient& server, const std::string& argument) {
+    const bridge::HostAnswer answer = server.query("host:connect:" + argument, true);
+    if (const int status = printAnswer(answer); status != 0) {
         return status;
     }
-    const double seconds = std::max(
-        1e-3, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-    char rate[160];
-    std::snprintf(rate, sizeof rate, " %.0f KB/s (%llu bytes in %.3fs)\n",
-                  static_cast<double>(size) / 1024.0 / seconds,
-                  static_cast<unsigned long long>(size), seconds);
-    print(stderr, "pushed " + local + " 100% " + sizeText(size) + "\n");
-    print(stderr, "1 file(s) pushed. 0 file(s) skipped.\n");
-    print(stderr, local + rate);
+    // "connecting to H:P ...": the TCP connection stands; the TV must now answer the CNXN.
+    const std::string prefix = "connecting to ";
+    if (answer.text.compare(0, prefix.size(), prefix) != 0) {
+        return 0;  // already connected, or nothing listens there (which is status 0 too)
+    }
+    const std::string serial =
+        answer.text.substr(prefix.size(), answer.text.size() - prefix.size() - 4);
+    const auto deadline = std::chrono::steady_clock::now() + kConnectPatience;
+    for (;;) {
+        const auto state = server.query("host-serial:" + serial + ":get-state", true);
+        if (state.okay && state.text == "device") {
+            printOut("connected to " + serial + "\n");
+            return 0;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(kConnectPoll);
+    }
+    printOut("failed to connect to " + serial + "\n");
+    return 1;
+}
+
+int killServer() {
+    if (!bridge::ServerClient::serverRunning()) {
+        printOut("info: Server is not running\n");
+        return 0;
+    }
+    bridge::ServerClient server;
+    // The server answers OKAY and exits at once; its exe is free a moment after we return.
+    server.query("host:kill", false);
+    return 0;
+}
+
+// Words joined by spaces; an empty word or one holding a space in double quotes.
+std::string commandLine(const std::vector<std::string>& words) {
+    std::string line;
+    for (const auto& word : words) {
+        const bool quote = word.empty() || word.find(' ') != std::string::npos;
+        line += (line.empty() ? "" : " ") + (quote ? "\"" + word + "\"" : word);
+    }
+    return line;
+}
+
+int shell(bridge::ServerClient& server, const std::string& serial,
+          const std::vector<std::string>& words) {
+    std::string failure;
+    // Current versions ask for the TV's capabilities first and carry on when it refuses.
+    if (auto capability = server.open(serial, "capability:", failure)) {
+        std::string ignored;
+        while (!capability->readSome(ignored, 4096, 60s)) {
+            ignored.clear();
+        }
+    } else if (failure != "closed") {
+        printErr(failure + "\n");
+        return 1;
+    }
+    auto stream = server.open(serial, "shell:" + commandLine(words), failure);
+    if (!stream) {
+        printErr(failure + "\n");
+        return 1;
+    }
+    // Whatever the command's own status: the real tool does not carry it.
+    std::string output;
+    while (!stream->readSome(output, 4096, 3600s)) {
+        printOut(output);
+        output.clear();
+    }
     return 0;
 }
 
 int run(std::vector<std::string> args) {
-    if (args.size() == 3 && args[0] == "fork-server" && args[1] == "server") {
-        char* end = nullptr;
-        const long port = std::strtol(args[2].c_str(), &end, 10);
-        return (*end == '\0' && port > 0 && port <= 65535)
-                   ? bench::runServer(static_cast<unsigned short>(port))
-                   : 1;
+    if (args.size() == 2 && args[0] == "fork-server" && args[1] == "server") {
+        return bridge::runServer();
     }
     std::string serial;
     while (args.size() >= 2 && args[0] == "-s") {
@@ -235,49 +137,55 @@ int run(std::vector<std::string> args) {
     if (args.empty()) {
         return usage();
     }
-    const auto port = serverPort();
-    if (!port) {
-        print(stderr, "error: QUORVEX_BRIDGE_SERVER_PORT is not a port number\n");
-        return 1;
-    }
     const std::string& command = args[0];
     if (command == "kill-server" && args.size() == 1) {
-        return killServer(*port);
+        return killServer();
     }
-    if (command == "start-server" && args.size() == 1) {
-        return request(*port, "ping");
+    const bool known = (command == "start-server" && args.size() == 1) ||
+                       (command == "connect" && args.size() == 2) ||
+                       (command == "disconnect" && args.size() <= 2) ||
+                       (command == "devices" && args.size() == 1) ||
+                       (command == "get-state" && args.size() == 1) ||
+                       (command == "shell" && args.size() >= 2) ||
+                       (command == "push" && args.size() == 3);
+    if (!known) {
+        return usage();
     }
-    if (command == "connect" && args.size() == 2) {
-        return request(*port, "connect\n" + args[1]);
+    bridge::ServerClient server;
+    if (!server.ensureServer()) {
+        return 1;
     }
-    if (command == "disconnect" && args.size() <= 2) {
-        return request(*port, "disconnect\n" + (args.size() == 2 ? args[1] : std::string()));
+    if (command == "start-server") {
+        return 0;
     }
-    if (command == "devices" && args.size() == 1) {
-        return request(*port, "devices");
+    if (command == "connect") {
+        return connect(server, args[1]);
     }
-    if (command == "shell" && args.size() >= 2) {
-        // "shell 0 WORDS": the words reach the TV joined by single spaces, as one command line.
-        std::size_t first = (args[1] == "0" && args.size() > 2) ? 2 : 1;
-        std::string line;
-        for (std::size_t i = first; i < args.size(); ++i) {
-            line += (i == first ? "" : " ") + args[i];
-        }
-        return request(*port, "shell\n" + serial + "\n" + line);
+    if (command == "disconnect") {
+        return printAnswer(
+            server.query("host:disconnect:" + (args.size() == 2 ? args[1] : std::string()), true));
     }
-    if (command == "push" && args.size() == 3) {
-        return push(*port, serial, args[1], args[2]);
+    if (command == "devices") {
+        return printAnswer(server.query("host:devices", true), "List of devices attached \n");
     }
-    return usage();
+    if (command == "get-state") {
+        return printAnswer(server.query(
+            serial.empty() ? std::string("host:get-state") : "host-serial:" + serial + ":get-state",
+            true));
+    }
+    if (command == "shell") {
+        return shell(server, serial, std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    return bridge::push(server, serial, args[1], args[2]);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     try {
-        return run(bench::programArguments(argc, argv));
+        return run(bridge::programArguments(argc, argv));
     } catch (const std::exception& e) {
-        print(stderr, std::string("error: ") + e.what() + "\n");
+        printErr(std::string("error: ") + e.what() + "\n");
         return 1;
     }
 }

@@ -1,19 +1,20 @@
-#include "tools/bridge/process.h"
-
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
-namespace bench {
+#include "tools/bridge/process.h"
+
+namespace bridge {
 
 std::vector<std::string> programArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 
-bool startServerProcess(unsigned short port, std::string& error) {
+bool startServerProcess(std::string& error) {
     char exe[4096];
     const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (length <= 0) {
@@ -21,7 +22,8 @@ bool startServerProcess(unsigned short port, std::string& error) {
         return false;
     }
     exe[length] = '\0';
-    const std::string portText = std::to_string(port);
+    std::string folder(exe);
+    folder.erase(folder.find_last_of('/') + 1);
 
     // Double fork: the server is nobody's child that could wait for it, in a session of its own.
     const pid_t child = fork();
@@ -42,10 +44,10 @@ bool startServerProcess(unsigned short port, std::string& error) {
             dup2(null, 2);
         }
         closefrom(3);
-        if (chdir("/") != 0) {
+        if (chdir(folder.c_str()) != 0) {
             _exit(126);
         }
-        execl(exe, exe, "fork-server", "server", portText.c_str(), static_cast<char*>(nullptr));
+        execl(exe, exe, "fork-server", "server", static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -62,13 +64,4 @@ void detachServerStdio() {
     // startServerProcess already put the standard streams on /dev/null.
 }
 
-void waitForProcessExit(unsigned long, std::chrono::milliseconds) {
-    // Nothing to wait for: a POSIX executable can be removed while it runs, and the caller has
-    // already seen the server close its socket on the way out.
-}
-
-unsigned long currentProcessId() {
-    return static_cast<unsigned long>(getpid());
-}
-
-}  // namespace bench
+}  // namespace bridge

@@ -1,12 +1,12 @@
-#include "tools/bridge/process.h"
-
 #include <windows.h>
 // after windows.h, which it needs
 #include <shellapi.h>
 
 #include <memory>
 
-namespace bench {
+#include "tools/bridge/process.h"
+
+namespace bridge {
 
 namespace {
 
@@ -68,13 +68,13 @@ std::vector<std::string> programArguments(int, char**) {
     return args;
 }
 
-bool startServerProcess(unsigned short port, std::string& error) {
+bool startServerProcess(std::string& error) {
     const std::wstring exe = ownPath();
     if (exe.empty()) {
         error = lastErrorText("GetModuleFileNameW");
         return false;
     }
-    std::wstring commandLine = L"\"" + exe + L"\" fork-server server " + std::to_wstring(port);
+    std::wstring commandLine = L"\"" + exe + L"\" fork-server server";
     std::wstring directory = exe.substr(0, exe.find_last_of(L"\\/"));
 
     // No inherited handles and no console: the server must not keep the caller's redirected log
@@ -105,15 +105,4 @@ void detachServerStdio() {
     SetStdHandle(STD_ERROR_HANDLE, output.get());
 }
 
-void waitForProcessExit(unsigned long pid, std::chrono::milliseconds timeout) {
-    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid)));
-    if (process) {
-        WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count()));
-    }
-}
-
-unsigned long currentProcessId() {
-    return GetCurrentProcessId();
-}
-
-}  // namespace bench
+}  // namespace bridge

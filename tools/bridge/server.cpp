@@ -1,65 +1,51 @@
 #include "tools/bridge/server.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tools/bridge/process.h"
-#include "tools/bridge/wire.h"
+#include "tools/bridge/server_log.h"
+#include "tools/bridge/transport.h"
+#include "tools/net/channel.h"
+#include "tools/protocol/host_service.h"
 
 #ifndef _WIN32
+#include <sys/socket.h>
+
 #include <csignal>
 #endif
 
-namespace bench {
+namespace bridge {
 
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr Millis kClientTimeout = 60s;     // a client sends its next push piece within this
-constexpr Millis kTvConnectTimeout = 5s;   // "failed to connect" after this
-constexpr Millis kTvAnswerTimeout = 300s;  // a slow TV still answers within this
-constexpr Millis kTvPingTimeout = 3s;
-
-struct TvLink {
-    std::mutex mutex;  // one request at a time on the connection
-    std::string serial;
-    std::string model;
-    Channel channel;
-};
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part)) {
-        parts.push_back(part);
-    }
-    if (!text.empty() && text.back() == '\n') {
-        parts.push_back({});
-    }
-    return parts;
-}
+constexpr net::Millis kClientTimeout = 60s;  // a client sends its request within this
+constexpr net::Millis kTvConnectTimeout = 1s;
 
 std::string padRight(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
 class Server {
   public:
-    explicit Server(unsigned short port) : port_(port) {}
-
     int run() {
-        Channel listenerContext;  // only for its io_context
+        net::Channel listenerContext;  // only for its io_context
         asio::ip::tcp::acceptor acceptor(listenerContext.context());
-        const asio::ip::tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port_);
+        const asio::ip::tcp::endpoint endpoint(asio::ip::address_v4::loopback(), kServerPort);
         std::error_code ec;
         acceptor.open(endpoint.protocol(), ec);
 #ifndef _WIN32
@@ -75,11 +61,15 @@ class Server {
             acceptor.listen(asio::socket_base::max_listen_connections, ec);
         }
         if (ec) {
-            return 1;  // another server holds the port
+            std::fprintf(stderr, "fatal: server listener(%u) cannot bind\n", kServerPort);
+            return 255;
         }
+        serverLog("server listening on 127.0.0.1:" + std::to_string(kServerPort));
+        acceptor_ = &acceptor;
+        touch();
         startIdleWatch();
         for (;;) {
-            auto client = std::make_unique<Channel>();
+            auto client = std::make_unique<net::Channel>();
             acceptor.accept(client->socket(), ec);
             if (ec) {
                 std::this_thread::sleep_for(10ms);
@@ -87,7 +77,7 @@ class Server {
             }
             touch();
             ++active_;
-            std::thread([this, c = std::move(client)]() mutable {
+            std::thread([this, c = std::move(client)] {
                 session(*c);
                 c->close();
                 touch();
@@ -112,6 +102,7 @@ class Server {
                 if (active_ == 0 &&
                     idle > std::chrono::steady_clock::duration(std::chrono::seconds(seconds))
                                .count()) {
+                    serverLog("idle for " + std::to_string(seconds) + " s, exiting");
                     std::_Exit(0);
                 }
             }
@@ -122,286 +113,240 @@ class Server {
         lastActivity_ = std::chrono::steady_clock::now().time_since_epoch().count();
     }
 
-    void session(Channel& client) {
-        Frame request;
-        if (client.read(request, kClientTimeout) || request.type != frame::kRequest) {
+    // Reads one "%04x<service>" request; the bytes after it stay in `reader`.
+    static bool readService(net::Channel& client, protocol::ServiceReader& reader,
+                            std::string& service) {
+        for (;;) {
+            switch (reader.next(service)) {
+                case protocol::ServiceReader::Status::kService:
+                    return true;
+                case protocol::ServiceReader::Status::kBadLength:
+                    return false;
+                case protocol::ServiceReader::Status::kNeedMore:
+                    break;
+            }
+            std::string bytes;
+            if (client.readSome(bytes, 4096, kClientTimeout)) {
+                return false;
+            }
+            reader.feed(bytes);
+        }
+    }
+
+    static void answer(net::Channel& client, const std::string& text) {
+        client.write(protocol::encodeOkay() + protocol::encodeService(text), kClientTimeout);
+    }
+    static void fail(net::Channel& client, const std::string& message) {
+        client.write(protocol::encodeFail(message), kClientTimeout);
+    }
+
+    void session(net::Channel& client) {
+        protocol::ServiceReader reader;
+        std::string service;
+        if (!readService(client, reader, service)) {
             return;
         }
-        const std::vector<std::string> words = splitLines(request.body);
-        const std::string command = words.empty() ? std::string() : words[0];
-        auto arg = [&](std::size_t i) { return i < words.size() ? words[i] : std::string(); };
-        if (command == "kill") {
-            client.write(frame::kExit, std::to_string(currentProcessId()), kClientTimeout);
-            std::_Exit(0);  // the client waits for this process to be gone
-        } else if (command == "connect") {
-            connect(client, arg(1));
-        } else if (command == "disconnect") {
-            disconnect(client, arg(1));
-        } else if (command == "devices") {
-            devices(client);
-        } else if (command == "shell") {
-            shell(client, arg(1), arg(2));
-        } else if (command == "push") {
-            push(client, arg(1), arg(2), arg(3));
-        } else if (command == "ping") {
-            finish(client, 0);
-        } else {
-            fail(client, "error: unknown request '" + command + "'\n");
-        }
-    }
-
-    void out(Channel& client, const std::string& text) {
-        client.write(frame::kOut, text, kClientTimeout);
-    }
-    void finish(Channel& client, int status) {
-        client.write(frame::kExit, std::to_string(status), kClientTimeout);
-    }
-    void fail(Channel& client, const std::string& message) {
-        client.write(frame::kErr, message, kClientTimeout);
-        finish(client, 1);
-    }
-
-    std::shared_ptr<TvLink> find(const std::string& serial) {
-        std::lock_guard lock(mutex_);
-        for (auto& link : links_) {
-            if (link->serial == serial) {
-                return link;
+        serverLog("request: " + service);
+        if (service == "host:kill") {
+            // The port is free before the client hears OKAY, so that its next command starts
+            // a new server instead of reaching this one on its way out.
+            stopListening();
+            client.write(protocol::encodeOkay(), kClientTimeout);
+            serverLog("killed by a client");
+            std::_Exit(0);  // at once, as the real server: its exe is free a moment later
+        } else if (service == "host:version") {
+            answer(client, "4.2.23");
+        } else if (service == "host:devices") {
+            answer(client, deviceList());
+        } else if (startsWith(service, "host:connect:")) {
+            answer(client, connect(service.substr(13)));
+        } else if (startsWith(service, "host:disconnect:")) {
+            answer(client, disconnect(service.substr(16)));
+        } else if (service == "host:get-state" || startsWith(service, "host-serial:")) {
+            getState(client, service);
+        } else if (service == "host:transport-any" || startsWith(service, "host:transport:")) {
+            const std::string serial =
+                service == "host:transport-any" ? std::string() : service.substr(15);
+            std::string problem;
+            auto transport = target(serial, true, problem);
+            if (!transport) {
+                fail(client, problem);
+                return;
             }
+            client.write(protocol::encodeOkay(), kClientTimeout);
+            std::string streamService;
+            if (!readService(client, reader, streamService)) {
+                return;
+            }
+            serverLog(serial + " stream: " + streamService);
+            transport->relay(client, streamService, reader.takeRest());
+        } else {
+            fail(client, "unknown host service");
         }
-        return nullptr;
     }
 
-    void drop(const std::shared_ptr<TvLink>& link) {
-        link->channel.close();
-        std::lock_guard lock(mutex_);
-        std::erase(links_, link);
-    }
-
-    // The target a request names, or the only one there is; otherwise tells the client why not.
-    std::shared_ptr<TvLink> target(Channel& client, const std::string& serial) {
-        std::shared_ptr<TvLink> link;
+    // The target a request names, or the only one there is; otherwise why not, as the real
+    // server words it.
+    std::shared_ptr<Transport> target(const std::string& serial, bool mustBeOnline,
+                                      std::string& problem) {
+        std::shared_ptr<Transport> found;
         {
             std::lock_guard lock(mutex_);
             if (serial.empty()) {
-                if (links_.size() > 1) {
-                    fail(client,
-                         "error: more than one target. Specify the target with -s option.\n");
+                if (transports_.size() > 1) {
+                    problem =
+                        "error: more than one target found. Specify the target with -s option.";
                     return nullptr;
                 }
-                if (!links_.empty()) {
-                    link = links_.front();
+                if (!transports_.empty()) {
+                    found = transports_.front();
+                }
+            } else {
+                for (auto& transport : transports_) {
+                    if (transport->serial() == serial) {
+                        found = transport;
+                    }
                 }
             }
         }
-        if (!serial.empty()) {
-            link = find(serial);
+        if (!found) {
+            problem = "error: target not found";
+            return nullptr;
         }
-        if (!link) {
-            fail(client, "error: target not found\n");
+        const std::string state = found->state();
+        if (mustBeOnline && state != "device") {
+            problem = "error: target " + state;
+            return nullptr;
         }
-        return link;
+        return found;
     }
 
-    void connect(Channel& client, std::string serial) {
-        std::string host = serial;
-        std::string portText = std::to_string(kDefaultTvPort);
-        if (const auto colon = serial.rfind(':'); colon != std::string::npos) {
-            host = serial.substr(0, colon);
-            portText = serial.substr(colon + 1);
-        } else {
-            serial += ":" + portText;
+    void getState(net::Channel& client, const std::string& service) {
+        std::string serial;
+        if (startsWith(service, "host-serial:")) {
+            const std::string rest = service.substr(12);
+            const auto end = rest.rfind(":get-state");
+            if (end == std::string::npos || end + 10 != rest.size()) {
+                fail(client, "unknown host service");
+                return;
+            }
+            serial = rest.substr(0, end);
         }
-        if (find(serial)) {
-            out(client, serial + " is already connected\n");
-            finish(client, 0);
+        std::string problem;
+        auto transport = target(serial, false, problem);
+        if (!transport) {
+            fail(client, problem);
             return;
         }
-        out(client, "connecting to " + serial + " ...\n");
+        answer(client, transport->state());
+    }
+
+    std::string deviceList() {
+        std::vector<std::shared_ptr<Transport>> all;
+        {
+            std::lock_guard lock(mutex_);
+            all = transports_;
+        }
+        std::string text;
+        for (auto& transport : all) {
+            text += padRight(transport->serial(), 20) + "\t" + padRight(transport->state(), 10) +
+                    "\t" + transport->model() + "\n";
+        }
+        return text;
+    }
+
+    std::string connect(const std::string& argument) {
+        std::string host = argument;
+        std::string portText = std::to_string(kTvPort);
+        if (const auto colon = argument.rfind(':'); colon != std::string::npos) {
+            host = argument.substr(0, colon);
+            portText = argument.substr(colon + 1);
+        }
+        const std::string serial = host + ":" + portText;
+        {
+            std::lock_guard lock(mutex_);
+            for (auto& transport : transports_) {
+                if (transport->serial() == serial) {
+                    return serial + " is already connected";
+                }
+            }
+        }
+        const std::string refused = "error: failed to connect to remote target '" + host + "'";
         asio::ip::address_v4 address;
         char* end = nullptr;
         const long port = std::strtol(portText.c_str(), &end, 10);
-        auto link = std::make_shared<TvLink>();
-        link->serial = serial;
-        if (parseIpv4(host, address) || portText.empty() || *end != '\0' || port <= 0 ||
+        if (net::parseIpv4(host, address) || portText.empty() || *end != '\0' || port <= 0 ||
             port > 65535) {
-            out(client, "failed to connect to " + serial + "\n");
-            finish(client, 1);
-            return;
+            return refused;
         }
-        const std::error_code connected =
-            link->channel.connect({address, static_cast<unsigned short>(port)}, kTvConnectTimeout);
-        // A TV that does not accept this host (wrong Host PC IP, developer mode off) resets the
-        // connection; on loopback the reset can beat the connect's own completion.
-        const bool reset = connected == asio::error::connection_reset ||
-                           connected == asio::error::connection_aborted;
-        if (connected && !reset) {
-            out(client, "failed to connect to " + serial + "\n");
-            finish(client, 1);
-            return;
+        auto tv = std::make_unique<net::Channel>();
+        if (tv->connect({address, static_cast<unsigned short>(port)}, kTvConnectTimeout)) {
+            serverLog(serial + ": TCP connect failed");
+            return refused;
         }
-        Frame hello;
-        if (reset || link->channel.write(frame::kHello, "quorvex-bridge 1", kTvConnectTimeout) ||
-            link->channel.read(hello, kTvConnectTimeout) || hello.type != frame::kHello) {
-            link->channel.close();
-            fail(client, "error: failed to connect to remote target '" + host + "'\n");
-            return;
-        }
-        link->model = hello.body;
+        std::error_code ignored;
+        tv->socket().set_option(asio::socket_base::keep_alive(true), ignored);
+        auto transport = std::make_shared<Transport>(serial, std::move(tv));
         {
             std::lock_guard lock(mutex_);
-            links_.push_back(link);
+            transports_.push_back(transport);
         }
-        out(client, "connected to " + serial + "\n");
-        finish(client, 0);
+        transport->start([this](const std::shared_ptr<Transport>& gone) { forget(gone); });
+        return "connecting to " + serial + " ...";
     }
 
-    void disconnect(Channel& client, const std::string& serial) {
-        if (serial.empty()) {
-            std::vector<std::shared_ptr<TvLink>> all;
-            {
-                std::lock_guard lock(mutex_);
-                all = links_;
-            }
-            for (auto& link : all) {
-                drop(link);
-            }
-            out(client, "disconnected everything\n");
-            finish(client, 0);
-            return;
-        }
-        auto link = find(serial);
-        if (!link) {
-            fail(client, "error: no such device '" + serial + "'\n");
-            return;
-        }
-        drop(link);
-        out(client, "disconnected " + serial + "\n");
-        finish(client, 0);
-    }
-
-    void devices(Channel& client) {
-        std::vector<std::shared_ptr<TvLink>> all;
+    std::string disconnect(const std::string& serial) {
+        std::vector<std::shared_ptr<Transport>> chosen;
         {
             std::lock_guard lock(mutex_);
-            all = links_;
-        }
-        std::string text = "List of devices attached \n";
-        for (auto& link : all) {
-            std::unique_lock lock(link->mutex, std::try_to_lock);
-            if (lock.owns_lock()) {
-                // A TV that went away while idle is noticed here, as the real server notices it.
-                Frame pong;
-                if (link->channel.write(frame::kPing, {}, kTvPingTimeout) ||
-                    link->channel.read(pong, kTvPingTimeout) || pong.type != frame::kPing) {
-                    lock.unlock();
-                    drop(link);
-                    continue;
+            for (auto& transport : transports_) {
+                if (serial.empty() || transport->serial() == serial) {
+                    chosen.push_back(transport);
                 }
             }
-            text += padRight(link->serial, 20) + "\t" + padRight("device", 10) + "\t" +
-                    link->model + "\n";
         }
-        out(client, text);
-        finish(client, 0);
+        if (chosen.empty() && !serial.empty()) {
+            return "error: no such device '" + serial + "'";
+        }
+        for (auto& transport : chosen) {
+            forget(transport);
+            transport->stop();
+        }
+        return serial.empty() ? "disconnected everything" : "disconnected " + serial;
     }
 
-    void shell(Channel& client, const std::string& serial, const std::string& commandLine) {
-        auto link = target(client, serial);
-        if (!link) {
-            return;
-        }
-        std::unique_lock lock(link->mutex);
-        if (link->channel.write(frame::kShell, commandLine, kTvAnswerTimeout)) {
-            lock.unlock();
-            drop(link);
-            fail(client, "error: target offline\n");
-            return;
-        }
-        for (;;) {
-            Frame answer;
-            if (link->channel.read(answer, kTvAnswerTimeout)) {
-                lock.unlock();
-                drop(link);
-                fail(client, "error: target offline\n");
-                return;
-            }
-            if (answer.type == frame::kExit) {
-                finish(client, 0);  // like the real tool: the TV-side status is not ours
-                return;
-            }
-            client.write(answer.type == frame::kErr ? frame::kErr : frame::kOut, answer.body,
-                         kClientTimeout);
-        }
+    void stopListening() {
+        std::error_code ignored;
+#ifndef _WIN32
+        // Wakes the accept blocked in the main thread; a bare close would leave it listening.
+        ::shutdown(acceptor_->native_handle(), SHUT_RDWR);
+#endif
+        acceptor_->close(ignored);
     }
 
-    void push(Channel& client, const std::string& serial, const std::string& remote,
-              const std::string& size) {
-        auto link = target(client, serial);
-        if (!link) {
-            return;
-        }
-        std::unique_lock lock(link->mutex);
-        Frame answer;
-        if (link->channel.write(frame::kPush, remote + "\n" + size, kTvAnswerTimeout) ||
-            link->channel.read(answer, kTvAnswerTimeout)) {
-            lock.unlock();
-            drop(link);
-            fail(client, "error: target offline\n");
-            return;
-        }
-        if (answer.type != frame::kAccept) {
-            fail(client, "sdb sync: FAIL: " + answer.body + "\n");
-            return;
-        }
-        client.write(frame::kAccept, {}, kClientTimeout);
-        // Take every piece from the client even when the TV is gone, so the client always gets to
-        // read our answer instead of a reset.
-        bool tvAlive = true;
-        for (;;) {
-            Frame piece;
-            if (client.read(piece, kClientTimeout)) {
-                lock.unlock();
-                drop(link);  // the TV holds a half-written file; start it over
-                return;
-            }
-            if (piece.type == frame::kDone) {
-                break;
-            }
-            if (tvAlive && link->channel.write(frame::kData, piece.body, kTvAnswerTimeout)) {
-                tvAlive = false;
-            }
-        }
-        if (tvAlive && !link->channel.write(frame::kDone, {}, kTvAnswerTimeout) &&
-            !link->channel.read(answer, kTvAnswerTimeout)) {
-            if (answer.type == frame::kExit) {
-                finish(client, 0);
-            } else {
-                fail(client, "sdb sync: FAIL: " + answer.body + "\n");
-            }
-            return;
-        }
-        lock.unlock();
-        drop(link);
-        fail(client, "sdb sync: FAIL: connection to the target was lost\n");
+    void forget(const std::shared_ptr<Transport>& transport) {
+        std::lock_guard lock(mutex_);
+        std::erase(transports_, transport);
     }
 
-    unsigned short port_;
+    asio::ip::tcp::acceptor* acceptor_ = nullptr;
     std::mutex mutex_;
-    std::vector<std::shared_ptr<TvLink>> links_;  // in the order they were connected
+    std::vector<std::shared_ptr<Transport>> transports_;  // in the order they were connected
     std::atomic<int> active_{0};
     std::atomic<std::int64_t> lastActivity_{0};
 };
 
 }  // namespace
 
-int runServer(unsigned short port) {
+int runServer() {
     detachServerStdio();
 #ifndef _WIN32
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGHUP, SIG_IGN);
 #endif
-    Server server(port);
+    openServerLog();
+    Server server;
     return server.run();
 }
 
-}  // namespace bench
+}  // namespace bridge

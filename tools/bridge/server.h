@@ -1,12 +1,12 @@
 #pragma once
 // The bridge's background server: holds the connections to the TVs between invocations of the
-// tool and carries each client request to the right TV.
-namespace bench {
+// tool, answers the host services and relays each client's stream to its TV.
+namespace bridge {
 
-constexpr unsigned short kDefaultServerPort = 26099;
-constexpr unsigned short kDefaultTvPort = 26101;
+constexpr unsigned short kServerPort = 26099;  // fixed, as the real tool's
+constexpr unsigned short kTvPort = 26101;
 
-// Listens on 127.0.0.1:port until a client asks it to stop; returns the process exit status.
-int runServer(unsigned short port);
+// Listens on 127.0.0.1:26099 until a client sends host:kill; returns the process exit status.
+int runServer();
 
-}  // namespace bench
+}  // namespace bridge

@@ -18,24 +18,32 @@ struct ZipFileCloser {
     void operator()(zip_file_t* file) const noexcept { zip_fclose(file); }
 };
 
+// The members the check reads (config.xml, signatures, signed files) are small on any real
+// package. A zip directory may claim any size: only what really comes out counts, up to this,
+// and a member whose bytes differ from its claimed size makes the archive broken.
+constexpr std::size_t kMaxMemberSize = 16 * 1024 * 1024;
+
 std::optional<std::string> readMember(zip_t* archive, const std::string& name) {
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat(archive, name.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
-        return std::nullopt;
-    }
     std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen(archive, name.c_str(), 0));
-    if (!file) {
+    if (!file || zip_stat(archive, name.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
         return std::nullopt;
     }
-    std::string bytes(stat.size, '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const zip_int64_t got = zip_fread(file.get(), bytes.data() + done, bytes.size() - done);
-        if (got <= 0) {
-            return std::nullopt;  // truncated or corrupt member
+    std::string bytes;
+    char piece[64 * 1024];
+    for (;;) {
+        const zip_int64_t got = zip_fread(file.get(), piece, sizeof piece);
+        if (got < 0 || bytes.size() + static_cast<std::size_t>(got) > kMaxMemberSize) {
+            return std::nullopt;  // corrupt or truncated, or far larger than any real member
         }
-        done += static_cast<std::size_t>(got);
+        if (got == 0) {
+            break;
+        }
+        bytes.append(piece, static_cast<std::size_t>(got));
+    }
+    if (bytes.size() != stat.size) {
+        return std::nullopt;
     }
     return bytes;
 }
@@ -203,7 +211,7 @@ PackageInfo inspectPackage(const std::filesystem::path& file) {
     }
     const auto config = readMember(archive.get(), "config.xml");
     if (!config) {
-        info.reason = "no config.xml";
+        info.reason = "config.xml missing or unreadable";
         return info;
     }
     info.appId = attributeOf(*config, "application", "id");
@@ -220,7 +228,7 @@ PackageInfo inspectPackage(const std::filesystem::path& file) {
     for (const char* signatureFile : {"author-signature.xml", "signature1.xml"}) {
         const auto signature = readMember(archive.get(), signatureFile);
         if (!signature) {
-            info.reason = std::string("no ") + signatureFile;
+            info.reason = std::string(signatureFile) + " missing or unreadable";
             return info;
         }
         bool coversConfig = false;

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Starts one simulated TV in the background and prints its pid once it listens.
 #   start-tv.sh ADDRESS STATE_DIR [quorvex_tvsim options...]
-#   e.g. start-tv.sh 127.0.0.2 /tmp/tv1 --tizen 2.4 --model UE40KU6000
-# ADDRESS is a loopback address (127.0.0.0/8); the TV answers on ADDRESS:26101 and ADDRESS:8001.
+#   e.g. start-tv.sh 127.0.0.2 /tmp/tv1 --year 2016 --model-name UE40KU6000
+# ADDRESS is a loopback address (127.0.0.0/8; any address inside a test's own network namespace);
+# the TV answers on ADDRESS:26101 (when its developer mode is on) and ADDRESS:8001.
 # Its log is STATE_DIR/tvsim.log, its pid also in STATE_DIR/tvsim.pid. Stop it with
 #   stop-tv.sh STATE_DIR
 # The simulator is taken from $QUORVEX_TVSIM, else from the native build (build/native).
 set -euo pipefail
 if [ $# -lt 2 ]; then
-    sed -n '2,9p' "$0" >&2
+    sed -n '2,10p' "$0" >&2
     exit 2
 fi
 address=$1

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tools/tvsim/package.h"
+#include "tools/tvsim/shell_line.h"
 
 namespace tvsim {
 
@@ -14,82 +15,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kOldStaging = "/opt/usr/apps/tmp";
-constexpr const char* kNewStaging = "/home/owner/share/tmp/sdk_tools/tmp";
-
-std::vector<std::string> splitWords(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    std::string word;
-    while (in >> word) {
-        if (word.size() >= 2 && (word.front() == '"' || word.front() == '\'') &&
-            word.back() == word.front()) {
-            word = word.substr(1, word.size() - 2);
-        }
-        words.push_back(word);
-    }
-    return words;
-}
-
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-std::string jsonEscape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
-
-int TvOptions::tizenMajor() const {
-    return std::atoi(tizen.c_str());
-}
-
-std::string TvOptions::stagingDir() const {
-    return tizenMajor() < 3 ? kOldStaging : kNewStaging;
-}
-
-std::string TvOptions::installPath() const {
-    return tizenMajor() < 3 ? "/opt/usr/apps" : "/opt/usr/home/owner/apps_rw";
-}
-
-std::optional<std::string> finishOptions(TvOptions& options) {
-    const int major = options.tizenMajor();
-    if (major < 2 || major > 9 ||
-        options.tizen.find_first_not_of("0123456789.") != std::string::npos) {
-        return "unsupported Tizen version '" + options.tizen + "' (2.4 ... 9.0)";
-    }
-    if (options.state.empty()) {
-        return std::string("a state folder is required (--state DIR)");
-    }
-    if (options.model.empty()) {
-        options.model = major < 3 ? "UE40KU6000" : "UE55MU7000";
-    }
-    if (options.name.empty()) {
-        options.name = "[TV] Samsung " + options.model;
-    }
-    return std::nullopt;
-}
 
 Tv::Tv(TvOptions options) : options_(std::move(options)) {
     fs::create_directories(options_.state / "fs" / options_.stagingDir().substr(1));
 }
 
 bool Tv::accepts(const std::string& peer) const {
-    return options_.developerMode && peer == options_.hostIp;
+    return peer == options_.storedHostIp();
 }
 
 void Tv::pause() const {
@@ -116,16 +53,12 @@ fs::path Tv::hostPath(const std::string& tvPath) const {
 }
 
 std::optional<std::string> Tv::pushRefusal(const std::string& remote) const {
-    const std::string refused = "You cannot push files to this path.";
-    if (hostPath(remote).empty() || remote.back() == '/') {
-        return refused;
-    }
-    // Tizen 2.4 sets take packages in /opt/usr/apps/tmp; later ones only under sdk_tools and
-    // refuse the old place.
-    const std::string allowed = options_.tizenMajor() < 3 ? std::string(kOldStaging) + "/"
-                                                          : "/home/owner/share/tmp/sdk_tools/";
-    if (!startsWith(remote, allowed)) {
-        return refused;
+    // The TV writes only below its own generation's staging area; the other generation's
+    // directory does not exist for it, nor does anything else.
+    const std::string allowed =
+        options_.tizenMajor() < 3 ? options_.stagingDir() + "/" : options_.sdkToolPath() + "/";
+    if (hostPath(remote).empty() || remote.back() == '/' || !startsWith(remote, allowed)) {
+        return std::string("Permission denied");
     }
     return std::nullopt;
 }
@@ -188,6 +121,9 @@ int Tv::runShell(const std::string& line, const std::function<void(const std::st
                 text += (i ? " " : "") + word;
             }
             say(text);
+            status = 0;
+        } else if (name == "getduid") {
+            say("BENCH" + std::to_string(std::hash<std::string>()(options_.address) % 100000000));
             status = 0;
         } else if (name == "getappinstallpath") {
             say(options_.installPath());
@@ -313,27 +249,6 @@ int Tv::uninstall(const std::vector<std::string>& args,
                         .count();
     say("spend time for wascmd is [" + std::to_string(ms) + "]ms");
     return 0;
-}
-
-std::string Tv::deviceJson() const {
-    const std::string devMode = options_.developerMode ? "1" : "0";
-    const std::string devIp = options_.developerMode ? options_.hostIp : "0.0.0.0";
-    const std::string id = "uuid:0f3c5a2e-bench-" + options_.address;
-    const std::string uri =
-        "http://" + options_.address + ":" + std::to_string(options_.httpPort) + "/api/v2/";
-    return "{\"device\":{\"FrameTVSupport\":\"false\",\"GamePadSupport\":\"true\","
-           "\"OS\":\"Tizen\",\"PowerState\":\"on\",\"TokenAuthSupport\":\"true\","
-           "\"VoiceSupport\":\"true\",\"developerIP\":\"" +
-           jsonEscape(devIp) + "\",\"developerMode\":\"" + devMode +
-           "\",\"firmwareVersion\":\"Unknown\",\"id\":\"" + jsonEscape(id) + "\",\"ip\":\"" +
-           jsonEscape(options_.address) + "\",\"model\":\"bench_tizen_" +
-           jsonEscape(options_.tizen) + "\",\"modelName\":\"" + jsonEscape(options_.model) +
-           "\",\"name\":\"" + jsonEscape(options_.name) +
-           "\",\"networkType\":\"wired\",\"resolution\":\"3840x2160\",\"type\":\"Samsung "
-           "SmartTV\"},\"id\":\"" +
-           jsonEscape(id) + "\",\"name\":\"" + jsonEscape(options_.name) +
-           "\",\"remote\":\"1.0\",\"type\":\"Samsung SmartTV\",\"uri\":\"" + jsonEscape(uri) +
-           "\",\"version\":\"2.0.25\"}";
 }
 
 }  // namespace tvsim

@@ -1,0 +1,173 @@
+// The simulated TV's options and what it says about itself: each model year's conventions in the
+// device description, the retail shell's refusals, and its answers to malformed requests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/tvsim/device_description.h"
+#include "tools/tvsim/options.h"
+#include "tools/tvsim/shell_line.h"
+
+namespace {
+
+using tvsim::DeveloperMode;
+using tvsim::TvOptions;
+
+TvOptions optionsOf(std::vector<std::string> args) {
+    args.insert(args.end(), {"--address", "127.0.0.5", "--state", "/tmp/tv"});
+    auto parsed = tvsim::parseOptions(args);
+    if (auto* problem = std::get_if<std::string>(&parsed)) {
+        ADD_FAILURE() << *problem;
+        return {};
+    }
+    return std::get<TvOptions>(parsed);
+}
+
+std::string problemOf(std::vector<std::string> args) {
+    auto parsed = tvsim::parseOptions(args);
+    auto* problem = std::get_if<std::string>(&parsed);
+    return problem ? *problem : std::string("(accepted)");
+}
+
+// "key":"value" in the description, or "(absent)".
+std::string field(const std::string& json, const std::string& key) {
+    const std::string marker = "\"" + key + "\":\"";
+    const auto at = json.find(marker);
+    if (at == std::string::npos) {
+        return "(absent)";
+    }
+    const auto start = at + marker.size();
+    return json.substr(start, json.find('"', start) - start);
+}
+
+TEST(TvOptions, TheYearSetsTizenStagingAndModelCode) {
+    const TvOptions jk = optionsOf({"--year", "2016"});
+    EXPECT_EQ(jk.tizen, "2.4");
+    EXPECT_EQ(jk.stagingDir(), "/opt/usr/apps/tmp");
+    EXPECT_EQ(jk.otherStagingDir(), "/home/owner/share/tmp/sdk_tools/tmp");
+    EXPECT_EQ(jk.modelCode.substr(0, 3), "16_");
+    const TvOptions later = optionsOf({"--year", "2022"});
+    EXPECT_EQ(later.tizen, "6.5");
+    EXPECT_EQ(later.stagingDir(), "/home/owner/share/tmp/sdk_tools/tmp");
+    EXPECT_EQ(later.modelCode, "22_KANTSU2E_UB2");
+    EXPECT_FALSE(later.certificateRequired());
+    EXPECT_TRUE(optionsOf({"--year", "2023"}).certificateRequired());
+    // A Tizen version alone stands for its year; with a year, a set upgraded to it.
+    EXPECT_EQ(optionsOf({"--tizen", "4.0"}).year, 2018);
+    const TvOptions upgraded = optionsOf({"--year", "2023", "--tizen", "8.0"});
+    EXPECT_EQ(upgraded.year, 2023);
+    EXPECT_EQ(upgraded.tizen, "8.0");
+}
+
+TEST(TvOptions, RefusesWhatNoSetIs) {
+    EXPECT_NE(problemOf({"--year", "2014"}).find("2015 to 2024"), std::string::npos);
+    EXPECT_NE(problemOf({"--tizen", "3.5"}).find("unknown Tizen version"), std::string::npos);
+    EXPECT_NE(problemOf({"--old-api", "--year", "2016", "--address", "127.0.0.5", "--state", "s"})
+                  .find("2015"),
+              std::string::npos);
+    EXPECT_NE(problemOf({"--developer-mode", "maybe"}).find("on, off or pending"),
+              std::string::npos);
+    EXPECT_NE(problemOf({"--port", "70000"}).find("port number"), std::string::npos);
+    EXPECT_NE(problemOf({"--state", "s"}).find("address"), std::string::npos);
+    EXPECT_NE(problemOf({"--slow"}).find("needs a value"), std::string::npos);
+}
+
+TEST(DeviceDescription, DeveloperModeAndHostPcIpFollowEachYearsConventions) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* mode;
+        const char* ip;
+    };
+    const std::vector<Case> cases = {
+        {{"--year", "2015", "--developer-mode", "off"}, "0", ""},
+        {{"--year", "2016", "--developer-mode", "off"}, "0", ""},
+        {{"--year", "2017", "--developer-mode", "off"}, "0", "0.0.0.0"},
+        {{"--year", "2024", "--developer-mode", "off"}, "0", "0.0.0.0"},
+        {{"--year", "2019", "--host-ip", "192.168.1.64"}, "1", "192.168.1.64"},
+        // Switched on, the address typed in, but not active until a power cycle.
+        {{"--year", "2021", "--developer-mode", "pending", "--host-ip", "10.0.0.2"},
+         "0",
+         "10.0.0.2"},
+        {{"--year", "2020", "--rtl", "--host-ip", "192.168.1.2"}, "1", "2.1.168.192"},
+    };
+    for (const auto& c : cases) {
+        const TvOptions options = optionsOf(c.args);
+        const std::string json = tvsim::apiV2Description(options);
+        EXPECT_EQ(field(json, "developerMode"), c.mode) << json;
+        EXPECT_EQ(field(json, "developerIP"), c.ip) << json;
+        EXPECT_EQ(field(json, "model").substr(0, 2), std::to_string(options.year).substr(2));
+        EXPECT_EQ(field(json, "modelName"), options.modelName);
+    }
+}
+
+TEST(DeviceDescription, PowerStateFrom2019AndTheBridgePortOnlyWhenOnAndAwake) {
+    EXPECT_EQ(field(tvsim::apiV2Description(optionsOf({"--year", "2018"})), "PowerState"),
+              "(absent)");
+    EXPECT_EQ(field(tvsim::apiV2Description(optionsOf({"--year", "2019"})), "PowerState"), "on");
+    const TvOptions asleep = optionsOf({"--year", "2022", "--standby"});
+    EXPECT_EQ(field(tvsim::apiV2Description(asleep), "PowerState"), "standby");
+    EXPECT_FALSE(asleep.bridgeListens());
+    EXPECT_FALSE(optionsOf({"--developer-mode", "pending"}).bridgeListens());
+    EXPECT_FALSE(optionsOf({"--developer-mode", "off"}).bridgeListens());
+    EXPECT_TRUE(optionsOf({}).bridgeListens());
+}
+
+TEST(DeviceDescription, EveryValueIsAStringAndTextIsEscaped) {
+    const std::string json =
+        tvsim::apiV2Description(optionsOf({"--year", "2019", "--name", "Living \"room\"\n"}));
+    EXPECT_NE(json.find("\"name\":\"Living \\\"room\\\"\\u000a\""), std::string::npos) << json;
+    // isSupport is JSON inside a string, ending in a line break, as on real sets.
+    EXPECT_NE(json.find("\"isSupport\":\"{\\\"DMP_DRM_PLAYREADY\\\""), std::string::npos) << json;
+    for (std::size_t at = json.find("\":"); at != std::string::npos;
+         at = json.find("\":", at + 1)) {
+        if (json[at - 1] == '\\') {
+            continue;  // inside isSupport's string
+        }
+        const char next = json[at + 2];
+        EXPECT_TRUE(next == '"' || next == '{') << json.substr(at, 30);
+    }
+}
+
+TEST(HttpAnswers, OldSetsAnswerOnlyTheOldPathAndBadRequestsGetAnAnswer) {
+    const TvOptions old = optionsOf({"--year", "2015", "--old-api"});
+    const std::string oldSet = tvsim::httpResponse(old, "GET /ms/1.0/ HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(oldSet.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_NE(oldSet.find("\"ModelName\":\"UE48JU6400\""), std::string::npos);
+    EXPECT_EQ(tvsim::httpResponse(old, "GET /api/v2/ HTTP/1.1\r\n\r\n").rfind("HTTP/1.1 404", 0),
+              0u);
+    const TvOptions later = optionsOf({"--year", "2019"});
+    EXPECT_EQ(
+        tvsim::httpResponse(later, "GET /api/v2?x=1 HTTP/1.0\r\n\r\n").rfind("HTTP/1.1 200", 0),
+        0u);
+    EXPECT_EQ(tvsim::httpResponse(later, "GET /ms/1.0/ HTTP/1.1\r\n\r\n").rfind("HTTP/1.1 404", 0),
+              0u);
+    for (const char* bad : {"", "GET\r\n\r\n", "GET  HTTP/1.1\r\n", "GET /api/v2/ SPDY\r\n",
+                            "GET /api/v2/ HTTP/1.1"}) {
+        const std::string answer = tvsim::httpResponse(later, bad);
+        EXPECT_EQ(answer.rfind("HTTP/1.1 400", 0), 0u) << bad;
+        const auto body = answer.substr(answer.find("\r\n\r\n") + 4);
+        EXPECT_NE(answer.find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
+                  std::string::npos);
+    }
+}
+
+TEST(RetailShell, RunsOnlyZeroAndAFixedCommand) {
+    EXPECT_EQ(tvsim::retailCommandLine("0 vd_appinstall a /b.wgt; echo cmd_ret:$?;"),
+              "vd_appinstall a /b.wgt; echo cmd_ret:$?;");
+    EXPECT_EQ(tvsim::retailCommandLine("0 applist"), "applist");
+    EXPECT_EQ(tvsim::retailCommandLine("0 getappinstallpath;"), "getappinstallpath;");
+    for (const char* refused : {"applist", "ls /", "0 ls", "0  applist", "1 applist", "0 applistx",
+                                "0 echo hi; 0 applist", "0", "0 "}) {
+        EXPECT_FALSE(tvsim::retailCommandLine(refused)) << refused;
+    }
+}
+
+TEST(RetailShell, WordsLoseTheQuotesTheToolPutAroundThem) {
+    EXPECT_EQ(tvsim::splitWords("mkdir \"/a b\" ''  x"),
+              (std::vector<std::string>{"mkdir", "/a b", "", "x"}));
+    EXPECT_EQ(tvsim::splitWords("echo \"open"), (std::vector<std::string>{"echo", "\"open"}));
+    EXPECT_EQ(tvsim::reversedAddress("192.168.1.2"), "2.1.168.192");
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+#include "tools/bridge/server_log.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+namespace bridge {
+
+namespace {
+
+std::mutex logMutex;
+std::ofstream logFile;
+
+}  // namespace
+
+void openServerLog() {
+    std::error_code ec;
+    const auto folder = std::filesystem::temp_directory_path(ec);
+    if (!ec) {
+        std::lock_guard lock(logMutex);
+        logFile.open(folder / "sdb.log", std::ios::app);
+    }
+}
+
+void serverLog(const std::string& line) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%lld.%03lld ", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    std::lock_guard lock(logMutex);
+    if (logFile) {
+        logFile << stamp << line << std::endl;
+    }
+}
+
+}  // namespace bridge

@@ -1,0 +1,230 @@
+#include "tools/tvsim/options.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace tvsim {
+
+namespace {
+
+struct YearFacts {
+    int year;
+    const char* tizen;
+    const char* modelCode;  // captured from real sets where known; "BENCH" where made up
+    const char* modelName;  // with the year's series letter
+};
+
+constexpr std::array<YearFacts, 10> kYears{{
+    {2015, "2.3", "15_HAWKM_UHD_2D", "UE48JU6400"},
+    {2016, "2.4", "16_JAZZL_UHD_BASIC", "UE40KU6000"},
+    {2017, "3.0", "17_KANTM_UHD", "UE55MU7000"},
+    {2018, "4.0", "18_KANTM2_QTV", "QE55Q8FNA"},
+    {2019, "5.0", "19_MUSEL_UHD", "UE43RU7400"},
+    {2020, "5.5", "20_BENCH_UHD", "UE50TU7100"},
+    {2021, "6.0", "21_BENCH_UHD", "UE55AU7100"},
+    {2022, "6.5", "22_KANTSU2E_UB2", "UE43BU8070"},
+    {2023, "7.0", "23_BENCH_UHD", "UE55CU7100"},
+    {2024, "8.0", "24_BENCH_UHD", "UE55DU7100"},
+}};
+
+const YearFacts* factsOf(int year) {
+    for (const auto& facts : kYears) {
+        if (facts.year == year) {
+            return &facts;
+        }
+    }
+    return nullptr;
+}
+
+bool parseNumber(const std::string& text, long long low, long long high, long long& out) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    out = std::strtoll(text.c_str(), &end, 10);
+    return *end == '\0' && out >= low && out <= high;
+}
+
+}  // namespace
+
+const char* const kUsage =
+    "usage: quorvex_tvsim --address IP --state DIR [options]\n"
+    "  --year YYYY                  model year, 2015 ... 2024 (2017): sets the Tizen version\n"
+    "                               (2.3 2.4 3.0 4.0 5.0 5.5 6.0 6.5 7.0 8.0), the staging\n"
+    "                               directory and the model code\n"
+    "  --tizen V                    the Tizen version instead (with --year: a set upgraded to V)\n"
+    "  --model-name NAME            model name (one of the year's, e.g. UE55MU7000 for 2017)\n"
+    "  --name TEXT                  device name ([TV] Samsung MODEL-NAME)\n"
+    "  --host-ip IP                 Host PC IP: connections from elsewhere are closed at once\n"
+    "                               (127.0.0.1)\n"
+    "  --rtl                        a right-to-left TV: it stored the Host PC IP reversed,\n"
+    "                               shows it so and accepts only that reversed address\n"
+    "  --developer-mode on|off|pending\n"
+    "                               off: nothing listens on the bridge port; pending: switched\n"
+    "                               on but not active until a power cycle (developerMode \"0\",\n"
+    "                               the bridge port closed) (on)\n"
+    "  --standby                    in standby: PowerState \"standby\" (2019 and later), the\n"
+    "                               bridge port closed\n"
+    "  --old-api                    a 2015 set that answers /ms/1.0/ only, not /api/v2/\n"
+    "  --demand-certificate         refuse every package's certificate (always from Tizen 7)\n"
+    "  --drop-after BYTES           reset the connection after this many bytes of a push\n"
+    "  --slow MS                    pause before every line of an answer\n"
+    "  --full-storage               installs fail with download failed[116]\n"
+    "  --port N                     bridge port (26101)\n"
+    "  --http-port N                device description port (8001)\n"
+    "  --ready-file FILE            written (with the pid) once the ports listen\n"
+    "  --address IP                 where to listen: 127.0.0.0/8, or any address when the\n"
+    "                               environment variable QUORVEX_ISOLATED is set (a test's own\n"
+    "                               network namespace)\n"
+    "  --state DIR                  the TV's state: installed applications, files, its log\n";
+
+int TvOptions::tizenMajor() const {
+    return std::atoi(tizen.c_str());
+}
+
+std::string TvOptions::stagingDir() const {
+    return tizenMajor() < 3 ? "/opt/usr/apps/tmp" : "/home/owner/share/tmp/sdk_tools/tmp";
+}
+
+std::string TvOptions::otherStagingDir() const {
+    return tizenMajor() < 3 ? "/home/owner/share/tmp/sdk_tools/tmp" : "/opt/usr/apps/tmp";
+}
+
+std::string TvOptions::installPath() const {
+    return tizenMajor() < 3 ? "/opt/usr/apps" : "/opt/usr/home/owner/apps_rw";
+}
+
+std::string TvOptions::sdkToolPath() const {
+    return tizenMajor() < 3 ? "/opt/usr/apps/tmp/sdk_tools" : "/home/owner/share/tmp/sdk_tools";
+}
+
+std::string TvOptions::storedHostIp() const {
+    return rightToLeft ? reversedAddress(hostIp) : hostIp;
+}
+
+std::string reversedAddress(const std::string& address) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t dot; (dot = address.find('.', start)) != std::string::npos; start = dot + 1) {
+        parts.push_back(address.substr(start, dot - start));
+    }
+    parts.push_back(address.substr(start));
+    std::string out;
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+        out += (part == parts.rbegin() ? "" : ".") + *part;
+    }
+    return out;
+}
+
+std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>& args) {
+    TvOptions options;
+    bool yearGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--rtl") {
+            options.rightToLeft = true;
+        } else if (arg == "--standby") {
+            options.standby = true;
+        } else if (arg == "--old-api") {
+            options.oldApi = true;
+        } else if (arg == "--demand-certificate") {
+            options.demandCertificate = true;
+        } else if (arg == "--full-storage") {
+            options.fullStorage = true;
+        } else if (i + 1 >= args.size()) {
+            return arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown option " + arg;
+        } else {
+            const std::string& value = args[++i];
+            long long number = 0;
+            if (arg == "--address") {
+                options.address = value;
+            } else if (arg == "--state") {
+                options.state = value;
+            } else if (arg == "--ready-file") {
+                options.readyFile = value;
+            } else if (arg == "--year") {
+                if (!parseNumber(value, 2015, 2024, number)) {
+                    return "--year is a model year from 2015 to 2024, not '" + value + "'";
+                }
+                options.year = static_cast<int>(number);
+                yearGiven = true;
+            } else if (arg == "--tizen") {
+                options.tizen = value;
+            } else if (arg == "--model-name") {
+                options.modelName = value;
+            } else if (arg == "--name") {
+                options.name = value;
+            } else if (arg == "--host-ip") {
+                options.hostIp = value;
+            } else if (arg == "--developer-mode") {
+                if (value == "on") {
+                    options.developerMode = DeveloperMode::kOn;
+                } else if (value == "off") {
+                    options.developerMode = DeveloperMode::kOff;
+                } else if (value == "pending") {
+                    options.developerMode = DeveloperMode::kPending;
+                } else {
+                    return "--developer-mode is on, off or pending";
+                }
+            } else if (arg == "--port" || arg == "--http-port") {
+                if (!parseNumber(value, 1, 65535, number)) {
+                    return arg + " needs a port number";
+                }
+                (arg == "--port" ? options.port : options.httpPort) =
+                    static_cast<unsigned short>(number);
+            } else if (arg == "--drop-after" || arg == "--slow") {
+                if (!parseNumber(value, 0, 1LL << 40, number)) {
+                    return arg + " needs a number";
+                }
+                if (arg == "--slow") {
+                    options.slowMs = static_cast<int>(std::min(number, 600000LL));
+                } else {
+                    options.dropAfterBytes = number;
+                }
+            } else {
+                return "unknown option " + arg;
+            }
+        }
+    }
+    if (!options.tizen.empty() && !yearGiven) {
+        // A Tizen version alone stands for the year that shipped it.
+        const YearFacts* match = nullptr;
+        for (const auto& facts : kYears) {
+            if (options.tizen == facts.tizen) {
+                match = &facts;
+            }
+        }
+        if (!match) {
+            return "unknown Tizen version '" + options.tizen + "' (2.3 2.4 3.0 4.0 5.0 5.5 6.0 " +
+                   "6.5 7.0 8.0)";
+        }
+        options.year = match->year;
+    }
+    const YearFacts& facts = *factsOf(options.year);
+    if (options.tizen.empty()) {
+        options.tizen = facts.tizen;
+    } else if (options.tizen.find_first_not_of("0123456789.") != std::string::npos ||
+               options.tizenMajor() < 2 || options.tizenMajor() > 9) {
+        return "unsupported Tizen version '" + options.tizen + "'";
+    }
+    options.modelCode = facts.modelCode;
+    if (options.modelName.empty()) {
+        options.modelName = facts.modelName;
+    }
+    if (options.name.empty()) {
+        options.name = "[TV] Samsung " + options.modelName;
+    }
+    if (options.oldApi && options.year != 2015) {
+        return "--old-api is for a 2015 set (--year 2015)";
+    }
+    if (options.address.empty()) {
+        return "an address is required (--address IP)";
+    }
+    if (options.state.empty()) {
+        return "a state folder is required (--state DIR)";
+    }
+    return options;
+}
+
+}  // namespace tvsim

@@ -1,0 +1,58 @@
+#pragma once
+// What kind of TV the simulator plays, from its command line. The model year sets the Tizen
+// version, the staging directory and the model code, as on real sets.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tvsim {
+
+enum class DeveloperMode {
+    kOn,
+    kOff,
+    kPending,  // switched on, not active until the TV has been power-cycled: 26101 stays closed
+};
+
+struct TvOptions {
+    std::string address;  // where both ports listen
+    unsigned short port = 26101;
+    unsigned short httpPort = 8001;
+    std::filesystem::path state;
+    std::string readyFile;
+    int year = 2017;
+    std::string tizen;      // from the year unless given
+    std::string modelCode;  // "17_KANTM_UHD": the two digits are the model year
+    std::string modelName;  // "UE55MU7000"
+    std::string name;       // "[TV] Samsung <model name>"
+    std::string hostIp = "127.0.0.1";
+    DeveloperMode developerMode = DeveloperMode::kOn;
+    bool rightToLeft = false;  // stored the Host PC IP reversed, and accepts only that address
+    bool standby = false;
+    bool oldApi = false;  // a 2015 set that answers /ms/1.0/ only
+    bool demandCertificate = false;
+    long long dropAfterBytes = -1;  // reset the connection after this many pushed bytes
+    int slowMs = 0;                 // pause before each line of an answer
+    bool fullStorage = false;
+
+    int tizenMajor() const;
+    bool certificateRequired() const { return demandCertificate || tizenMajor() >= 7; }
+    std::string stagingDir() const;
+    std::string otherStagingDir() const;  // the other Tizen generation's, refused here
+    std::string installPath() const;
+    std::string sdkToolPath() const;
+    // The Host PC IP as the TV shows and compares it (reversed on a right-to-left TV).
+    std::string storedHostIp() const;
+    bool bridgeListens() const { return developerMode == DeveloperMode::kOn && !standby; }
+};
+
+extern const char* const kUsage;
+
+// The options, or the reason they are refused.
+std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>& args);
+
+// "192.168.1.2" -> "2.1.168.192".
+std::string reversedAddress(const std::string& address);
+
+}  // namespace tvsim
