@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# The main job: builds the installer with the bench's stand-in bridge tool, starts a simulated
-# TV on 127.0.0.1 (its Host PC IP set to 127.0.0.1) and opens the installer under Wine.
-# With a display the user presses the button. Without one it runs under Xvfb and drives the
-# window itself: types 127.0.0.1, picks the series, presses install, waits for the end, then
-# prints the outcome, the seven logs and the path of a screenshot.
-# The headless run happens in a network namespace of its own (tests/isolated.sh): the simulated TV,
-# the bridge's server and Wine see only that namespace's loopback interface.
+# The main job: builds the installer with the bench's stand-in bridge tool, makes a test LAN in a
+# network namespace of its own (tests/isolated.sh, tests/lan/lan.sh): this PC at 10.213.0.1 and a
+# simulated TV at 10.213.0.2 (Tizen 5, its Host PC IP 10.213.0.1), and opens the installer under
+# Wine there. The installer finds the TV by itself and puts its address into the box.
+# With a display (a local one: the namespace reaches X through its socket file) the user presses
+# the button. Without one it runs under Xvfb and drives the window itself: waits for the search
+# to fill the box, presses install, waits for the end, then prints the outcome, the seven logs
+# and the path of a screenshot. Nothing in the namespace can reach a real network.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -18,10 +19,8 @@ if [ -z "${QUORVEX_MAIN_JOB_BUILT:-}" ]; then
     cmake --build --preset native --target quorvex_tvsim >/dev/null
     cmake --preset windows >/dev/null
     cmake --build --preset windows --target QuorvexInstaller quorvex_e2e_driver >/dev/null
-    if [ -z "${DISPLAY:-}" ]; then
-        export QUORVEX_MAIN_JOB_BUILT=1
-        exec "$root/tests/isolated.sh" --wine "$0" "$@"
-    fi
+    export QUORVEX_MAIN_JOB_BUILT=1
+    exec "$root/tests/isolated.sh" --wine "$0" "$@"
 fi
 installer=$root/build/windows/src/QuorvexInstaller.exe
 driver=$root/build/windows/tests/e2e/quorvex_e2e_driver.exe
@@ -30,11 +29,16 @@ job=$root/build/main-job
 rm -rf "$job"
 mkdir -p "$job/work" "$job/tv"
 
-echo "=== Starting a simulated TV on 127.0.0.1 (Tizen 5, Host PC IP 127.0.0.1)"
+echo "=== A test LAN: this PC at 10.213.0.1, a simulated TV at 10.213.0.2 (Tizen 5)"
+source "$root/tests/lan/lan.sh"
+lan_up
+lan_host tv 2
 export QUORVEX_TVSIM=$root/build/native/tools/tvsim/quorvex_tvsim
-"$root/tools/tvsim/start-tv.sh" 127.0.0.1 "$job/tv" --tizen 5.0 --host-ip 127.0.0.1 >/dev/null
+lan_exec tv "$root/tools/tvsim/start-tv.sh" 10.213.0.2 "$job/tv" --tizen 5.0 --host-ip 10.213.0.1 \
+    --name "[TV] Samsung 7 Series (43)" >/dev/null
 cleanup() {
     "$root/tools/tvsim/stop-tv.sh" "$job/tv"
+    lan_down
 }
 trap cleanup EXIT
 
@@ -42,7 +46,7 @@ wine_run() { "$root/tests/wine/wine-run.sh" "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 if [ -n "${DISPLAY:-}" ]; then
-    echo "=== Opening the installer: type 127.0.0.1, pick M,N,Q,R,T and press the install button"
+    echo "=== Opening the installer: it finds the TV at 10.213.0.2; press the install button"
     (cd "$job/work" && wine_run "$installer")
     echo "Logs: $job/work/doLog"
     exit 0
@@ -50,7 +54,7 @@ fi
 
 drive() {
     local hold=$job/hold
-    wine_run "$driver" "$(winpath "$installer")" "$(winpath "$job/work")" 127.0.0.1 1 \
+    wine_run "$driver" "$(winpath "$installer")" "$(winpath "$job/work")" - -1 --await-list \
         --hold="$(winpath "$hold")" >"$job/driver.txt" 2>/dev/null &
     local pid=$!
     for _ in $(seq 1 1200); do
@@ -70,7 +74,7 @@ xvfb-run -a -s "-screen 0 1400x1000x24" bash -c "$(declare -f drive wine_run win
 
 echo
 echo "=== Outcome"
-grep -vE '^(typed|status-seen|info|exited|install-enabled):' "$job/driver.txt"
+grep -vE '^(typed|status-seen|info|exited|install-enabled|series-after-search):' "$job/driver.txt"
 for i in 1 2 3 4 5 6 7; do
     echo "--- doLog\\step$i.txt"
     cat "$job/work/doLog/step$i.txt" 2>/dev/null || echo "(missing)"

@@ -1,6 +1,7 @@
 // The install button: check the address, write the payloads, run the eleven commands, remove
 // the payloads and tell the user how it went.
 #include <exception>
+#include <functional>
 
 #include "platform/error.h"
 #include "src/command_runner.h"
@@ -61,6 +62,23 @@ class Scoped {
     Value idle_;
 };
 
+// Runs its action when the scope is left, however it is left; the action must not throw.
+class StatusKeeper {
+  public:
+    explicit StatusKeeper(std::function<void()> action) : action_(std::move(action)) {}
+    ~StatusKeeper() {
+        try {
+            action_();
+        } catch (...) {
+        }
+    }
+    StatusKeeper(const StatusKeeper&) = delete;
+    StatusKeeper& operator=(const StatusKeeper&) = delete;
+
+  private:
+    std::function<void()> action_;
+};
+
 bool present(platform::FileSystem& files, const std::wstring& name) {
     try {
         return files.fileExists(name);
@@ -111,6 +129,19 @@ void TmainForm::BitInstallClick() {
     }
     const RunLock lock(controls_);
     const Scoped<Phase> idleAfterwards(phase_, Phase::idle);
+    // Until the commands start, a run that stops (a file that cannot be written) leaves the status
+    // as it was, in the language now chosen.
+    const std::wstring statusBefore = controls_.text(Control::statusLbl);
+    const int languageBefore = language();
+    bool commandsStarted = false;
+    const StatusKeeper keeper([&] {
+        if (commandsStarted || phase_ == Phase::idle)
+            return;
+        if (language() == languageBefore)
+            controls_.setText(Control::statusLbl, statusBefore);
+        else
+            showStatus(msgPrompt);
+    });
     runAddress_ = *address;
     if (!checkTv(*address))
         return;
@@ -147,6 +178,7 @@ void TmainForm::BitInstallClick() {
 
     bool finished = false;
     {
+        commandsStarted = true;
         phase_ = Phase::installing;
         showStatus(msgInstalling);
         controls_.setPosition(installStartPosition);

@@ -2,7 +2,7 @@
 // would: types the TV address, picks the series, presses the install button, optionally acts
 // during the run, waits for the end and prints what the window showed (UTF-8, one fact a line).
 //
-//   quorvex_e2e_driver INSTALLER WORKDIR ADDRESS SERIES [options]
+//   quorvex_e2e_driver INSTALLER WORKDIR ADDRESS SERIES [options]   (SERIES -1: leave it)
 //     --during=ACTIONS  act once the run is under way, in order (comma-separated):
 //                       english, second-press, close, second-start (starts the installer again
 //                       in --second-dir, or WORKDIR, and reports how soon that copy ended)
@@ -16,6 +16,15 @@
 //                       text is printed as "question: ..." (default no)
 //     --time-check      print how long the check of the TV took: from the click until the
 //                       widget file is written, which happens right after it
+//     --english         switch the window to English before anything else
+//     --await-list      wait (at most 20 s) for the search for TVs to fill the address box's
+//                       list; print each item ("found: ...") and how long it took after the
+//                       window appeared ("list-ms"); an ADDRESS of "-" then types nothing and
+//                       takes what the search put into the box
+//     --refresh-at-start  press the refresh button as soon as the window is there (the search
+//                       that began with the window is still running)
+//     --close-at-start  close the window as soon as it is there, print how soon the program
+//                       ended ("exit-ms") and stop
 //     --hold=FILE       before closing a box or the window, wait (at most 60 s) for FILE to
 //                       exist, so that a screenshot can be taken
 //     --timeout=SECONDS give up after this long (default 120)
@@ -144,6 +153,10 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring holdOpen;
     bool answerYes = false;
     bool timeCheck = false;
+    bool english = false;
+    bool awaitList = false;
+    bool refreshAtStart = false;
+    bool closeAtStart = false;
     for (int i = 5; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg.rfind(L"--during=", 0) == 0)
@@ -166,6 +179,14 @@ int wmain(int argc, wchar_t** argv) {
             answerYes = arg == L"--answer=yes";
         else if (arg == L"--time-check")
             timeCheck = true;
+        else if (arg == L"--english")
+            english = true;
+        else if (arg == L"--await-list")
+            awaitList = true;
+        else if (arg == L"--refresh-at-start")
+            refreshAtStart = true;
+        else if (arg == L"--close-at-start")
+            closeAtStart = true;
         else if (arg == L"--timing")
             timing = true;
         else
@@ -197,12 +218,46 @@ int wmain(int argc, wchar_t** argv) {
             fail(L"no control with id " + std::to_wstring(id));
         return control;
     };
+    const auto appeared = Clock::now();
     HWND edit = item(layout::controlId(Control::tvIpEdt));
     HWND install = item(layout::controlId(Control::BitInstall));
     HWND status = item(layout::controlId(Control::statusLbl));
     HWND bar = item(layout::controlId(Control::installPB));
 
-    if (paste) {
+    if (closeAtStart) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        const bool ended = WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;
+        say(L"exit-ms", ended ? std::to_wstring(msSince(appeared)) : L"none");
+        return 0;
+    }
+    if (refreshAtStart)
+        PostMessageW(item(layout::controlId(Control::refreshIpBTN)), BM_CLICK, 0, 0);
+    if (english)
+        SendMessageW(item(layout::radioItemId(Control::langRG, 1)), BM_CLICK, 0, 0);
+    if (awaitList) {
+        LRESULT count = 0;
+        while ((count = probe::send(edit, CB_GETCOUNT).value_or(0)) <= 0 &&
+               msSince(appeared) < 20000)
+            Sleep(10);
+        say(L"list-ms", std::to_wstring(msSince(appeared)));
+        for (LRESULT i = 0; i < count; ++i) {
+            const auto length = SendMessageW(edit, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+            std::wstring label(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+            SendMessageW(edit, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(label.data()));
+            label.resize(wcslen(label.c_str()));
+            say(L"found", label);
+        }
+        say(L"box-after-search", textOf(edit));
+        say(L"series-after-search", SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, 1)),
+                                                 BM_GETCHECK, 0, 0) == BST_CHECKED
+                                        ? L"1"
+                                        : L"0");
+    }
+
+    if (awaitList && address == L"-") {
+        // Nothing typed: the search's choice stands.
+    } else if (paste) {
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(address.c_str()));
     } else if (clipboard) {
         putOnClipboard(address);
@@ -215,7 +270,8 @@ int wmain(int argc, wchar_t** argv) {
             SendMessageW(edit, WM_CHAR, c, 0);
     }
     say(L"typed", textOf(edit));
-    SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, series)), BM_CLICK, 0, 0);
+    if (series >= 0)
+        SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, series)), BM_CLICK, 0, 0);
     const std::wstring before = textOf(status);
     // Posted: the click runs the whole installation inside the installer's handler.
     PostMessageW(install, BM_CLICK, 0, 0);
@@ -248,6 +304,7 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     bool started = false;
+    bool declined = false;  // the question before the run was answered No
     bool acted = during.empty();
     bool closed = false;
     Clock::time_point closedAt{};
@@ -267,6 +324,7 @@ int wmain(int argc, wchar_t** argv) {
                                              BM_GETCHECK, 0, 0) == BST_CHECKED));
             waitForFile(hold);
             PostMessageW(box, WM_COMMAND, answerYes ? IDYES : IDNO, 0);
+            declined = !answerYes;
             while (IsWindow(box) && Clock::now() < deadline)
                 Sleep(20);
             box = nullptr;
@@ -311,6 +369,8 @@ int wmain(int argc, wchar_t** argv) {
         }
         if (started && !running && !closed)
             break;
+        if (declined && IsWindowEnabled(install))
+            break;  // No: the run ends before it began
         if (!started && textOf(status) != before && IsWindowEnabled(install))
             break;  // ended at once
     }

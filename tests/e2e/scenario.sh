@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One end-to-end scenario: the real installer under Wine, driven through its window by
-# quorvex_e2e_driver, installing with the stand-in bridge tool onto a simulated TV that listens
-# on a loopback address of its own.
+# quorvex_e2e_driver, installing with the stand-in bridge tool onto simulated TVs on a test LAN
+# (tests/lan/lan.sh): this namespace is the PC at 10.213.0.1, each TV a namespace of its own.
 #   scenario.sh NAME INSTALLER DRIVER BRIDGE NATIVE_BUILD_DIR WORK_DIR
 # Exit 0 passed, 1 failed, 77 skipped (no simulated TV built).
 set -uo pipefail
@@ -20,19 +20,17 @@ if [ ! -x "$QUORVEX_TVSIM" ]; then
 fi
 
 # Each scenario runs in a network namespace of its own (tests/isolated.sh), so the bridge server's
-# fixed port is its alone; it still gets a TV address of its own, which its logs name.
-scenarios=(success_jk success_tizen5 wrong_series unreachable foreign_host_pc certificate_refused
-    dropped_push tool_in_use log_dir_is_file second_press_and_language close_during_run
-    stale_files_replaced bad_address second_start locked_install_log ctrl_v_paste planted_iphlpapi
-    tool_held_open)
-index=0
-for i in "${!scenarios[@]}"; do [ "${scenarios[$i]}" = "$name" ] && index=$((i + 1)); done
-[ "$index" -gt 0 ] || { echo "unknown scenario $name"; exit 1; }
-address=127.0.10.$index
+# fixed port and the LAN's addresses are its alone.
+source "$root/tests/lan/lan.sh"
+lan_up || { echo "the test LAN could not be made"; exit 1; }
+address=$lan_subnet.2   # the TV
+nobody=$lan_subnet.9    # an address where nothing answers
 export QUORVEX_BRIDGE_SERVER_IDLE_EXIT=90  # a server a failed scenario left behind goes away
 
 rm -rf "$dir"
 mkdir -p "$dir/work" "$dir/tv"
+screens=$(dirname "$dir")/screens
+mkdir -p "$screens"
 work=$dir/work
 out=$dir/driver.txt
 failures=0
@@ -41,15 +39,25 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 wine_run() { "$root/tests/wine/wine-run.sh" "$@"; }
 
 cleanup() {
-    "$root/tools/tvsim/stop-tv.sh" "$dir/tv" >/dev/null 2>&1
+    for tv in "$dir"/tv*; do "$root/tools/tvsim/stop-tv.sh" "$tv" >/dev/null 2>&1; done
     # A bridge server still running from the work folder (the run was cut short on purpose).
     if [ -f "$dir/bridge.exe" ]; then
         (cd "$work" && timeout 30 "$root/tests/wine/wine-run.sh" "$dir/bridge.exe" kill-server) >/dev/null 2>&1
     fi
+    lan_down
 }
 trap cleanup EXIT
 
-start_tv() { "$root/tools/tvsim/start-tv.sh" "$address" "$dir/tv" "$@" >/dev/null || { echo "TV did not start"; exit 1; }; }
+# start_tv [tvsim options]: the TV at $address, its Host PC IP this PC's unless told otherwise.
+start_tv() { start_tv_at 2 "$dir/tv" "$@"; }
+# start_tv_at N STATE [tvsim options]: a TV at 10.213.0.N on a LAN host of its own.
+start_tv_at() {
+    local n=$1 state=$2
+    shift 2
+    lan_host "tv$n" "$n" || { echo "LAN host $n could not be made"; exit 1; }
+    lan_exec "tv$n" "$root/tools/tvsim/start-tv.sh" "$lan_subnet.$n" "$state" --host-ip "$lan_pc" "$@" \
+        >/dev/null || { echo "TV $n did not start"; exit 1; }
+}
 
 # drive ADDRESS SERIES [driver options]: runs the installer to the end; output in $out.
 drive() {
@@ -57,6 +65,28 @@ drive() {
     shift 2
     timeout 200 "$root/tests/wine/wine-run.sh" "$driver" "$(winpath "$installer")" "$(winpath "$work")" \
         "$tv_address" "$series" "$@" >"$out" 2>"$dir/driver.err"
+    echo "--- driver ($?)"
+    cat "$out"
+}
+
+# drive_with_shot SHOT ADDRESS SERIES [driver options]: as drive, and once the driver shows a
+# question or a box, a screenshot of the display goes to $screens/SHOT.png.
+drive_with_shot() {
+    local shot=$1 tv_address=$2 series=$3 hold=$dir/hold
+    shift 3
+    rm -f "$hold"
+    timeout 200 "$root/tests/wine/wine-run.sh" "$driver" "$(winpath "$installer")" "$(winpath "$work")" \
+        "$tv_address" "$series" --hold="$(winpath "$hold")" "$@" >"$out" 2>"$dir/driver.err" &
+    local pid=$!
+    for _ in $(seq 1 600); do
+        grep -qE '^(question|box):' "$out" 2>/dev/null && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    sleep 0.5
+    import -window root "$screens/$shot.png" 2>/dev/null || echo "no screenshot $shot"
+    touch "$hold"
+    wait "$pid"
     echo "--- driver ($?)"
     cat "$out"
 }
@@ -92,8 +122,10 @@ ru_log_missing='Журнал doLog\step6.txt не удалось записат�
 ru_tool_held='Не удаётся записать файл "iu.exe": он занят другой программой. Закройте другие копии установщика и программы для работы с телевизором или перезагрузите компьютер, затем попробуйте снова.'
 ru_prompt='Введите IP вашего ТВ, Выберите его серию, Нажмите "Установить виджет"'
 en_installing='Widget installation in progress'
+ru_nobody() { printf 'По адресу %s не отвечает ни один телевизор.' "$1"; }
 
 expect_success() {
+    check "no question before the run" bash -c "! grep -q '^question:' '$out'"
     check "completion text" has "$ru_done"
     check "bar at 100" has "progress: 100"
     check "no message box" bash -c "! grep -q '^box:' '$out'"
@@ -125,25 +157,76 @@ success_jk)
     ;;
 success_tizen5)
     start_tv --tizen 5.0
-    drive "$address" 1
+    drive "$address" 1 --time-check
     expect_success
+    check "the check of a ready TV took under half a second" at_most check-ms 500
     ;;
 wrong_series)
+    # J,K picked for a 2019 set: the check selects the set's own series before the run.
     start_tv --tizen 5.0
     drive "$address" 0
-    expect_failure "error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied" 'doLog\step5.txt'
-    check "nothing installed" bash -c "! grep -qF R4vT7mWq2Z.Quorvex '$dir/tv/apps.tsv' 2>/dev/null"
+    expect_success
+    check "the push went to the set's staging directory" log_has step5.txt "1 file(s) pushed"
+    check "M,N,Q,R,T selected" grep -q '^push: /home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt' "$dir/tv/commands.log"
+    ;;
+series_from_year)
+    # M,N,Q,R,T picked for a 2016 set: J,K is selected, and the install succeeds.
+    start_tv --year 2016
+    drive "$address" 1
+    expect_success
+    check "J,K selected" grep -q '^push: /opt/usr/apps/tmp/Quorvex.wgt' "$dir/tv/commands.log"
     ;;
 unreachable)
-    # Nothing listens on 127.0.0.9.
-    drive 127.0.0.9 0
-    expect_failure "error: failed to connect to remote target '127.0.0.9'" 'doLog\step1.txt'
+    # Nothing at the address: the question says so; Yes runs the sequence all the same.
+    drive "$nobody" 0 --answer=yes
+    check "the question says no TV answers there" has_part "question: $(ru_nobody "$nobody")"
+    expect_failure "$nobody" 'doLog\step1.txt'
+    check "the box starts with the cause" has_part "box: $(ru_nobody "$nobody")"
     for i in 1 2 3 4 5 6 7; do check "log $i written" test -f "$work/doLog/step$i.txt"; done
     ;;
 foreign_host_pc)
-    start_tv --tizen 5.0 --host-ip 127.0.0.99
-    drive "$address" 1
+    # The Host PC IP is another computer's: the question names both; Yes, and the run fails
+    # with that cause.
+    start_tv --year 2019 --host-ip 10.213.0.99
+    drive_with_shot question-ru "$address" 1 --answer=yes
+    ru_other="Телевизор $address принимает установку только с компьютера с адресом 10.213.0.99, а адрес этого ПК: $lan_pc."
+    check "the question names both addresses" has_part "question: $ru_other"
+    check "and asks" has_part "Всё равно установить?"
     expect_failure "failed to connect" 'doLog\step1.txt'
+    check "the box starts with the cause" has_part "box: $ru_other"
+    ;;
+developer_mode_off)
+    # No: nothing is written and no command runs.
+    start_tv --year 2017 --developer-mode off
+    drive "$address" 0
+    check "the question says developer mode is off" has_part "question: На телевизоре $address режим разработчика выключен"
+    check "nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
+    check "the TV saw no connection" bash -c "! grep -q '^connection:' '$dir/tv/commands.log'"
+    check "the prompt again" has "status: $ru_prompt"
+    check "bar unchanged" has "progress: 0"
+    check "M,N,Q,R,T selected for the 2017 set" has "series-at-question: 1"
+    ;;
+reversed_host_ip)
+    # A right-to-left TV stored 10.213.0.1 as 1.0.213.10. In English.
+    start_tv --year 2019 --rtl
+    drive_with_shot question-en "$address" 1 --english
+    check "the question names the reversed and the right address" has_part "question: The TV at $address stored this PC's address reversed: 1.0.213.10 instead of $lan_pc"
+    check "nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
+    ;;
+standby)
+    start_tv --year 2020 --standby
+    drive "$address" 1
+    check "the question says the TV is in standby" has_part "question: Телевизор $address в режиме ожидания."
+    check "nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
+    ;;
+tizen7_certificate)
+    # A 2023 set refuses every package not signed for it: the box says so, in both languages.
+    start_tv --year 2023
+    drive_with_shot failure-ru "$address" 1
+    expect_failure "install failed[118, -12]" 'doLog\step6.txt'
+    check "the box starts with the certificate cause" has_part "box: Этот телевизор (2023 года) устанавливает только пакеты, подписанные сертификатом Samsung"
+    drive_with_shot failure-en "$address" 1 --english
+    check "in English too" has_part "box: This TV (from 2023) installs only packages signed with a Samsung certificate made for this TV"
     ;;
 certificate_refused)
     start_tv --tizen 5.0 --demand-certificate
@@ -171,6 +254,7 @@ tool_in_use)
     ;;
 tool_held_open)
     # Held by a program that is no bridge server: nothing frees it, and the user is told why.
+    start_tv --tizen 5.0
     echo "someone else's file" >"$work/iu.exe"
     drive "$address" 1 --hold-open=iu.exe
     check "the box names iu.exe and says another program holds it" has_part "box: $ru_tool_held"
@@ -200,7 +284,7 @@ second_press_and_language)
     check "prompt never shown during the run" bash -c "! grep -qF 'status-seen: Enter the IP' '$out'"
     check "completion text in English" has "$en_done"
     check "one installation only" test "$(grep -c '^shell: vd_appinstall' "$dir/tv/commands.log")" -eq 1
-    check "one connection only" test "$(grep -c '^connection:' "$dir/tv/commands.log")" -eq 1
+    check "one uninstall only" test "$(grep -c '^shell: vd_appuninstall' "$dir/tv/commands.log")" -eq 1
     check "widget installed on the TV" tv_has_app
     ;;
 close_during_run)
@@ -236,14 +320,14 @@ locked_install_log)
     mkdir -p "$work/doLog"
     printf 'app_id[R4vT7mWq2Z.Quorvex] install completed\r\ncmd_ret:0\r\n' >"$work/doLog/step6.txt"
     cp "$work/doLog/step6.txt" "$dir/old-step6.txt"
-    drive 127.0.0.9 0 --hold-open='doLog\step6.txt'
-    expect_failure "127.0.0.9" 'doLog\step1.txt'
+    drive "$nobody" 0 --hold-open='doLog\step6.txt' --answer=yes
+    expect_failure "$nobody" 'doLog\step1.txt'
     check "the box says the install log could not be written" has_part "$ru_log_missing"
     check "the old log is untouched" cmp -s "$work/doLog/step6.txt" "$dir/old-step6.txt"
     ;;
 ctrl_v_paste)
     # Copied from a chat: blanks around it. Ctrl+A, Ctrl+V over a typed placeholder.
-    drive "  192.168.1.5	" 0 --clipboard
+    drive "  192.168.1.5	" 0 --clipboard --answer=yes
     check "pasted over the placeholder" bash -c "grep '^typed: ' '$out' | grep -F 192.168.1.5 | grep -vqF 9.9.9.9"
     check "the connect named the trimmed address" log_has step1.txt "192.168.1.5"
     check "and not the placeholder" bash -c "! grep -qF 9.9.9.9 '$work/doLog/step1.txt'"

@@ -283,6 +283,8 @@ TEST_F(InstallSequence, AToolThatStaysHeldIsExplainedInTheCurrentLanguage) {
     EXPECT_GE(os.clock.now() - before, 5s);
     EXPECT_LT(os.clock.now() - before, 6s);
     EXPECT_EQ(window.position(), 100);
+    // The check's text gives way again to what the status showed before the click.
+    EXPECT_EQ(window.text(Control::statusLbl), text(msgPrompt, languageEnglish));
     EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
     EXPECT_TRUE(window.enabled(Control::BitInstall) && window.enabled(Control::tvIpEdt));
 }
