@@ -9,7 +9,7 @@ packages=(
     nlohmann-json3-dev                                   # the TV's description of itself
     librsvg2-bin icoutils                                # images from their SVG sources
     libxml2-utils procps                                 # xmllint for the sample widget; pgrep, ps
-    iproute2 util-linux                                  # tests' own network namespaces (ip, unshare)
+    iproute2 util-linux nftables python3                 # tests' own networks: ip, unshare, nft; a web server
     libudev-dev gcc-mingw-w64-x86-64                     # building the real bridge client the tests use
 )
 missing=()

@@ -225,9 +225,13 @@ int wmain(int argc, wchar_t** argv) {
     HWND bar = item(layout::controlId(Control::installPB));
 
     if (closeAtStart) {
+        const auto closing = Clock::now();
         PostMessageW(window, WM_CLOSE, 0, 0);
+        while (IsWindow(window) && msSince(closing) < 10000)
+            Sleep(5);
+        say(L"window-gone-ms", std::to_wstring(msSince(closing)));
         const bool ended = WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;
-        say(L"exit-ms", ended ? std::to_wstring(msSince(appeared)) : L"none");
+        say(L"exit-ms", ended ? std::to_wstring(msSince(closing)) : L"none");
         return 0;
     }
     if (refreshAtStart)

@@ -360,6 +360,73 @@ stale_files_replaced)
     check "no stale log left" bash -c "! grep -lF 'stale log' '$work'/doLog/step*.txt"
     check "other files in doLog kept" grep -qx "someone else's notes" "$work/doLog/other.txt"
     ;;
+sweep_office_lan)
+    # An office LAN: a ready TV, one with developer mode off, one whose Host PC IP is another
+    # computer, a host that answers 8001 but is no TV, and a TV whose closed bridge port refuses
+    # only after a second. The window finds them all by itself; the one ready TV goes into the
+    # empty box with its series, and the install succeeds.
+    start_tv_at 11 "$dir/tv" --year 2019 --name "[TV] Living room"
+    start_tv_at 12 "$dir/tv12" --year 2017 --developer-mode off --name "[TV] Bedroom"
+    start_tv_at 13 "$dir/tv13" --year 2020 --host-ip 10.213.0.50 --name "[TV] Office"
+    lan_host printer 14
+    lan_exec printer python3 -m http.server 8001 --bind 10.213.0.14 --directory "$dir" \
+        >/dev/null 2>&1 &
+    start_tv_at 15 "$dir/tv15" --year 2018 --developer-mode off --name "[TV] Kitchen"
+    # Its first SYN to the bridge port is dropped: the refusal comes with the retransmission.
+    lan_exec tv15 nft -f - <<'NFT'
+table inet slow {
+    set first { type ipv4_addr . inet_service; flags timeout; timeout 30s; }
+    chain input {
+        type filter hook input priority 0;
+        tcp dport 26101 tcp flags & (syn | ack) == syn ip saddr . tcp sport != @first add @first { ip saddr . tcp sport } drop
+    }
+}
+NFT
+    started=$(date +%s%N)
+    (exec 3<>/dev/tcp/10.213.0.15/26101) 2>/dev/null
+    refused_ms=$((($(date +%s%N) - started) / 1000000))
+    echo "control: the kitchen TV's bridge port refused after $refused_ms ms"
+    check "control: the kitchen TV refuses only after a second" test "$refused_ms" -ge 1000
+    sleep 0.5  # the printer's server is up by now
+    # The connections in flight, counted from outside every 10 ms while the window searches.
+    ( while :; do ss -Htn state syn-sent state established dst 10.213.0.0/24 | wc -l; sleep 0.01; done ) \
+        >"$dir/in-flight.txt" 2>/dev/null &
+    counter=$!
+    drive - -1 --await-list
+    kill "$counter" 2>/dev/null
+    most=$(sort -n "$dir/in-flight.txt" | tail -n 1)
+    echo "most connections in flight, counted from outside: $most"
+    check "at most 128 connections in flight" test "${most:-999}" -le 128
+    check "the search ended within 4 s" at_most list-ms 4000
+    check "the ready TV is first" has "found: 10.213.0.11  —  [TV] Living room, 2019, готов к установке"
+    check "developer mode off" has "found: 10.213.0.12  —  [TV] Bedroom, 2017, режим разработчика выключен"
+    check "the Host PC IP of another computer" has "found: 10.213.0.13  —  [TV] Office, 2020, Host PC IP другого компьютера (10.213.0.50)"
+    check "the slow refuser is not lost" has "found: 10.213.0.15  —  [TV] Kitchen, 2018, режим разработчика выключен"
+    check "the printer is no TV" has "found: 10.213.0.14  —  не телевизор Samsung"
+    check "nothing else found" test "$(grep -c '^found:' "$out")" -eq 5
+    check "the ready TV went into the empty box" has "box-after-search: 10.213.0.11"
+    check "with its series" has "series-after-search: 1"
+    expect_success
+    ;;
+sweep_refresh)
+    # Refresh while the first search runs: that one is dropped, the second one's list stands.
+    start_tv_at 11 "$dir/tv" --year 2016 --name "[TV] Living room"
+    drive - -1 --await-list --refresh-at-start
+    check "the second search filled the list" has "found: 10.213.0.11  —  [TV] Living room, 2016, готов к установке"
+    check "once" test "$(grep -c '^found:' "$out")" -eq 1
+    check "within two searches' time" at_most list-ms 8000
+    check "J,K for the 2016 set" has "series-after-search: 0"
+    expect_success
+    ;;
+sweep_close)
+    # Closing the window while it searches (a search of this LAN takes 3 s): the program ends
+    # with its window. Wine itself takes 2 s to destroy a window that was shown moments ago, with
+    # or without a search (measured on a build that had none).
+    start_tv_at 11 "$dir/tv" --year 2019
+    drive 10.213.0.11 1 --close-at-start
+    check "the window was gone within 2.5 s of the close" at_most window-gone-ms 2500
+    check "and the program with it" at_most exit-ms 2600
+    ;;
 bad_address)
     drive "1.2.3.4 & echo pwned > pwned.txt" 0 --paste
     check "bad address box" has "box: IP Адрес ТВ не задан или имеет не верный формат."
