@@ -17,8 +17,8 @@ constexpr DWORD windowStyle =
 constexpr DWORD windowExStyle = 0;
 constexpr COLORREF red = RGB(255, 0, 0);
 constexpr UINT_PTR editSubclassId = 1;
-// Posted when a TV was picked from the address box's list: the combo box puts the item's whole
-// label into its edit after it reports the pick, so the address goes in afterwards.
+// Posted when the address box's list was used: the combo box puts an item's whole label into its
+// edit after it reports the pick, so the address goes in afterwards.
 constexpr UINT addressPickedMessage = WM_APP + 2;
 // The address box's frame around its edit, at 96 DPI.
 constexpr int addressBoxFrame = 6;
@@ -403,8 +403,12 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void MainWindow::onCommand(int id, int code) {
     if (id == layout::controlId(Control::tvIpEdt)) {
-        if (code == CBN_SELCHANGE)
+        // However the list closes, the combo box may put a whole label into the edit: the
+        // address takes its place once the combo box is done.
+        if (code == CBN_DROPDOWN || code == CBN_SELCHANGE || code == CBN_CLOSEUP ||
+            code == CBN_SELENDOK || code == CBN_SELENDCANCEL) {
             PostMessageW(window_, addressPickedMessage, 0, 0);
+        }
         if (code == CBN_EDITCHANGE)
             centreAddressText();
         return;
@@ -510,12 +514,15 @@ void MainWindow::centreAddressText() {
 }
 
 void MainWindow::onAddressPicked() {
-    const auto picked = SendMessageW(control(Control::tvIpEdt), CB_GETCURSEL, 0, 0);
-    if (picked < 0 || static_cast<size_t>(picked) >= choices_.size())
-        return;
-    SetWindowTextW(addressEdit_, choices_[static_cast<size_t>(picked)].address.c_str());
-    SendMessageW(addressEdit_, EM_SETSEL, 0, -1);
-    centreAddressText();
+    const std::wstring shown = text(Control::tvIpEdt);
+    for (const AddressChoice& choice : choices_) {
+        if (shown == choice.label) {
+            SetWindowTextW(addressEdit_, choice.address.c_str());
+            SendMessageW(addressEdit_, EM_SETSEL, 0, -1);
+            centreAddressText();
+            return;
+        }
+    }
 }
 
 void MainWindow::setAddressChoices(const std::vector<AddressChoice>& choices) {

@@ -20,7 +20,8 @@
 //     --await-list      wait (at most 20 s) for the search for TVs to fill the address box's
 //                       list; print each item ("found: ...") and how long it took after the
 //                       window appeared ("list-ms"); an ADDRESS of "-" then types nothing and
-//                       takes what the search put into the box
+//                       takes what the search put into the box; with --hold the list is shown
+//                       open ("list-shown") until FILE exists
 //     --refresh-at-start  press the refresh button as soon as the window is there (the search
 //                       that began with the window is still running)
 //     --close-at-start  close the window as soon as it is there, print how soon the program
@@ -253,6 +254,13 @@ int wmain(int argc, wchar_t** argv) {
             say(L"found", label);
         }
         say(L"box-after-search", textOf(edit));
+        if (!hold.empty()) {
+            // Open for a screenshot, then closed again.
+            SendMessageW(edit, CB_SHOWDROPDOWN, TRUE, 0);
+            say(L"list-shown", L"yes");
+            waitForFile(hold);
+            SendMessageW(edit, CB_SHOWDROPDOWN, FALSE, 0);
+        }
         say(L"series-after-search", SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, 1)),
                                                  BM_GETCHECK, 0, 0) == BST_CHECKED
                                         ? L"1"

@@ -79,7 +79,7 @@ drive_with_shot() {
         "$tv_address" "$series" --hold="$(winpath "$hold")" "$@" >"$out" 2>"$dir/driver.err" &
     local pid=$!
     for _ in $(seq 1 600); do
-        grep -qE '^(question|box):' "$out" 2>/dev/null && break
+        grep -qE '^(question|box|list-shown):' "$out" 2>/dev/null && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -392,7 +392,7 @@ NFT
     ( while :; do ss -Htn state syn-sent state established dst 10.213.0.0/24 | wc -l; sleep 0.01; done ) \
         >"$dir/in-flight.txt" 2>/dev/null &
     counter=$!
-    drive - -1 --await-list
+    drive_with_shot found-tvs - -1 --await-list
     kill "$counter" 2>/dev/null
     most=$(sort -n "$dir/in-flight.txt" | tail -n 1)
     echo "most connections in flight, counted from outside: $most"
@@ -406,6 +406,7 @@ NFT
     check "nothing else found" test "$(grep -c '^found:' "$out")" -eq 5
     check "the ready TV went into the empty box" has "box-after-search: 10.213.0.11"
     check "with its series" has "series-after-search: 1"
+    check "the list, opened and closed, left the address in the box, not its label" has "typed: 10.213.0.11"
     expect_success
     ;;
 sweep_refresh)
