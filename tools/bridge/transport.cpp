@@ -14,101 +14,143 @@ using namespace std::chrono_literals;
 namespace command = protocol::command;
 
 constexpr auto kBeforeCnxn = 1000ms;  // the real server waits this long after the TCP connect
-constexpr auto kOpenTimeout = 60s;    // a TV that neither takes nor refuses a stream
-constexpr auto kAckTimeout = 300s;    // a slow TV still acknowledges within this
 
 std::atomic<std::uint32_t> nextStreamId{1};  // shared by all of the server's streams
 
 }  // namespace
 
-struct Transport::Stream {
-    enum class State { kOpening, kOpen, kRefused, kClosed };
-
-    std::uint32_t localId = 0;
-    std::uint32_t remoteId = 0;
-    net::Channel* client = nullptr;
-    State state = State::kOpening;
-    bool acknowledged = true;  // the next WRTE may go
-    std::mutex mutex;
-    std::condition_variable changed;
-};
-
 Transport::Transport(std::string serial, std::unique_ptr<net::Channel> tv)
-    : serial_(std::move(serial)), tv_(std::move(tv)) {}
+    : serial_(std::move(serial)), tv_(std::move(tv)), cnxnTimer_(tv_->context()) {}
 
 Transport::~Transport() {
     if (thread_.joinable()) {
-        thread_.detach();  // the thread holds a reference: it only ends here after run() returned
+        thread_.detach();  // the thread holds a reference: it only ends here after its work
     }
 }
 
 void Transport::start(std::function<void(const std::shared_ptr<Transport>&)> gone) {
     gone_ = std::move(gone);
     thread_ = std::thread([self = shared_from_this()] {
-        self->run();
+        asio::io_context& context = self->tv_->context();
+        context.restart();  // its connect ran it before
+        self->cnxnTimer_.expires_after(kBeforeCnxn);
+        self->cnxnTimer_.async_wait([self](const std::error_code& ec) {
+            if (!ec) {
+                self->write(command::kCnxn, protocol::kHostVersion, protocol::kHostMaxPayload,
+                            std::string("host::\0", 7));
+            }
+        });
+        self->readMore();
+        context.run();
+        {
+            std::lock_guard lock(self->linkMutex_);
+            self->linkDone_ = true;
+        }
+        // What was posted meanwhile finds the link ended.
+        context.restart();
+        context.poll();
         if (self->gone_) {
             self->gone_(self);
         }
     });
 }
 
+void Transport::onLink(std::function<void()> action, std::function<void()> otherwise) {
+    std::lock_guard lock(linkMutex_);
+    if (linkDone_) {
+        if (otherwise) {
+            otherwise();
+        }
+        return;
+    }
+    asio::post(tv_->context(),
+               [self = shared_from_this(), action = std::move(action)] { action(); });
+}
+
 void Transport::stop() {
-    stopping_ = true;
-    tv_->shutdownReceive();
+    onLink([this] { end(); });
 }
 
 std::string Transport::state() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateMutex_);
     return state_;
 }
 
 std::string Transport::model() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(stateMutex_);
     return model_;
 }
 
-void Transport::send(std::uint32_t cmd, std::uint32_t arg0, std::uint32_t arg1,
-                     std::string_view payload) {
-    const std::string bytes = protocol::encodePacket({cmd, arg0, arg1, std::string(payload)});
-    std::lock_guard lock(sendMutex_);
-    if (tv_->send(bytes)) {
-        tv_->shutdownReceive();  // the link's thread ends the transport
+void Transport::readMore() {
+    if (ended_) {
+        return;
+    }
+    readBuffer_.resize(64 * 1024);
+    tv_->socket().async_read_some(
+        asio::buffer(readBuffer_),
+        [self = shared_from_this()](const std::error_code& ec, std::size_t got) {
+            if (ec) {
+                self->end();
+                return;
+            }
+            self->reader_.feed(std::string_view(self->readBuffer_).substr(0, got));
+            protocol::Packet packet;
+            auto status = self->reader_.next(packet);
+            for (; status == protocol::PacketReader::Status::kPacket && !self->ended_;
+                 status = self->reader_.next(packet)) {
+                self->handle(packet);
+            }
+            if (status != protocol::PacketReader::Status::kNeedMore &&
+                status != protocol::PacketReader::Status::kPacket) {
+                serverLog(self->serial_ + ": bad packet from the TV, dropping the connection");
+                self->end();
+                return;
+            }
+            self->readMore();
+        });
+}
+
+void Transport::write(std::uint32_t cmd, std::uint32_t arg0, std::uint32_t arg1,
+                      std::string payload) {
+    if (ended_) {
+        return;
+    }
+    outbox_.push_back(protocol::encodePacket({cmd, arg0, arg1, std::move(payload)}));
+    if (outbox_.size() == 1) {
+        writeNext();
     }
 }
 
-void Transport::run() {
-    for (auto waited = 0ms; waited < kBeforeCnxn && !stopping_; waited += 50ms) {
-        std::this_thread::sleep_for(50ms);
+void Transport::writeNext() {
+    asio::async_write(tv_->socket(), asio::buffer(outbox_.front()),
+                      [self = shared_from_this()](const std::error_code& ec, std::size_t) {
+                          if (ec || self->ended_) {
+                              self->end();
+                              return;
+                          }
+                          self->outbox_.pop_front();
+                          if (!self->outbox_.empty()) {
+                              self->writeNext();
+                          }
+                      });
+}
+
+void Transport::end() {
+    if (ended_) {
+        return;
     }
-    if (!stopping_) {
-        send(command::kCnxn, protocol::kHostVersion, protocol::kHostMaxPayload,
-             std::string_view("host::\0", 7));
-    }
-    protocol::PacketReader reader(protocol::kHostMaxPayload);
-    std::string bytes;
-    while (!stopping_) {
-        bytes.clear();
-        if (tv_->receive(bytes, 64 * 1024)) {
-            break;
-        }
-        reader.feed(bytes);
-        protocol::Packet packet;
-        auto status = reader.next(packet);
-        for (; status == protocol::PacketReader::Status::kPacket; status = reader.next(packet)) {
-            handle(packet);
-        }
-        if (status != protocol::PacketReader::Status::kNeedMore) {
-            serverLog(serial_ + ": bad packet from the TV, dropping the connection");
-            break;
-        }
-    }
+    ended_ = true;
     serverLog(serial_ + ": connection ended");
-    {
-        std::lock_guard lock(mutex_);
-        ended_ = true;
+    cnxnTimer_.cancel();
+    tv_->close();  // what is still pending completes with an error
+    for (auto& [id, stream] : streams_) {
+        if (stream.open) {
+            stream.relay->closed();
+        } else {
+            stream.relay->refused();
+        }
     }
-    closeAllStreams();
-    tv_->close();
+    streams_.clear();
 }
 
 void Transport::handle(const protocol::Packet& packet) {
@@ -124,173 +166,249 @@ void Transport::handle(const protocol::Packet& packet) {
             }
             at = end + 2;
         }
-        std::lock_guard lock(mutex_);
+        maxPayload_ = std::min(packet.arg1, protocol::kHostMaxPayload);
+        std::lock_guard lock(stateMutex_);
         state_ = parts[0] == "device" ? (parts.size() == 3 && parts[2] == "1" ? "locked" : "device")
                                       : parts[0];
         if (parts.size() >= 2 && !parts[1].empty()) {
             model_ = parts[1];
         }
-        maxPayload_ = std::min(packet.arg1, protocol::kHostMaxPayload);
         serverLog(serial_ + ": " + banner);
         return;
     }
-    const auto stream = find(packet.arg1);
-    if (!stream) {
+    const auto found = streams_.find(packet.arg1);
+    if (found == streams_.end()) {
         return;  // a stream already closed, or one we never opened
     }
-    std::unique_lock lock(stream->mutex);
-    switch (packet.command) {
-        case command::kOkay:
-            if (stream->state == Stream::State::kOpening) {
-                // Told here, before any of the TV's data can reach the client.
-                stream->remoteId = packet.arg0;
-                stream->state = stream->client->send(protocol::encodeOkay())
-                                    ? Stream::State::kClosed
-                                    : Stream::State::kOpen;
-            } else {
-                stream->acknowledged = true;
-            }
-            break;
-        case command::kWrte:
-            if (stream->state == Stream::State::kOpen) {
-                if (stream->client->send(packet.payload)) {
-                    stream->state = Stream::State::kClosed;
-                    lock.unlock();
-                    send(command::kClse, stream->localId, stream->remoteId, {});
-                    forget(stream->localId);
-                    stream->changed.notify_all();
-                    return;
-                }
-                lock.unlock();
-                send(command::kOkay, stream->localId, stream->remoteId, {});
+    Stream& stream = found->second;
+    if (packet.command == command::kOkay) {
+        if (!stream.open) {
+            stream.open = true;
+            stream.remoteId = packet.arg0;
+            stream.relay->opened();
+        } else {
+            stream.relay->acknowledged();
+        }
+    } else if (packet.command == command::kWrte && stream.open) {
+        stream.relay->data(packet.payload);  // acknowledged once the client has it
+    } else if (packet.command == command::kClse) {
+        if (stream.open) {
+            stream.relay->closed();
+            write(command::kClse, 0, stream.remoteId);
+        } else {
+            serverLog(serial_ + ": the TV refused a stream");
+            stream.relay->refused();
+        }
+        streams_.erase(found);
+    }
+}
+
+void Transport::open(std::uint32_t localId, const std::string& service,
+                     std::shared_ptr<Relay> relay) {
+    onLink(
+        [this, localId, service, relay] {
+            if (ended_) {
+                relay->refused();
                 return;
             }
-            break;
-        case command::kClse: {
-            const bool wasOpen = stream->state == Stream::State::kOpen;
-            stream->state =
-                wasOpen ? Stream::State::kClosed
-                        : (stream->state == Stream::State::kOpening ? Stream::State::kRefused
-                                                                    : stream->state);
-            if (wasOpen) {
-                stream->client->shutdownSend();  // the client reads the end of its stream
-            }
-            lock.unlock();
-            forget(stream->localId);
-            stream->changed.notify_all();
-            if (wasOpen) {
-                send(command::kClse, 0, stream->remoteId, {});
-            }
-            return;
+            streams_[localId] = Stream{0, false, relay};
+            write(command::kOpen, localId, 0, service + std::string(1, '\0'));
+        },
+        [relay] { relay->refused(); });
+}
+
+void Transport::sendData(std::uint32_t localId, std::string bytes) {
+    onLink([this, localId, bytes = std::move(bytes)] {
+        const auto found = streams_.find(localId);
+        if (found != streams_.end() && found->second.open) {
+            write(command::kWrte, localId, found->second.remoteId, bytes);
         }
-        default:
-            break;
-    }
-    lock.unlock();
-    stream->changed.notify_all();
+    });
 }
 
-std::shared_ptr<Transport::Stream> Transport::find(std::uint32_t localId) {
-    std::lock_guard lock(mutex_);
-    const auto found = streams_.find(localId);
-    return found == streams_.end() ? nullptr : found->second;
-}
-
-void Transport::forget(std::uint32_t localId) {
-    std::lock_guard lock(mutex_);
-    streams_.erase(localId);
-}
-
-void Transport::closeAllStreams() {
-    std::map<std::uint32_t, std::shared_ptr<Stream>> all;
-    {
-        std::lock_guard lock(mutex_);
-        all.swap(streams_);
-    }
-    for (auto& [id, stream] : all) {
-        std::lock_guard lock(stream->mutex);
-        if (stream->state == Stream::State::kOpen) {
-            stream->client->shutdownSend();
+void Transport::acknowledge(std::uint32_t localId) {
+    onLink([this, localId] {
+        const auto found = streams_.find(localId);
+        if (found != streams_.end() && found->second.open) {
+            write(command::kOkay, localId, found->second.remoteId);
         }
-        stream->state = stream->state == Stream::State::kOpening ? Stream::State::kRefused
-                                                                 : Stream::State::kClosed;
-        stream->changed.notify_all();
-    }
+    });
+}
+
+void Transport::close(std::uint32_t localId) {
+    onLink([this, localId] {
+        const auto found = streams_.find(localId);
+        if (found != streams_.end()) {
+            if (found->second.open) {
+                write(command::kClse, localId, found->second.remoteId);
+            }
+            streams_.erase(found);
+        }
+    });
 }
 
 void Transport::relay(net::Channel& client, const std::string& service, std::string early) {
-    auto stream = std::make_shared<Stream>();
-    stream->localId = nextStreamId++;
-    stream->client = &client;
-    {
-        std::lock_guard lock(mutex_);
-        if (ended_) {
-            stream->state = Stream::State::kRefused;
-        } else {
-            streams_[stream->localId] = stream;
-        }
+    auto relay = std::make_shared<Relay>(client, shared_from_this(), nextStreamId++);
+    relay->run(service, std::move(early));
+}
+
+void Relay::run(const std::string& service, std::string early) {
+    asio::io_context& context = client_.context();
+    context.restart();
+    work_.emplace(context.get_executor());
+    pending_ = std::move(early);
+    transport_->open(localId_, service, shared_from_this());
+    context.run();
+}
+
+void Relay::post(std::function<void()> event) {
+    std::lock_guard lock(postMutex_);
+    if (!over_) {
+        asio::post(client_.context(), [self = shared_from_this(), event = std::move(event)] {
+            if (!self->finished_) {
+                event();
+            }
+        });
     }
-    if (stream->state == Stream::State::kOpening) {
-        send(command::kOpen, stream->localId, 0, service + std::string(1, '\0'));
-    }
-    std::unique_lock lock(stream->mutex);
-    stream->changed.wait_for(lock, kOpenTimeout,
-                             [&] { return stream->state != Stream::State::kOpening; });
-    if (stream->state != Stream::State::kOpen) {
-        const bool clientGone = stream->state == Stream::State::kClosed;
-        stream->state = Stream::State::kClosed;
-        lock.unlock();
-        forget(stream->localId);
-        if (clientGone) {
-            send(command::kClse, stream->localId, stream->remoteId, {});
-        } else {
-            serverLog(serial_ + ": refused " + service);
-            client.send(protocol::encodeFail("closed"));
+}
+
+void Relay::opened() {
+    post([this] {
+        open_ = true;
+        writeClient(protocol::encodeOkay(), nullptr);
+        sendPending();
+        readClient();
+    });
+}
+
+void Relay::refused() {
+    post([this] {
+        if (open_) {
+            closed();
+            return;
         }
+        writeClient(protocol::encodeFail("closed"), [this] { finish(); });
+    });
+}
+
+void Relay::data(std::string bytes) {
+    post([this, bytes = std::move(bytes)] {
+        writeClient(bytes, [this] { transport_->acknowledge(localId_); });
+    });
+}
+
+void Relay::acknowledged() {
+    post([this] {
+        tvAcknowledged_ = true;
+        if (!pending_.empty()) {
+            sendPending();
+        } else if (clientEnded_) {
+            transport_->close(localId_);
+            finish();
+        } else {
+            readClient();
+        }
+    });
+}
+
+void Relay::closed() {
+    post([this] {
+        tvClosed_ = true;
+        pending_.clear();
+        if (clientOutbox_.empty()) {
+            client_.shutdownSend();  // the client reads the end of its stream
+        }
+        readClient();  // until the client, too, closes
+    });
+}
+
+void Relay::readClient() {
+    if (reading_ || clientEnded_ || !pending_.empty()) {
         return;
     }
-    // The link's thread has told the client OKAY; it writes the TV's answers straight to the
-    // client while this thread takes the client's bytes to the TV.
-    const std::size_t limit = [&] {
-        std::lock_guard payloadLock(mutex_);
-        return maxPayload_;
-    }();
-    std::string data = std::move(early);
-    for (;;) {
-        if (data.empty()) {
-            lock.unlock();
-            const std::error_code ec = client.receive(data, limit);
-            lock.lock();
-            if (ec || data.empty()) {
-                break;
+    reading_ = true;
+    readBuffer_.resize(64 * 1024);
+    client_.socket().async_read_some(
+        asio::buffer(readBuffer_),
+        [self = shared_from_this()](const std::error_code& ec, std::size_t got) {
+            self->reading_ = false;
+            if (self->finished_) {
+                return;
             }
-        }
-        stream->changed.wait_for(lock, kAckTimeout, [&] {
-            return stream->acknowledged || stream->state != Stream::State::kOpen;
+            if (ec) {
+                self->clientEnded_ = true;
+                if (self->tvClosed_) {
+                    self->finish();
+                } else if (self->tvAcknowledged_) {
+                    self->pending_.clear();
+                    self->transport_->close(self->localId_);
+                    self->finish();
+                }
+                return;  // else the last OKAY ends it
+            }
+            if (!self->tvClosed_) {
+                self->pending_.append(self->readBuffer_, 0, got);
+                self->sendPending();
+            }
+            self->readClient();
         });
-        if (stream->state != Stream::State::kOpen || !stream->acknowledged) {
-            break;
-        }
-        const std::size_t piece = std::min(data.size(), limit);
-        stream->acknowledged = false;
-        const std::string chunk = data.substr(0, piece);
-        data.erase(0, piece);
-        lock.unlock();
-        send(command::kWrte, stream->localId, stream->remoteId, chunk);
-        lock.lock();
+}
+
+void Relay::sendPending() {
+    if (!open_ || tvClosed_ || !tvAcknowledged_ || pending_.empty()) {
+        return;
     }
-    // The close too waits for the OKAY of the last WRTE.
-    stream->changed.wait_for(lock, kAckTimeout, [&] {
-        return stream->acknowledged || stream->state != Stream::State::kOpen;
-    });
-    const bool wasOpen = stream->state == Stream::State::kOpen;
-    stream->state = Stream::State::kClosed;
-    lock.unlock();
-    if (wasOpen) {
-        forget(stream->localId);
-        send(command::kClse, stream->localId, stream->remoteId, {});
+    const std::size_t piece = std::min(pending_.size(), transport_->maxPayload());
+    tvAcknowledged_ = false;
+    transport_->sendData(localId_, pending_.substr(0, piece));
+    pending_.erase(0, piece);
+}
+
+void Relay::writeClient(std::string bytes, std::function<void()> then) {
+    clientOutbox_.emplace_back(std::move(bytes), std::move(then));
+    if (clientOutbox_.size() == 1) {
+        writeNextClient();
     }
-    client.close();  // a client still sending learns at once that its stream is gone
+}
+
+void Relay::writeNextClient() {
+    asio::async_write(client_.socket(), asio::buffer(clientOutbox_.front().first),
+                      [self = shared_from_this()](const std::error_code& ec, std::size_t) {
+                          if (self->finished_) {
+                              return;
+                          }
+                          if (ec) {  // the client is gone
+                              self->transport_->close(self->localId_);
+                              self->finish();
+                              return;
+                          }
+                          auto then = std::move(self->clientOutbox_.front().second);
+                          self->clientOutbox_.pop_front();
+                          if (then) {
+                              then();
+                          }
+                          if (self->finished_) {
+                              return;
+                          }
+                          if (!self->clientOutbox_.empty()) {
+                              self->writeNextClient();
+                          } else if (self->tvClosed_) {
+                              self->client_.shutdownSend();
+                          }
+                      });
+}
+
+void Relay::finish() {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    {
+        std::lock_guard lock(postMutex_);
+        over_ = true;
+    }
+    work_.reset();
+    client_.close();  // what is still pending completes, and the run ends
 }
 
 }  // namespace bridge

@@ -1,14 +1,20 @@
 #pragma once
 // The server's link to one TV on port 26101: the CNXN exchange with the real tool's timing, then
 // streams opened for clients. Each stream relays between a client's connection and the TV, with
-// one WRTE in flight at a time and an OKAY for every WRTE the TV sends.
+// one WRTE in flight at a time each way and an OKAY for every WRTE the TV sends.
+//
+// Every socket is driven by asynchronous operations, each on one thread only: the link's own
+// thread runs the TV's connection; a client's session thread runs that client's connection. The
+// two hand events to each other by posting them. (Blocking calls on a socket from two threads at
+// once lost data and corrupted the program under Wine.)
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -16,6 +22,8 @@
 #include "tools/protocol/packet.h"
 
 namespace bridge {
+
+class Relay;
 
 class Transport : public std::enable_shared_from_this<Transport> {
   public:
@@ -26,7 +34,7 @@ class Transport : public std::enable_shared_from_this<Transport> {
 
     // Starts the link's thread; `gone` runs on it once the TV's connection has ended.
     void start(std::function<void(const std::shared_ptr<Transport>&)> gone);
-    // Ends the connection (disconnect); the link's thread notices and ends.
+    // Ends the connection (disconnect).
     void stop();
 
     const std::string& serial() const { return serial_; }
@@ -35,34 +43,97 @@ class Transport : public std::enable_shared_from_this<Transport> {
 
     // Opens `service` on the TV and relays until either side closes. Answers the client OKAY once
     // the TV took the stream, or FAIL "closed" when it refused it. `early` holds bytes the client
-    // sent right after its request.
+    // sent right after its request. Runs on the client's session thread.
     void relay(net::Channel& client, const std::string& service, std::string early);
 
-  private:
-    struct Stream;
+    // For a relay, from its own thread: each is carried out on the link's thread.
+    void open(std::uint32_t localId, const std::string& service, std::shared_ptr<Relay> relay);
+    void sendData(std::uint32_t localId, std::string bytes);
+    void acknowledge(std::uint32_t localId);  // the client took the TV's last WRTE
+    void close(std::uint32_t localId);
+    std::size_t maxPayload() const { return maxPayload_; }
 
-    void run();
+  private:
+    struct Stream {
+        std::uint32_t remoteId = 0;
+        bool open = false;
+        std::shared_ptr<Relay> relay;
+    };
+
+    // Runs `action` on the link's thread; once that thread is done, runs `otherwise` instead.
+    void onLink(std::function<void()> action, std::function<void()> otherwise = {});
+    void readMore();
     void handle(const protocol::Packet& packet);
-    void send(std::uint32_t command, std::uint32_t arg0, std::uint32_t arg1,
-              std::string_view payload);
-    std::shared_ptr<Stream> find(std::uint32_t localId);
-    void forget(std::uint32_t localId);
-    void closeAllStreams();
+    void write(std::uint32_t command, std::uint32_t arg0, std::uint32_t arg1,
+               std::string payload = {});
+    void writeNext();
+    void end();
 
     const std::string serial_;
     std::unique_ptr<net::Channel> tv_;
     std::function<void(const std::shared_ptr<Transport>&)> gone_;
     std::thread thread_;
-    std::atomic<bool> stopping_{false};
+    asio::steady_timer cnxnTimer_;
 
-    mutable std::mutex mutex_;  // what follows
+    // The link's thread only.
+    protocol::PacketReader reader_{protocol::kHostMaxPayload};
+    std::string readBuffer_;
+    std::deque<std::string> outbox_;
+    bool ended_ = false;
+    std::map<std::uint32_t, Stream> streams_;
+
+    std::mutex linkMutex_;
+    bool linkDone_ = false;  // the link's thread has ended: nothing posted to it would run
+
+    std::atomic<std::size_t> maxPayload_{protocol::kTvMaxPayload};
+    mutable std::mutex stateMutex_;
     std::string state_ = "offline";
     std::string model_ = "unknown";
-    std::uint32_t maxPayload_ = protocol::kTvMaxPayload;
-    bool ended_ = false;
-    std::map<std::uint32_t, std::shared_ptr<Stream>> streams_;
+};
 
-    std::mutex sendMutex_;  // one packet at a time on the wire
+// A client's side of one stream, on the client's session thread. The link posts the TV's events
+// here; once the relay is over, late events find it closed and are dropped.
+class Relay : public std::enable_shared_from_this<Relay> {
+  public:
+    Relay(net::Channel& client, std::shared_ptr<Transport> transport, std::uint32_t localId)
+        : client_(client), transport_(std::move(transport)), localId_(localId) {}
+
+    // Runs the client's connection until the stream is over.
+    void run(const std::string& service, std::string early);
+
+    // From the link's thread.
+    void opened();
+    void refused();
+    void data(std::string bytes);
+    void acknowledged();
+    void closed();
+
+  private:
+    void post(std::function<void()> event);
+    void readClient();
+    void writeNextClient();
+    void sendPending();
+    void writeClient(std::string bytes, std::function<void()> then);
+    void finish();
+
+    net::Channel& client_;
+    std::shared_ptr<Transport> transport_;
+    const std::uint32_t localId_;
+
+    std::mutex postMutex_;
+    bool over_ = false;  // no more events are posted
+
+    // The session thread only.
+    std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
+    bool finished_ = false;
+    bool open_ = false;
+    bool reading_ = false;
+    bool tvAcknowledged_ = true;
+    bool clientEnded_ = false;
+    bool tvClosed_ = false;
+    std::string pending_;  // client bytes not yet sent to the TV
+    std::string readBuffer_;
+    std::deque<std::pair<std::string, std::function<void()>>> clientOutbox_;
 };
 
 }  // namespace bridge
