@@ -35,16 +35,8 @@ base=${QUORVEX_WINEPREFIX:-/tmp/quorvex-wine-$(id -u)}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # The booted prefix is made once, under a lock, and only copied from then on.
-if [ ! -f "$base/system.reg" ]; then
-    mkdir -p "$(dirname "$base")"
-    (
-        flock 9
-        if [ ! -f "$base/system.reg" ]; then
-            WINEPREFIX=$base wineboot -i >/dev/null 2>&1 || true
-            WINEPREFIX=$base wineserver -w || true
-        fi
-    ) 9>"$base.lock"
-fi
+source "$here/wine/ensure-prefix.sh"
+ensure_prefix "$base"
 
 private=$(mktemp -d "${TMPDIR:-/tmp}/quorvex-prefix-XXXXXX")
 cleanup() {

@@ -39,6 +39,9 @@ export QUORVEX_BRIDGE_SERVER_IDLE_EXIT=300
 # The native server's log (sdb.log in the temporary folder) stays with the test.
 export TMPDIR=$WORK/tmp
 mkdir -p "$TMPDIR"
+if [ "$MODE" = windows ]; then
+    QUORVEX_BRIDGE_LOG_DIR=$(winepath -w "$TMPDIR" 2>/dev/null) && export QUORVEX_BRIDGE_LOG_DIR
+fi
 NET="127.$((RANDOM % 200 + 20)).$((RANDOM % 250 + 1))"
 
 if [ "$MODE" = windows ]; then
@@ -50,8 +53,14 @@ cp "$BRIDGE_BUILT" "$WORK/$TOOL"
 
 # run_line LINE: one command line as the installer issues it (cmd.exe under Wine, no shell
 # natively: the words go to the tool as they are, ';' included).
+# Each line, its exit status and how long it took go to lines.log, shown when a check fails.
 windows_line() {
-    (cd "$WORK" && timeout 120 "$WINE_RUNNER" cmd /c "$1" </dev/null)
+    local started status
+    started=$(now_ms)
+    (cd "$WORK" && timeout 60 "$WINE_RUNNER" cmd /c "$1" </dev/null)
+    status=$?
+    echo "$(date +%T.%N | cut -c1-12) exit $status after $(($(now_ms) - started)) ms: $1" >>"$WORK/lines.log"
+    return $status
 }
 
 # tool_line LINE ERRFILE: a command line that starts the tool under Wine's cmd. Under load, Wine
@@ -68,6 +77,21 @@ tool_line() {
     return $status
 }
 
+# native_line OUT ERR WORD...: the tool run without a shell; ERR may name OUT.
+native_line() {
+    local out=$1 err=$2 started status
+    shift 2
+    started=$(now_ms)
+    if [ "$err" = "$out" ]; then
+        (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$out" 2>&1 </dev/null)
+    else
+        (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$out" 2>"$err" </dev/null)
+    fi
+    status=$?
+    echo "$(date +%T.%N | cut -c1-12) exit $status after $(($(now_ms) - started)) ms: $TOOL $* > $out" >>"$WORK/lines.log"
+    return $status
+}
+
 # iu OUT ERR WORD...: the tool's standard output to OUT, standard error to ERR (files in WORK).
 iu() {
     local out=$1 err=$2
@@ -75,7 +99,7 @@ iu() {
     if [ "$MODE" = windows ]; then
         tool_line "$TOOL $* > ${out//\//\\} 2> ${err//\//\\}" "$err"
     else
-        (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$out" 2>"$err" </dev/null)
+        native_line "$out" "$err" "$@"
     fi
 }
 
@@ -86,7 +110,7 @@ iu_log() {
     if [ "$MODE" = windows ]; then
         tool_line "$TOOL $* > ${log//\//\\} 2>&1" "$log"
     else
-        (cd "$WORK" && timeout 60 "./$TOOL" "$@" >"$log" 2>&1 </dev/null)
+        native_line "$log" "$log" "$@"
     fi
 }
 
@@ -115,6 +139,7 @@ start_tv() {
 cleanup() {
     local status=$?
     set +e
+    [ "$status" -eq 0 ] || show_diagnostics
     if ! port_free "$SERVER_PORT"; then
         iu kill.out kill.err kill-server
         wait_for 5 port_free "$SERVER_PORT"
@@ -130,6 +155,20 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+
+# What helps to tell why a check failed: every tool line run, and the bridge server's log.
+DIAGNOSED=
+show_diagnostics() {
+    [ -z "$DIAGNOSED" ] || return 0
+    DIAGNOSED=yes
+    [ -f "$WORK/lines.log" ] && show lines.log
+    [ -f "$TMPDIR/sdb.log" ] && show tmp/sdb.log
+    local log
+    for log in "$WORK"/tv/*/tvsim.log; do
+        [ -f "$log" ] && show "${log#"$WORK"/}"
+    done
+    return 0
+}
 
 # Checks. A failed one is reported and counted; the test goes on and fails at the end.
 fail() {
@@ -177,6 +216,7 @@ check_ne() {  # ACTUAL UNEXPECTED WHAT
 }
 finish() {
     if [ "$FAILS" -gt 0 ]; then
+        show_diagnostics
         echo "$FAILS check(s) failed ($MODE)"
         exit 1
     fi

@@ -36,6 +36,9 @@ out=$dir/driver.txt
 failures=0
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# The bridge server's log goes beside the driver's output, for a failure's diagnosis.
+QUORVEX_BRIDGE_LOG_DIR=$(winpath "$dir")
+export QUORVEX_BRIDGE_LOG_DIR
 wine_run() { "$root/tests/wine/wine-run.sh" "$@"; }
 
 cleanup() {
@@ -441,5 +444,12 @@ bad_address)
     ;;
 esac
 
+if [ "$failures" -gt 0 ]; then
+    for log in "$work"/doLog/*.txt "$dir/sdb.log" "$dir"/tv*/commands.log "$dir"/tv*/tvsim.log; do
+        [ -f "$log" ] || continue
+        echo "---- ${log#"$dir"/}:"
+        tr -d '\r' <"$log" | tail -n 40 | sed 's/^/    /'
+    done
+fi
 echo "=== $name: $failures check(s) failed"
 [ "$failures" -eq 0 ]

@@ -5,14 +5,6 @@ set -euo pipefail
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEPREFIX=${WINEPREFIX:-${QUORVEX_WINEPREFIX:-/tmp/quorvex-wine-$(id -u)}}
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    (
-        flock 9
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            wineboot -i >/dev/null 2>&1 || true
-            wineserver -w || true
-        fi
-    ) 9>"$WINEPREFIX.lock"
-fi
+source "$(dirname "$0")/ensure-prefix.sh"
+ensure_prefix "$WINEPREFIX"
 exec wine "$@"

@@ -8,11 +8,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tools/bridge/process.h"
 #include "tools/bridge/server_log.h"
+#include "tools/bridge/thread_group.h"
 #include "tools/bridge/transport.h"
 #include "tools/net/channel.h"
 #include "tools/protocol/host_service.h"
@@ -77,12 +77,12 @@ class Server {
             }
             touch();
             ++active_;
-            std::thread([this, c = std::move(client)] {
+            threads_.start([this, c = std::shared_ptr<net::Channel>(std::move(client))] {
                 session(*c);
                 c->close();
                 touch();
                 --active_;
-            }).detach();
+            });
         }
     }
 
@@ -94,7 +94,7 @@ class Server {
         if (seconds <= 0) {
             return;
         }
-        std::thread([this, seconds] {
+        threads_.start([this, seconds] {
             for (;;) {
                 std::this_thread::sleep_for(1s);
                 const auto idle = std::chrono::steady_clock::now().time_since_epoch().count() -
@@ -106,7 +106,7 @@ class Server {
                     std::_Exit(0);
                 }
             }
-        }).detach();
+        });
     }
 
     void touch() {
@@ -291,7 +291,8 @@ class Server {
             std::lock_guard lock(mutex_);
             transports_.push_back(transport);
         }
-        transport->start([this](const std::shared_ptr<Transport>& gone) { forget(gone); });
+        transport->start(threads_,
+                         [this](const std::shared_ptr<Transport>& gone) { forget(gone); });
         return "connecting to " + serial + " ...";
     }
 
@@ -329,6 +330,7 @@ class Server {
         std::erase(transports_, transport);
     }
 
+    ThreadGroup threads_;
     asio::ip::tcp::acceptor* acceptor_ = nullptr;
     std::mutex mutex_;
     std::vector<std::shared_ptr<Transport>> transports_;  // in the order they were connected

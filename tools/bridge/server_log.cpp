@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -16,8 +17,12 @@ std::ofstream logFile;
 }  // namespace
 
 void openServerLog() {
+    // Tests name a folder of their own: under Wine the temporary folder is the prefix's.
     std::error_code ec;
-    const auto folder = std::filesystem::temp_directory_path(ec);
+    const char* chosen = std::getenv("QUORVEX_BRIDGE_LOG_DIR");
+    const std::filesystem::path folder = chosen && *chosen
+                                             ? std::filesystem::path(chosen)
+                                             : std::filesystem::temp_directory_path(ec);
     if (!ec) {
         std::lock_guard lock(logMutex);
         logFile.open(folder / "sdb.log", std::ios::app);

@@ -22,15 +22,10 @@ std::atomic<std::uint32_t> nextStreamId{1};  // shared by all of the server's st
 Transport::Transport(std::string serial, std::unique_ptr<net::Channel> tv)
     : serial_(std::move(serial)), tv_(std::move(tv)), cnxnTimer_(tv_->context()) {}
 
-Transport::~Transport() {
-    if (thread_.joinable()) {
-        thread_.detach();  // the thread holds a reference: it only ends here after its work
-    }
-}
-
-void Transport::start(std::function<void(const std::shared_ptr<Transport>&)> gone) {
+void Transport::start(ThreadGroup& threads,
+                      std::function<void(const std::shared_ptr<Transport>&)> gone) {
     gone_ = std::move(gone);
-    thread_ = std::thread([self = shared_from_this()] {
+    threads.start([self = shared_from_this()] {
         asio::io_context& context = self->tv_->context();
         context.restart();  // its connect ran it before
         self->cnxnTimer_.expires_after(kBeforeCnxn);

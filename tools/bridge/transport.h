@@ -16,8 +16,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
+#include "tools/bridge/thread_group.h"
 #include "tools/net/channel.h"
 #include "tools/protocol/packet.h"
 
@@ -28,12 +28,11 @@ class Relay;
 class Transport : public std::enable_shared_from_this<Transport> {
   public:
     Transport(std::string serial, std::unique_ptr<net::Channel> tv);
-    ~Transport();
     Transport(const Transport&) = delete;
     Transport& operator=(const Transport&) = delete;
 
-    // Starts the link's thread; `gone` runs on it once the TV's connection has ended.
-    void start(std::function<void(const std::shared_ptr<Transport>&)> gone);
+    // Starts the link's thread in `threads`; `gone` runs on it once the TV's connection has ended.
+    void start(ThreadGroup& threads, std::function<void(const std::shared_ptr<Transport>&)> gone);
     // Ends the connection (disconnect).
     void stop();
 
@@ -72,7 +71,6 @@ class Transport : public std::enable_shared_from_this<Transport> {
     const std::string serial_;
     std::unique_ptr<net::Channel> tv_;
     std::function<void(const std::shared_ptr<Transport>&)> gone_;
-    std::thread thread_;
     asio::steady_timer cnxnTimer_;
 
     // The link's thread only.
