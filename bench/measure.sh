@@ -18,7 +18,8 @@ installer=$win/src/QuorvexInstaller.exe
 driver=$win/tests/e2e/quorvex_e2e_driver.exe
 bridge=$win/tools/bridge/quorvex_bridge.exe
 widget=$win/payloads/Quorvex.wgt
-if [ -z "${QUORVEX_MEASURE_BUILT:-}" ]; then
+source "$root/tests/own-netns.sh"
+if ! in_own_netns; then
     rm -rf "$out"
     mkdir -p "$out"
     scripts/setup.sh
@@ -35,12 +36,12 @@ if [ -z "${QUORVEX_MEASURE_BUILT:-}" ]; then
     cmake --build "$out/slow-build" -j2 --target QuorvexInstaller >/dev/null
 fi
 
-# What follows starts servers: it runs in a network namespace of its own.
+# What follows starts servers: it runs in a network namespace of its own (unshare --net).
 export QUORVEX_WINEPREFIX=${QUORVEX_WINEPREFIX:-$root/build/wineprefix}
-if [ -z "${QUORVEX_ISOLATED:-}" ]; then
-    export QUORVEX_MEASURE_BUILT=1
+if ! in_own_netns; then
     exec "$root/tests/isolated.sh" --wine "$0" "$@"
 fi
+require_own_netns "bench/measure.sh"
 export QUORVEX_TVSIM=$root/build/native/tools/tvsim/quorvex_tvsim
 address=127.0.30.1
 "$root/tools/tvsim/start-tv.sh" "$address" "$out/tv" --tizen 5.0 >/dev/null

@@ -11,17 +11,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 export QUORVEX_WINEPREFIX=${QUORVEX_WINEPREFIX:-$root/build/wineprefix}
+source "$root/tests/own-netns.sh"
 
-if [ -z "${QUORVEX_MAIN_JOB_BUILT:-}" ]; then
+# First pass, on the machine: set up, build, then start again in a network namespace of its own
+# (tests/isolated.sh: unshare --net). The installer contacts the TV it installs to and searches
+# its adapters' networks, so nothing after this may run on the machine's own network.
+if ! in_own_netns; then
     scripts/setup.sh
     echo "=== Building (host tools and the Windows program)"
     cmake --preset native >/dev/null
     cmake --build --preset native --target quorvex_tvsim >/dev/null
     cmake --preset windows >/dev/null
     cmake --build --preset windows --target QuorvexInstaller quorvex_e2e_driver >/dev/null
-    export QUORVEX_MAIN_JOB_BUILT=1
     exec "$root/tests/isolated.sh" --wine "$0" "$@"
 fi
+require_own_netns "scripts/run.sh"
 installer=$root/build/windows/src/QuorvexInstaller.exe
 driver=$root/build/windows/tests/e2e/quorvex_e2e_driver.exe
 

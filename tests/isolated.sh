@@ -22,6 +22,9 @@ if [ "${QUORVEX_ISOLATED:-}" != "$BASHPID" ]; then
     # inner bash will have, so a nested isolated.sh (a test that isolates itself) makes its own.
     args=("$@")
     [ "$wine" -eq 1 ] && args=(--wine "${args[@]}")
+    # The namespace it was started from, which the new one must differ from (tests/own-netns.sh).
+    QUORVEX_OUTER_NETNS=$(readlink /proc/self/ns/net)
+    export QUORVEX_OUTER_NETNS
     exec unshare --net --fork -- bash -c \
         'export QUORVEX_ISOLATED=$$; exec bash "$0" "$@"' "$0" "${args[@]}"
 fi

@@ -12,6 +12,8 @@ TVSIM=$3
 WINE_RUNNER=${4:-}
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO_DIR=$(cd "$BENCH_DIR/../.." && pwd)
+source "$REPO_DIR/tests/own-netns.sh"
+require_own_netns "$(basename "$0")"
 START_TV=$REPO_DIR/tools/tvsim/start-tv.sh
 STOP_TV=$REPO_DIR/tools/tvsim/stop-tv.sh
 WORK=$PWD

@@ -53,12 +53,17 @@ check_eq $? 0 "connect to the TV that stored our address reversed"
 check_line ours.out "connected to $TV_rtlours:26101"
 iu d.out d.err disconnect
 
-# Beyond loopback only inside a test's own network namespace (where QUORVEX_ISOLATED is set).
+# Beyond loopback only inside a test's own network namespace (tests/isolated.sh: unshare --net).
 if ip addr add 10.77.0.2/32 dev lo 2>/dev/null; then
     env -u QUORVEX_ISOLATED "$TVSIM" --address 10.77.0.2 --state "$WORK/tv/outside" \
         >outside.out 2>&1 </dev/null
     check_eq $? 2 "exit status of a TV outside loopback without QUORVEX_ISOLATED"
     check_has outside.out "must be a loopback address"
+    # The marks alone are not enough: the namespace must differ from the one the test came from.
+    env QUORVEX_OUTER_NETNS="$(readlink /proc/self/ns/net)" "$TVSIM" --address 10.77.0.2 \
+        --state "$WORK/tv/outside" >outside2.out 2>&1 </dev/null
+    check_eq $? 2 "exit status of a TV outside loopback in the namespace it was started from"
+    check_has outside2.out "must be a loopback address"
     TV_STATES+=("$WORK/tv/lan")
     "$START_TV" 10.77.0.2 "$WORK/tv/lan" --host-ip 10.77.0.2 >/dev/null || fail "no TV on 10.77.0.2"
     iu lan.out lan.err connect 10.77.0.2

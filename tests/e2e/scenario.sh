@@ -12,6 +12,8 @@ bridge=$4
 native=$5
 dir=$6
 root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/tests/own-netns.sh"
+require_own_netns "scenario $name"
 
 export QUORVEX_TVSIM=$native/tools/tvsim/quorvex_tvsim
 if [ ! -x "$QUORVEX_TVSIM" ]; then

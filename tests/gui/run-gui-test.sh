@@ -4,6 +4,9 @@
 # its own (so parallel tests never share a screenshot), and takes the screenshots it asks for.
 set -uo pipefail
 driver=$1 program=$2 dpi=$3 screens=$4
+# The installer searches its adapters' networks as soon as its window opens.
+source "$(dirname "$0")/../own-netns.sh"
+require_own_netns "run-gui-test.sh"
 
 work=$(mktemp -d /tmp/quorvex-gui-XXXXXX)
 prefix=$work/prefix sync=$work/sync

@@ -10,8 +10,10 @@ lan_subnet=10.213.0
 lan_pc=$lan_subnet.1
 lan_hosts=()
 
+source "$(dirname "${BASH_SOURCE[0]}")/../own-netns.sh"
+
 lan_up() {
-    [ -n "${QUORVEX_ISOLATED:-}" ] || { echo "lan.sh: run inside tests/isolated.sh" >&2; return 1; }
+    require_own_netns "lan.sh"
     ip link add lan0 type bridge || return 1
     ip addr add "$lan_pc/24" dev lan0
     ip link set lan0 up

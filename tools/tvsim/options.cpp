@@ -74,9 +74,9 @@ const char* const kUsage =
     "  --port N                     bridge port (26101)\n"
     "  --http-port N                device description port (8001)\n"
     "  --ready-file FILE            written (with the pid) once the ports listen\n"
-    "  --address IP                 where to listen: 127.0.0.0/8, or any address when the\n"
-    "                               environment variable QUORVEX_ISOLATED is set (a test's own\n"
-    "                               network namespace)\n"
+    "  --address IP                 where to listen: 127.0.0.0/8, or any address inside a\n"
+    "                               test's own network namespace (tests/isolated.sh, which\n"
+    "                               uses unshare --net and sets QUORVEX_ISOLATED)\n"
     "  --state DIR                  the TV's state: installed applications, files, its log\n";
 
 int TvOptions::tizenMajor() const {
