@@ -63,17 +63,17 @@ class Scoped {
 };
 
 // Runs its action when the scope is left, however it is left; the action must not throw.
-class StatusKeeper {
+class OnScopeExit {
   public:
-    explicit StatusKeeper(std::function<void()> action) : action_(std::move(action)) {}
-    ~StatusKeeper() {
+    explicit OnScopeExit(std::function<void()> action) : action_(std::move(action)) {}
+    ~OnScopeExit() {
         try {
             action_();
         } catch (...) {
         }
     }
-    StatusKeeper(const StatusKeeper&) = delete;
-    StatusKeeper& operator=(const StatusKeeper&) = delete;
+    OnScopeExit(const OnScopeExit&) = delete;
+    OnScopeExit& operator=(const OnScopeExit&) = delete;
 
   private:
     std::function<void()> action_;
@@ -134,7 +134,7 @@ void TmainForm::BitInstallClick() {
     const std::wstring statusBefore = controls_.text(Control::statusLbl);
     const int languageBefore = language();
     bool commandsStarted = false;
-    const StatusKeeper keeper([&] {
+    const OnScopeExit restoreStatus([&] {
         if (commandsStarted || phase_ == Phase::idle)
             return;
         if (language() == languageBefore)

@@ -34,7 +34,7 @@ std::size_t ThreadGroup::running() {
 
 void ThreadGroup::reapLocked() {
     for (auto it = members_.begin(); it != members_.end();) {
-        if (*it->ended && it->thread.get_id() != std::this_thread::get_id()) {
+        if (*it->ended) {  // a thread that calls this has not ended: it never joins itself
             it->thread.join();
             it = members_.erase(it);
         } else {

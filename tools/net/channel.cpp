@@ -31,34 +31,33 @@ std::error_code Channel::connect(const asio::ip::tcp::endpoint& to, Millis timeo
     return ec;
 }
 
-std::error_code Channel::readSome(std::string& out, std::size_t max, Millis timeout) {
+template <typename StartRead>
+std::error_code Channel::readInto(std::string& out, std::size_t count, Millis timeout,
+                                  StartRead startRead) {
     const std::size_t before = out.size();
-    out.resize(before + max);
+    out.resize(before + count);
     std::error_code result = kPending;
     std::size_t got = 0;
-    socket_.async_read_some(asio::buffer(out.data() + before, max),
-                            [&](const std::error_code& ec, std::size_t n) {
-                                result = ec;
-                                got = n;
-                            });
+    startRead(asio::buffer(out.data() + before, count),
+              [&](const std::error_code& ec, std::size_t n) {
+                  result = ec;
+                  got = n;
+              });
     const std::error_code ec = finish(result, timeout);
     out.resize(before + got);
     return ec;
 }
 
+std::error_code Channel::readSome(std::string& out, std::size_t max, Millis timeout) {
+    return readInto(out, max, timeout, [this](auto buffer, auto handler) {
+        socket_.async_read_some(buffer, std::move(handler));
+    });
+}
+
 std::error_code Channel::readExact(std::string& out, std::size_t count, Millis timeout) {
-    const std::size_t before = out.size();
-    out.resize(before + count);
-    std::error_code result = kPending;
-    std::size_t got = 0;
-    asio::async_read(socket_, asio::buffer(out.data() + before, count),
-                     [&](const std::error_code& ec, std::size_t n) {
-                         result = ec;
-                         got = n;
-                     });
-    const std::error_code ec = finish(result, timeout);
-    out.resize(before + got);
-    return ec;
+    return readInto(out, count, timeout, [this](auto buffer, auto handler) {
+        asio::async_read(socket_, buffer, std::move(handler));
+    });
 }
 
 std::error_code Channel::readUntil(std::string& out, std::string_view delimiter, std::size_t limit,

@@ -51,6 +51,10 @@ class Channel {
   private:
     // Runs the pending operation until it sets `result` or the deadline passes.
     std::error_code finish(std::error_code& result, Millis timeout);
+    // Reads into `count` bytes appended to `out`, keeping only what arrived.
+    template <typename StartRead>
+    std::error_code readInto(std::string& out, std::size_t count, Millis timeout,
+                             StartRead startRead);
 
     asio::io_context io_;
     asio::ip::tcp::socket socket_;
