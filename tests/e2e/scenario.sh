@@ -459,8 +459,11 @@ bad_address)
 esac
 
 if [ "$failures" -gt 0 ]; then
-    for log in "$work"/doLog/*.txt "$dir/sdb.log" "$dir"/tv*/commands.log "$dir"/tv*/tvsim.log; do
+    # driver.err: what Wine itself said while the window ran (a child that could not start or crashed).
+    for log in "$work"/doLog/*.txt "$dir/sdb.log" "$dir"/tv*/commands.log "$dir"/tv*/tvsim.log \
+        "$dir/driver.err"; do
         [ -f "$log" ] || continue
+        [ "$log" != "$dir/driver.err" ] || [ -s "$log" ] || continue
         echo "---- ${log#"$dir"/}:"
         tr -d '\r' <"$log" | tail -n 40 | sed 's/^/    /'
     done
