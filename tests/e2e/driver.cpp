@@ -46,6 +46,7 @@
 #include "platform/text.h"
 #include "platform/win32/form_layout.h"
 #include "tests/win32/window_probe.h"
+#include "tests/wine/test_lan_guard.h"
 
 using platform::Control;
 using Clock = std::chrono::steady_clock;
@@ -93,6 +94,8 @@ void putOnClipboard(const std::wstring& text) {
 
 // Starts the installer in `dir`, as Explorer would; its process and thread handles.
 PROCESS_INFORMATION startInstaller(const std::wstring& installer, const std::wstring& dir) {
+    if (const auto refusal = test_lan::refusal())
+        fail(*refusal);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

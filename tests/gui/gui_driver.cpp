@@ -20,6 +20,7 @@
 #include "platform/win32/form_layout.h"
 #include "src/string_table.h"
 #include "tests/win32/window_probe.h"
+#include "tests/wine/test_lan_guard.h"
 
 using platform::Control;
 
@@ -79,6 +80,8 @@ std::vector<std::wstring> openMessageBoxes(DWORD processId);
 class Program {
   public:
     explicit Program(const std::wstring& exe) {
+        if (const auto refusal = test_lan::refusal())
+            throw Abort(platform::toUtf8(*refusal));
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);
         directory_ = std::wstring(temp) + L"quorvex-gui-" + number(GetCurrentProcessId());
