@@ -527,14 +527,20 @@ void MainWindow::onAddressPicked() {
 
 void MainWindow::setAddressChoices(const std::vector<AddressChoice>& choices) {
     const HWND box = control(Control::tvIpEdt);
-    // Emptying the list must not take what the user typed with it.
+    // Emptying the list must not take what the user typed with it, nor move the caret: a search
+    // may end while the user types.
     const std::wstring typed = text(Control::tvIpEdt);
+    DWORD selStart = 0;
+    DWORD selEnd = 0;
+    SendMessageW(addressEdit_, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+                 reinterpret_cast<LPARAM>(&selEnd));
     choices_ = choices;
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
     for (const AddressChoice& choice : choices_) {
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.label.c_str()));
     }
     SetWindowTextW(addressEdit_, typed.c_str());
+    SendMessageW(addressEdit_, EM_SETSEL, selStart, selEnd);
     centreAddressText();
 }
 

@@ -585,6 +585,17 @@ void checkRefresh(const Window& w) {
     const std::wstring after = textOf(w[Control::ipValLBL]);
     checkAddressLabel(after);
     checkEqual(after, before, L"ipValLBL after refreshIpBTN on an unchanged machine");
+
+    // A search that ends while the user types refills the list; the typing goes on where it was.
+    const HWND edit = w[Control::tvIpEdt];
+    send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    typeInto(edit, L"10.0");
+    click(w[Control::refreshIpBTN]);
+    Sleep(500);  // the search of no network ends at once; its result is posted to the window
+    send(w.main, WM_NULL);
+    typeInto(edit, L".0.7");
+    checkEqual(textOf(edit), L"10.0.0.7", L"tvIpEdt typed across the end of a search");
+    send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
 }
 
 bool waitFor(HWND window, bool zoomed) {
