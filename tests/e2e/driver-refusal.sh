@@ -21,27 +21,21 @@ check() {
 ip link add stray0 type veth peer name stray1 && ip addr add 192.168.77.1/24 dev stray0 &&
     ip link set stray1 up && ip link set stray0 up || { echo "FAILED: no stray adapter"; exit 1; }
 
-timeout 60 "$root/tests/wine/wine-run.sh" "$e2e_driver" "$(winpath "$installer")" \
-    "$(winpath "$dir/work")" 192.168.77.5 1 >"$dir/e2e.out" 2>/dev/null
-status=$?
-sed 's/^/    e2e driver: /' "$dir/e2e.out"
-check "the e2e driver ends with its error status" test "$status" -eq 2
-check "the e2e driver names the stray address" \
-    grep -qF "refusing to start the installer: this computer has the address 192.168.77.1," \
-    "$dir/e2e.out"
-# Had the installer started, the driver would have typed and reported the window.
-check "the e2e driver said nothing else" test "$(wc -l <"$dir/e2e.out")" -eq 1
-check "the installer wrote nothing" test -z "$(ls -A "$dir/work")"
-
-timeout 60 "$root/tests/wine/wine-run.sh" "$gui_driver" "$(winpath "$installer")" 96 \
-    "$(winpath "$dir/sync")" refusal >"$dir/gui.out" 2>/dev/null
-status=$?
-sed 's/^/    gui driver: /' "$dir/gui.out"
-check "the GUI driver fails" test "$status" -eq 1
-check "the GUI driver names the stray address" \
-    grep -qF "refusing to start the installer: this computer has the address 192.168.77.1," \
-    "$dir/gui.out"
-check "the GUI driver said nothing else" test "$(wc -l <"$dir/gui.out")" -eq 1
+# run_refused WHO EXIT-STATUS DRIVER ARGS...: the driver refuses, and does nothing else (had the
+# installer started, the driver would have gone on to report its window).
+run_refused() {
+    local who=$1 want=$2 out="$dir/$1.out" status
+    shift 2
+    timeout 60 "$root/tests/wine/wine-run.sh" "$@" >"$out" 2>/dev/null
+    status=$?
+    sed "s/^/    $who driver: /" "$out"
+    check "the $who driver ends with its error status" test "$status" -eq "$want"
+    check "the $who driver names the stray address" \
+        grep -qF "refusing to start the installer: this computer has the address 192.168.77.1," "$out"
+    check "the $who driver said nothing else" test "$(wc -l <"$out")" -eq 1
+}
+run_refused e2e 2 "$e2e_driver" "$(winpath "$installer")" "$(winpath "$dir/work")" 192.168.77.5 1
+run_refused GUI 1 "$gui_driver" "$(winpath "$installer")" 96 "$(winpath "$dir/sync")" refusal
 check "no screenshot was asked for" test -z "$(ls -A "$dir/sync")"
 
 # Control: with the test LAN's address alone, the guard lets the driver on to the start, which
