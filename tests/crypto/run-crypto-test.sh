@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# run-crypto-test.sh TEST_EXE MAKE_PROFILE
+# Makes certificate profiles with openssl (nothing is kept), runs the Windows crypto test under
+# Wine against them, then checks every signature it wrote with openssl: Windows' signatures must
+# be what any RSA PKCS#1 v1.5 SHA-512 verifier accepts.
+set -euo pipefail
+exe=$1 make_profile=$2
+source "$(dirname "$0")/../own-netns.sh"
+require_own_netns "run-crypto-test.sh"
+
+work=$(mktemp -d /tmp/quorvex-crypto-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+p=$work/profiles
+mp() { bash "$make_profile" "$@" --ca "$work/ca"; }
+
+mp "$p/plain" --duid TESTDUID0001 --duid TESTDUID0002
+mp "$p/legacy" --legacy --password legacy-pass --distributor-password other-pass
+mp "$p/big" --bits 4096
+mp "$p/empty" --password ''
+mp "$p/cyrillic" --password 'пароль-ключа'
+mkdir -p "$p/bad"
+head -c 1500 "$p/plain/author.p12" >"$p/bad/truncated.p12"
+head -c 3000 /dev/urandom >"$p/bad/garbage.p12"
+: >"$p/bad/empty.p12"
+# A file with only the certificates, and one with the root CA too.
+openssl pkcs12 -in "$p/plain/author.p12" -passin pass:test-pass -nodes -out "$work/author.pem" 2>/dev/null
+openssl pkcs12 -export -nokeys -in "$work/author.pem" -passout pass:test-pass \
+    -out "$p/bad/certificates-only.p12"
+openssl pkcs12 -export -in "$work/author.pem" -certfile "$work/ca/author-root.pem" \
+    -passout pass:test-pass -out "$p/bad/with-root.p12"
+
+# What openssl reads of each end-entity certificate: its validity as Unix seconds.
+for role in author distributor; do
+    openssl pkcs12 -in "$p/plain/$role.p12" -passin pass:test-pass -nokeys -clcerts 2>/dev/null |
+        openssl x509 -noout -startdate -enddate | sed 's/^[a-zA-Z]*=//' |
+        while read -r line; do date -u -d "$line" +%s; done >"$p/plain/$role.dates"
+done
+for size in 0 3 200000; do
+    head -c "$size" /dev/urandom >"$p/data-$size.bin"
+    openssl dgst -sha512 -binary "$p/data-$size.bin" >"$p/data-$size.sha512"
+done
+
+QUORVEX_PROFILES=$(winepath -w "$p") timeout 120 wine "$exe"
+
+password() {  # password PROFILE ROLE
+    case "$1/$2" in
+    legacy/author) echo legacy-pass ;;
+    legacy/distributor) echo other-pass ;;
+    *) echo test-pass ;;
+    esac
+}
+checked=0
+for profile in plain legacy big; do
+    for role in author distributor; do
+        signature=$p/$profile-$role.sig
+        [ -s "$signature" ] || { echo "FAIL: no signature $profile-$role.sig"; exit 1; }
+        openssl pkcs12 -in "$p/$profile/$role.p12" -passin "pass:$(password $profile $role)" \
+            -nokeys -clcerts -legacy 2>/dev/null | openssl x509 -pubkey -noout >"$work/key.pem"
+        if ! openssl dgst -sha512 -verify "$work/key.pem" -signature "$signature" \
+            "$p/data-200000.bin" >/dev/null; then
+            echo "FAIL: openssl does not verify the $profile $role signature"
+            exit 1
+        fi
+        checked=$((checked + 1))
+    done
+done
+echo "openssl verified $checked signatures"
