@@ -80,22 +80,6 @@ std::set<std::string> references(const std::string& xml) {
     return uris;
 }
 
-// A package made by zip from files of these names and contents, old signatures included.
-std::vector<unsigned char> zipOf(const fs::path& folder,
-                                 const std::vector<std::pair<std::string, std::string>>& files) {
-    fs::remove_all(folder);
-    std::string names;
-    for (const auto& [name, content] : files) {
-        fs::create_directories((folder / name).parent_path());
-        std::ofstream(folder / name, std::ios::binary) << content;
-        names += " " + quote(name);
-    }
-    RunResult r = run("cd " + quote(folder.string()) + " && zip -q -X ../" +
-                      quote(folder.filename().string() + ".zip") + names);
-    EXPECT_EQ(r.status, 0) << r.output;
-    return readBytes(folder.string() + ".zip");
-}
-
 TEST_F(Signer, BothSignaturesVerifyIndependentlyAndAWrongRootOrChangedFileFails) {
     for (const char* name : {"good", "legacy"}) {
         SCOPED_TRACE(name);

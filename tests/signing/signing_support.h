@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,24 @@ class TempDir {
 // Makes a profile in `dir` (CAs in its parent's "ca"); false with the script's words on failure.
 inline RunResult makeProfile(const fs::path& dir, const std::string& options) {
     return run("bash " + quote(QUORVEX_MAKE_PROFILE) + " " + quote(dir.string()) + " " + options);
+}
+
+// A package made by zip from files of these names and contents, old signatures included.
+inline std::vector<unsigned char> zipOf(
+    const fs::path& folder, const std::vector<std::pair<std::string, std::string>>& files) {
+    fs::remove_all(folder);
+    std::string names;
+    for (const auto& [name, content] : files) {
+        fs::create_directories((folder / name).parent_path());
+        std::ofstream(folder / name, std::ios::binary) << content;
+        names += " " + quote(name);
+    }
+    RunResult r = run("cd " + quote(folder.string()) + " && zip -q -X ../" +
+                      quote(folder.filename().string() + ".zip") + names);
+    if (r.status != 0) {
+        throw std::runtime_error(r.output);
+    }
+    return readBytes(folder.string() + ".zip");
 }
 
 }  // namespace signing_test
