@@ -1,4 +1,4 @@
-#include "widget_package.h"
+#include "src/widget_package.h"
 
 #include <zlib.h>
 
