@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -26,6 +27,8 @@ class FileSystem {
     std::optional<std::string> readFile(const std::wstring& name) {
         return readFile(name, SIZE_MAX);
     }
+    // The names of the folders directly inside a folder, sorted; empty when it cannot be listed.
+    virtual std::vector<std::wstring> subdirectories(const std::wstring& name) = 0;
     // When the file was last written, or nothing when there is no such file.
     virtual std::optional<std::chrono::system_clock::time_point> lastWriteTime(
         const std::wstring& name) = 0;

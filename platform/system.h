@@ -2,10 +2,12 @@
 // Everything the portable code needs from the operating system, handed to it in one piece.
 #include "platform/addresses.h"
 #include "platform/clock.h"
+#include "platform/crypto.h"
 #include "platform/files.h"
 #include "platform/message_loop.h"
 #include "platform/network.h"
 #include "platform/process.h"
+#include "platform/profile_dialogs.h"
 
 namespace platform {
 
@@ -17,6 +19,10 @@ struct System {
     Resources& resources;
     Clock& clock;
     Network& network;
+    // Signing the widget for TVs that take only a package signed with the owner's profile.
+    Crypto& crypto;
+    ProfileDialogs& profileDialogs;
+    Settings& settings;
 };
 
 }  // namespace platform

@@ -10,7 +10,10 @@
 #include "src/install_outcome.h"
 #include "src/local_address_list.h"
 #include "src/main_form.h"
+#include "src/owner_profile.h"
 #include "src/payload.h"
+#include "src/signed_run.h"
+#include "src/signing_texts.h"
 #include "src/string_table.h"
 #include "src/tv_address.h"
 
@@ -133,9 +136,8 @@ void TmainForm::BitInstallClick() {
     // as it was, in the language now chosen.
     const std::wstring statusBefore = controls_.text(Control::statusLbl);
     const int languageBefore = language();
-    bool commandsStarted = false;
     const OnScopeExit restoreStatus([&] {
-        if (commandsStarted || phase_ == Phase::idle)
+        if (phase_ != Phase::checking)
             return;
         if (language() == languageBefore)
             controls_.setText(Control::statusLbl, statusBefore);
@@ -143,10 +145,54 @@ void TmainForm::BitInstallClick() {
             showStatus(msgPrompt);
     });
     runAddress_ = *address;
+    signedWith_.clear();
     if (!checkTv(*address))
         return;
+    std::optional<OwnerProfile> profile;
+    if (const auto year = signingYear(*address)) {
+        profile = chooseProfile(
+            fillIn(signingText(sgnNeedsProfile, language()), {*address, std::to_wstring(*year)}));
+        if (!profile)
+            return;
+    }
+    auto outcome = install(*address, profile ? &*profile : nullptr);
+    if (!outcome)
+        return;
+    if (!profile && !outcome->succeeded && refusedAsUnsigned(outcome->reason)) {
+        // A 2023+ set the check did not recognise: the owner's profile gets it through.
+        phase_ = Phase::checking;
+        const bool again =
+            controls_.askYesNo(fillIn(signingText(sgnAfterRefusal, language()), {*address}) +
+                               L"\n\n" + outcome->reason);
+        if (system_.loop.terminated())
+            return;
+        if (again) {
+            profile = chooseProfile(L"");
+            if (profile)
+                outcome = install(*address, &*profile);
+            if (!outcome)
+                return;
+        }
+        if (!profile) {
+            phase_ = Phase::idle;
+            showStatus(msgInstallFailed);
+            return;
+        }
+    }
+    try {
+        reportOutcome(*outcome, *address);
+    } catch (...) {
+        // Whatever went wrong, the status never stays "in progress".
+        showStatus(msgInstallFailed);
+        throw;
+    }
+}
+
+std::optional<InstallOutcome> TmainForm::install(const std::wstring& address,
+                                                 OwnerProfile* profile) {
     auto& files = system_.files;
     RunRecord run{system_.clock.wallTime(), {}};
+    signedWith_ = profile ? profile->folder : std::wstring();
 
     try {
         files.createDirectory(logDirectory);
@@ -160,56 +206,93 @@ void TmainForm::BitInstallClick() {
                    {.total = killServerLimit});
         removeWithin(system_, bridgeToolFile, serverLeftBehindRelease);
         if (system_.loop.terminated())
-            return;
+            return std::nullopt;
     }
     deleteIfExists(files, widgetFile);
     writePayload(bridgeToolFile, L"IUFILE");
-    try {
-        writePayload(widgetFile, L"WGTFILE");
-    } catch (...) {
-        deleteIfExists(files, bridgeToolFile);
-        throw;
+    // A signed run writes the widget once it is signed, after the TV's DUID has been checked.
+    if (profile == nullptr) {
+        try {
+            writePayload(widgetFile, L"WGTFILE");
+        } catch (...) {
+            deleteIfExists(files, bridgeToolFile);
+            throw;
+        }
     }
     // Logs of an earlier run must not speak for this one if a command cannot write its own.
     for (const auto& command : installCommands) {
         if (command.logFile != nullptr && !removeWithin(system_, command.logFile, 0ms))
             run.unremovedLogs.insert(command.logFile);
     }
+    if (profile != nullptr) {
+        for (const auto* log : signedRunLogs)
+            deleteIfExists(files, log);
+    }
 
+    // The eleven commands are worth 98 points of progress; a signed run's extra steps share them.
+    const int totalWeight = 98 + (profile ? signedRunWeight(*profile) : 0);
+    int doneWeight = 0;
+    const auto advance = [&](int weight) {
+        doneWeight += weight;
+        controls_.setPosition(installStartPosition + 98 * doneWeight / totalWeight);
+    };
+    const auto runStep = [&](int index, const std::wstring& appId) {
+        const auto& command = installCommands[static_cast<size_t>(index)];
+        const InstallNames names{address, appId, widgetFile,
+                                 command.namesStagingDir ? stagingDir() : std::wstring()};
+        runCommand(system_.processes, system_.loop, system_.clock, installCommandLine(index, names),
+                   {.total = command.stopsServer ? killServerLimit : platform::waitForever,
+                    .afterQuit = commandAfterClose});
+    };
     bool finished = false;
+    std::optional<std::wstring> stopped;
     {
-        commandsStarted = true;
         phase_ = Phase::installing;
         showStatus(msgInstalling);
         controls_.setPosition(installStartPosition);
         for (int i = 0; i < installCommandCount; ++i) {
-            const auto& command = installCommands[static_cast<size_t>(i)];
-            const InstallNames names{*address, applicationId, widgetFile,
-                                     command.namesStagingDir ? stagingDir() : std::wstring()};
-            runCommand(system_.processes, system_.loop, system_.clock, installCommandLine(i, names),
-                       {.total = command.stopsServer ? killServerLimit : platform::waitForever,
-                        .afterQuit = commandAfterClose});
+            runStep(i, applicationId);
             if (system_.loop.terminated())
                 break;
-            controls_.setPosition(controls_.position() + command.progressStep);
+            if (profile != nullptr && i == 7 && otherAuthorsCopy(files) &&
+                removeOtherAuthorsCopy()) {
+                runStep(i, applicationId);
+                if (system_.loop.terminated())
+                    break;
+            }
+            advance(installCommands[static_cast<size_t>(i)].progressStep);
+            if (profile != nullptr && i == 1) {
+                try {
+                    prepareSignedRun(address, *profile, widgetFile, advance);
+                } catch (const SignedRunStop& stop) {
+                    stopped = stop.text;
+                }
+                if (stopped || system_.loop.terminated())
+                    break;
+            }
         }
-        finished = !system_.loop.terminated();
+        finished = !system_.loop.terminated() && !stopped;
         phase_ = Phase::idle;
     }
+    if (profile != nullptr)
+        profile->passwords = {};
     if (!finished) {
-        // The window is gone: start no further step, but leave no server holding iu.exe.
+        // The window is gone or the run stopped: start no further step, but leave no server
+        // holding iu.exe.
         runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
                    {.total = killServerLimit, .afterQuit = killServerLimit});
     }
     removeWithin(system_, bridgeToolFile, serverRelease);
     deleteIfExists(files, widgetFile);
+    if (stopped && !system_.loop.terminated()) {
+        showStatus(msgInstallFailed);
+        controls_.showError(*stopped);
+    }
     if (!finished)
-        return;
-
+        return std::nullopt;
     try {
-        reportOutcome(judgeInstallation(files, run), *address);
+        return judgeInstallation(files, run);
     } catch (...) {
-        // Whatever went wrong, the status never stays "in progress".
         showStatus(msgInstallFailed);
         throw;
     }
@@ -224,7 +307,9 @@ void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring&
     const auto& table = StringTable::instance();
     // The cause and what to do first; without one, the failure text.
     std::optional<std::wstring> cause;
-    if (!outcome.reason.empty()) {
+    if (!outcome.reason.empty())
+        cause = certificateRefusalCause(outcome.reason, signedWith_, language());
+    if (!cause && !outcome.reason.empty()) {
         cause =
             failureCause(outcome.reason, {address, check_ ? &*check_ : nullptr,
                                           localIpv4AddressesOrNone(system_.addresses), language()});

@@ -2,6 +2,7 @@
 // The main window's logic: its constants and the handlers of its events. It reaches the window's
 // controls and the operating system only through the platform layer, so the same class runs in
 // the Windows program and, over the in-memory platform, in the unit tests.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "src/tv_verdict.h"
 
 struct InstallOutcome;
+struct OwnerProfile;
 
 class TmainForm final : public platform::FormEvents {
   public:
@@ -40,6 +42,22 @@ class TmainForm final : public platform::FormEvents {
     // Writes a carried resource to a file; a file that cannot be written raises with advice in
     // the current language.
     void writePayload(const std::wstring& file, const std::wstring& resource);
+    // The installation itself, once the TV has been checked: the eleven commands, or for a TV
+    // that takes only a package signed with its owner's profile, the signed run. Nothing when
+    // the window closed or the run stopped before installing (its box shown).
+    std::optional<InstallOutcome> install(const std::wstring& address, OwnerProfile* profile);
+    // The model year of a TV that installs only a widget signed with its owner's profile, from
+    // the check before the run or the search; nothing for any other TV.
+    std::optional<int> signingYear(const std::wstring& address) const;
+    // Asks for the profile (the remembered folder, or the folder dialog), its passwords, and
+    // checks it. Nothing when the user cancelled or the profile has a problem (shown).
+    std::optional<OwnerProfile> chooseProfile(const std::wstring& why);
+    // The signed run's steps between connecting and the rest of the commands: the DUID, its
+    // check, signing, the device profile. A problem raises SignedRunStop.
+    void prepareSignedRun(const std::wstring& address, OwnerProfile& profile,
+                          const std::wstring& widgetFile, const std::function<void(int)>& advance);
+    // After a -11 answer: asks, and on Yes removes the other author's copy. True to install again.
+    bool removeOtherAuthorsCopy();
     void reportOutcome(const InstallOutcome& outcome, const std::wstring& address);
     // Looks for TVs on this PC's networks in the background, cancelling a search still running.
     void startTvSearch(const std::vector<platform::LocalAddress>& addresses);
@@ -51,6 +69,7 @@ class TmainForm final : public platform::FormEvents {
     enum class Phase { idle, checking, installing } phase_ = Phase::idle;
     std::wstring runAddress_;
     std::optional<TvVerdict> check_;  // what the check before this run learnt
+    std::wstring signedWith_;         // the profile folder this run signed with, or empty
     std::unique_ptr<platform::PendingSweep> search_;
     unsigned searchNumber_ = 0;  // a finished search that is not the latest one is ignored
     std::vector<FoundTv> found_;

@@ -8,10 +8,13 @@
 #include "platform/system.h"
 #include "platform/win32/addresses_win32.h"
 #include "platform/win32/application.h"
+#include "platform/win32/crypto_win32.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/form_layout.h"
 #include "platform/win32/main_window.h"
 #include "platform/win32/process_win32.h"
+#include "platform/win32/profile_dialogs_win32.h"
+#include "platform/win32/settings_win32.h"
 #include "platform/win32/single_instance.h"
 #include "src/main_form.h"
 
@@ -20,6 +23,24 @@ namespace {
 void showFatalError(const std::wstring& text) noexcept {
     MessageBoxW(nullptr, text.c_str(), layout::windowCaption, MB_OK | MB_ICONERROR);
 }
+
+// The profile dialogs, owned by the main window once it exists.
+class WindowProfileDialogs final : public platform::ProfileDialogs {
+  public:
+    explicit WindowProfileDialogs(const platform::win32::MainWindow& window) : window_(window) {}
+    std::optional<std::wstring> chooseFolder(const std::wstring& title, const std::wstring& start,
+                                             const std::vector<std::wstring>& offered) override {
+        return platform::win32::Win32ProfileDialogs(window_.handle())
+            .chooseFolder(title, start, offered);
+    }
+    std::optional<platform::ProfilePasswords> askPasswords(
+        const platform::PasswordDialogTexts& texts) override {
+        return platform::win32::Win32ProfileDialogs(window_.handle()).askPasswords(texts);
+    }
+
+  private:
+    const platform::win32::MainWindow& window_;
+};
 
 }  // namespace
 
@@ -39,7 +60,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         platform::win32::ModuleResources resources;
         platform::SystemClock clock;
         platform::net::AsioNetwork network(processes);
-        platform::System system{addresses, processes, app, files, resources, clock, network};
+        platform::win32::Win32Crypto crypto;
+        WindowProfileDialogs dialogs(window);
+        platform::win32::RegistrySettings settings;
+        platform::System system{addresses, processes, app,    files,   resources,
+                                clock,     network,   crypto, dialogs, settings};
         TmainForm form(window, system);
         window.create(form, showCommand);
         app.run();

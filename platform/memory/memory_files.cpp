@@ -11,6 +11,19 @@ bool MemoryFileSystem::createDirectory(const std::wstring& name) {
     return directories.insert(name).second;
 }
 
+std::vector<std::wstring> MemoryFileSystem::subdirectories(const std::wstring& name) {
+    log.push_back(L"list " + name);
+    const std::wstring prefix = name + L"\\";
+    std::vector<std::wstring> found;
+    for (const auto& directory : directories) {
+        if (directory.starts_with(prefix) &&
+            directory.find(L'\\', prefix.size()) == std::wstring::npos) {
+            found.push_back(directory.substr(prefix.size()));
+        }
+    }
+    return found;
+}
+
 bool MemoryFileSystem::fileExists(const std::wstring& name) {
     log.push_back(L"exists " + name);
     return files.contains(name);

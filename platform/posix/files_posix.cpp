@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <system_error>
 
 #include "platform/error.h"
@@ -110,6 +111,18 @@ std::optional<std::chrono::system_clock::time_point> PosixFileSystem::lastWriteT
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::seconds(info.st_mtim.tv_sec) +
             std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+}
+
+std::vector<std::wstring> PosixFileSystem::subdirectories(const std::wstring& name) {
+    std::vector<std::wstring> found;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(hostPath(name), error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->is_directory(error))
+            found.push_back(fromUtf8(it->path().filename().string()));
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 }  // namespace platform::posix

@@ -83,6 +83,25 @@ bool Win32FileSystem::fileExists(const std::wstring& name) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::vector<std::wstring> Win32FileSystem::subdirectories(const std::wstring& name) {
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileExW((name + L"\\*").c_str(), FindExInfoBasic, &entry,
+                                           FindExSearchLimitToDirectories, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        const std::wstring child = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && child != L"." &&
+            child != L"..") {
+            found.push_back(child);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 bool Win32FileSystem::deleteFile(const std::wstring& name) {
     return DeleteFileW(name.c_str()) != 0;
 }

@@ -11,7 +11,9 @@
 #include "platform/memory/fake_clock.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_signal.h"
+#include "platform/memory/scripted_profile.h"
 #include "platform/system.h"
+#include "tests/unit/fake_crypto.h"
 
 // A message queue the test fills: what it posts while a command "runs" is dispatched by the
 // runner's wait, as the real queue's input would be.
@@ -181,5 +183,9 @@ struct FakeSystem {
     platform::memory::MemoryFileSystem files;
     platform::memory::MemoryResources resources;
     ScriptedNetwork network;
-    platform::System system{addresses, processes, loop, files, resources, clock, network};
+    FakeCrypto crypto;
+    platform::memory::ScriptedProfileDialogs dialogs;
+    platform::memory::MemorySettings settings;
+    platform::System system{addresses, processes, loop,   files,   resources,
+                            clock,     network,   crypto, dialogs, settings};
 };

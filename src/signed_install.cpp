@@ -1,0 +1,186 @@
+// The window's side of a signed run, for TVs that install only a widget signed with their
+// owner's Samsung certificate profile: asking for the profile, the TV's DUID, signing, the
+// device profile, and another author's copy.
+#include "platform/error.h"
+#include "src/command_runner.h"
+#include "src/install_outcome.h"
+#include "src/main_form.h"
+#include "src/owner_profile.h"
+#include "src/payload.h"
+#include "src/signed_run.h"
+#include "src/signing_texts.h"
+#include "src/string_table.h"
+#include "src/widget_package.h"
+#include "src/widget_signer.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int firstSigningYear = 2023;
+constexpr int duidAttempts = 2;  // slow sets may need a second ask
+
+// Deletes a file when the scope is left, however it is left.
+class RemovedAfterwards {
+  public:
+    RemovedAfterwards(platform::FileSystem& files, std::wstring name)
+        : files_(files), name_(std::move(name)) {}
+    ~RemovedAfterwards() { deleteIfExists(files_, name_); }
+    RemovedAfterwards(const RemovedAfterwards&) = delete;
+    RemovedAfterwards& operator=(const RemovedAfterwards&) = delete;
+
+  private:
+    platform::FileSystem& files_;
+    std::wstring name_;
+};
+
+}  // namespace
+
+std::optional<int> TmainForm::signingYear(const std::wstring& address) const {
+    std::optional<int> year;
+    if (check_ && check_->description)
+        year = check_->description->modelYear();
+    for (const auto& tv : found_) {
+        if (!year && tv.address == address && tv.verdict.description)
+            year = tv.verdict.description->modelYear();
+    }
+    if (year && *year >= firstSigningYear)
+        return year;
+    return std::nullopt;
+}
+
+std::optional<OwnerProfile> TmainForm::chooseProfile(const std::wstring& why) {
+    const int lang = language();
+    auto& settings = system_.settings;
+    auto& dialogs = system_.profileDialogs;
+    std::optional<std::wstring> folder = settings.profileFolder();
+    if (folder) {
+        const auto question = fillIn(signingText(sgnUseRemembered, lang), {*folder});
+        const bool useIt = controls_.askYesNo(why.empty() ? question : why + L"\n\n" + question);
+        if (system_.loop.terminated())
+            return std::nullopt;
+        if (!useIt)
+            folder.reset();
+    } else if (!why.empty()) {
+        controls_.showMessage(why);
+        if (system_.loop.terminated())
+            return std::nullopt;
+    }
+    if (!folder) {
+        const auto root = settings.defaultProfileRoot();
+        folder = dialogs.chooseFolder(signingText(sgnChooseFolder, lang), root,
+                                      profilesUnder(system_.files, root));
+        if (!folder) {
+            // The way back to "no profile".
+            settings.setProfileFolder(std::nullopt);
+            return std::nullopt;
+        }
+        settings.setProfileFolder(*folder);
+    }
+    OwnerProfile profile;
+    profile.folder = *folder;
+    if (auto problem = readProfileFiles(system_.files, profile)) {
+        controls_.showError(problemText(*problem, lang));
+        return std::nullopt;
+    }
+    const platform::PasswordDialogTexts texts{
+        signingText(sgnPasswordTitle, lang),
+        fillIn(signingText(sgnPasswordIntro, lang), {profile.folder}),
+        signingText(sgnAuthorPassword, lang),
+        signingText(sgnDistributorPassword, lang),
+        signingText(sgnOk, lang),
+        signingText(sgnCancel, lang)};
+    auto passwords = dialogs.askPasswords(texts);
+    if (!passwords || system_.loop.terminated())
+        return std::nullopt;
+    profile.passwords = std::move(*passwords);
+    if (auto problem = checkProfile(system_.crypto, profile, system_.clock.wallTime())) {
+        controls_.showError(problemText(*problem, lang));
+        return std::nullopt;
+    }
+    return profile;
+}
+
+void TmainForm::prepareSignedRun(const std::wstring& address, OwnerProfile& profile,
+                                 const std::wstring& widgetFile,
+                                 const std::function<void(int)>& advance) {
+    auto& files = system_.files;
+    const int lang = language();
+    std::optional<std::wstring> duid;
+    for (int attempt = 0; attempt < duidAttempts && !duid; ++attempt) {
+        deleteIfExists(files, duidLogFile);
+        runCommand(system_.processes, system_.loop, system_.clock, getDuidLine());
+        if (system_.loop.terminated())
+            return;
+        if (const auto output = files.readFile(duidLogFile, 4096))
+            duid = duidFromOutput(*output);
+    }
+    if (!duid)
+        throw SignedRunStop{problemText({sgnNoDuid, {address, duidLogFile}}, lang)};
+    if (!profileListsDuid(profile, *duid))
+        throw SignedRunStop{problemText({sgnDuidNotListed, {*duid, profile.folder}}, lang)};
+    advance(duidWeight);
+
+    std::vector<unsigned char> signedPackage;
+    try {
+        signedPackage = widget::signWidget(system_.resources.find(L"WGTFILE"), system_.crypto,
+                                           profile.author, profile.passwords.author,
+                                           profile.distributor, profile.passwords.distributor);
+    } catch (const std::exception& e) {
+        profile.passwords = {};
+        throw SignedRunStop{problemText({sgnSigningFailed, {platform::exceptionMessage(e)}}, lang)};
+    }
+    profile.passwords = {};  // signing was their only use
+    try {
+        files.writeFile(widgetFile, signedPackage);
+    } catch (const platform::WriteError& e) {
+        const auto& advice =
+            StringTable::instance().text(e.inUse() ? msgFileHeld : msgFileNotWritable, lang);
+        throw SignedRunStop{fillIn(advice, {widgetFile}) + L"\n\n(" + e.reason() + L")"};
+    }
+    advance(signWeight);
+
+    if (!profile.deviceProfile)
+        return;
+    {
+        const RemovedAfterwards copy(files, deviceProfileCopy);
+        const auto& text = *profile.deviceProfile;
+        try {
+            files.writeFile(deviceProfileCopy,
+                            {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+        } catch (const platform::WriteError& e) {
+            throw SignedRunStop{fillIn(StringTable::instance().text(msgFileNotWritable, lang),
+                                       {deviceProfileCopy}) +
+                                L"\n\n(" + e.reason() + L")"};
+        }
+        runCommand(system_.processes, system_.loop, system_.clock, pushDeviceProfileLine());
+    }
+    if (system_.loop.terminated())
+        return;
+    const auto log = files.readFile(profileLogFile, 64 * 1024);
+    if (log) {
+        size_t start = 0;
+        while (start < log->size()) {
+            auto end = log->find('\n', start);
+            if (end == std::string::npos)
+                end = log->size();
+            const std::string line = log->substr(start, end - start);
+            if (isFailureLine(line))
+                throw SignedRunStop{problemText(
+                    {sgnProfilePushFailed, {std::wstring(line.begin(), line.end())}}, lang)};
+            start = end + 1;
+        }
+    }
+    advance(profilePushWeight);
+}
+
+bool TmainForm::removeOtherAuthorsCopy() {
+    const bool remove = controls_.askYesNo(signingText(sgnOtherAuthor, language()));
+    if (!remove || system_.loop.terminated())
+        return false;
+    // The uninstall names the package's own id: the window's constant is not what is installed.
+    const auto ids =
+        widget::readPackageIds(widget::WidgetPackage(system_.resources.find(L"WGTFILE")));
+    runCommand(system_.processes, system_.loop, system_.clock, uninstallLine(ids.applicationId));
+    return !system_.loop.terminated();
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The texts of the run for TVs that install only a widget signed with the owner's Samsung
+// certificate profile, in Russian and English. Kept apart from the window's main table, which
+// other work changes at the same time.
+#include <string>
+
+enum SigningText : int {
+    // %1 the TV's address, %2 its model year.
+    sgnNeedsProfile,
+    sgnAfterRefusal,   // %1 the TV's address: a run ended with -3; choose and install again?
+    sgnUseRemembered,  // %1 the remembered folder; No chooses another
+    sgnChooseFolder,   // the folder dialog's title
+    sgnPasswordTitle,
+    sgnPasswordIntro,  // %1 the folder
+    sgnAuthorPassword,
+    sgnDistributorPassword,
+    sgnOk,
+    sgnCancel,
+    sgnMissingFile,        // %1 the file's path
+    sgnWrongPassword,      // %1 the file
+    sgnNotPkcs12,          // %1 the file
+    sgnNoKey,              // %1 the file
+    sgnNoCertificate,      // %1 the file
+    sgnExpired,            // %1 the file, %2 the last day it was valid
+    sgnNotYetValid,        // %1 the file, %2 the day it starts
+    sgnSwapped,            // %1 the folder
+    sgnNoDuid,             // %1 the TV's address, %2 the log
+    sgnDuidNotListed,      // %1 the DUID, %2 the folder
+    sgnSigningFailed,      // %1 the reason
+    sgnProfilePushFailed,  // %1 the line the push printed
+    sgnOtherAuthor,        // -11: remove that copy and install?
+    // Certificate refusals of a signed package, by their code.
+    sgnCauseNotForThisTv,  // -3 with a profile: %1 the folder
+    sgnCauseSignatureMismatch,
+    sgnCauseUnsignedFile,
+    sgnCauseExpired,
+    sgnCauseNotYetValid,
+    sgnTextCount,
+};
+
+// The text in a language (0 Russian, 1 English); fill in "%1"… with fillIn().
+const std::wstring& signingText(SigningText id, int language);
