@@ -118,11 +118,13 @@ std::optional<ProfileProblem> checkProfile(platform::Crypto& crypto, OwnerProfil
                                std::wstring_view(passwords.distributor.c_str());
     const auto author = openOnce(crypto, profile.author, passwords.author);
     if (const auto* problem = std::get_if<platform::KeyFileProblem>(&author)) {
-        // Swapped files with different passwords: each opens only with the other's.
-        if (*problem == platform::KeyFileProblem::wrongPassword && !samePasswords &&
-            std::holds_alternative<platform::Certificate>(
-                openOnce(crypto, profile.author, passwords.distributor))) {
-            return ProfileProblem{sgnSwapped, {profile.folder}};
+        // Swapped files with different passwords: author.p12 opens with the distributor's and
+        // holds the distributor certificate.
+        if (*problem == platform::KeyFileProblem::wrongPassword && !samePasswords) {
+            const auto other = openOnce(crypto, profile.author, passwords.distributor);
+            const auto* certificate = std::get_if<platform::Certificate>(&other);
+            if (certificate != nullptr && certificate->subjectCommonName == distributorName)
+                return ProfileProblem{sgnSwapped, {profile.folder}};
         }
         return keyProblem(*problem, authorPath);
     }

@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "platform/crypto.h"
+#include "platform/text.h"
 
 class FakeCrypto final : public platform::Crypto {
   public:
-    std::vector<const platform::Secret*> secretsSeen;
+    // The passwords of the keys that signed: they belong to the run, which should wipe them once
+    // signing is done.
+    std::vector<const platform::Secret*> signingSecrets;
     int openKeys = 0;  // open at this moment
     int mostOpen = 0;  // the most open at once
     int signatures = 0;
@@ -30,12 +33,11 @@ class FakeCrypto final : public platform::Crypto {
 
     std::unique_ptr<platform::SigningKey> openKeyFile(std::span<const unsigned char> pkcs12,
                                                       const platform::Secret& password) override {
-        secretsSeen.push_back(&password);
         const std::string text(pkcs12.begin(), pkcs12.end());
         using platform::KeyFileProblem;
         if (!text.starts_with("p12"))
             throw platform::KeyFileError(KeyFileProblem::notPkcs12, L"not PKCS#12");
-        auto key = std::make_unique<Key>(*this);
+        auto key = std::make_unique<Key>(*this, password);
         std::istringstream fields(text.substr(3));
         std::string field;
         std::wstring wanted;
@@ -45,7 +47,7 @@ class FakeCrypto final : public platform::Crypto {
             const auto eq = field.find('=');
             const std::string name = field.substr(0, eq);
             const std::string value = eq == std::string::npos ? "" : field.substr(eq + 1);
-            const std::wstring wide(value.begin(), value.end());
+            const std::wstring wide = platform::fromUtf8(value);
             if (name == "password")
                 wanted = wide;
             else if (name == "cn")
@@ -70,16 +72,19 @@ class FakeCrypto final : public platform::Crypto {
 
   private:
     struct Key final : platform::SigningKey {
-        explicit Key(FakeCrypto& owner) : owner(owner) {
+        Key(FakeCrypto& owner, const platform::Secret& password)
+            : owner(owner), password(password) {
             owner.mostOpen = std::max(owner.mostOpen, ++owner.openKeys);
         }
         ~Key() override { --owner.openKeys; }
         const std::vector<platform::Certificate>& chain() const override { return certificates; }
         std::vector<unsigned char> signSha512(std::span<const unsigned char> data) override {
             ++owner.signatures;
+            owner.signingSecrets.push_back(&password);
             return owner.sha512(data);
         }
         FakeCrypto& owner;
+        const platform::Secret& password;
         std::vector<platform::Certificate> certificates;
     };
 };

@@ -1,0 +1,471 @@
+// The install button for a TV that takes only a widget signed with its owner's profile: the
+// profile asked for and checked before anything is written, the DUID, the signed widget, the
+// device profile, another author's copy, and what the failure box names.
+#include <deque>
+
+#include <gtest/gtest.h>
+
+#include "platform/memory/memory_form.h"
+#include "src/install_commands.h"
+#include "src/main_form.h"
+#include "src/owner_profile.h"
+#include "src/signed_run.h"
+#include "src/signing_texts.h"
+#include "src/string_table.h"
+#include "tests/unit/fake_system.h"
+#include "tests/unit/stored_zip.h"
+
+using platform::Control;
+
+namespace {
+
+constexpr const char* installCompleted =
+    "app_id[R4vT7mWq2Z.Quorvex] install completed\ncmd_ret:0\n";
+constexpr const char* otherAuthor =
+    "install failed[118, -11], reason: Author certificate not match :\ncmd_ret:0\n";
+const std::wstring folder = L"C:\\Users\\tester\\SamsungCertificate\\LivingRoom";
+const std::wstring password = L"S3cret-Пароль";
+constexpr const char* passwordUtf8Part = "S3cret";
+
+// Valid from 2017 to 2023; the fake clock stands in late 2019.
+const std::string author = "p12 password=S3cret-Пароль cn=Owner from=1500000000 to=1700000000";
+const std::string distributor =
+    "p12 password=S3cret-Пароль cn=TizenSDK from=1500000000 to=1700000000 "
+    "uri=URN:tizen:packageid= uri=URN:tizen:deviceid=DUIDINSAN1";
+const std::string deviceProfile =
+    "<Profile><TestDeviceInfo><TestDevice>DUIDINXML2</TestDevice></TestDeviceInfo></Profile>";
+
+std::string description(const std::string& model) {
+    return R"({"device":{"type":"Samsung SmartTV","model":")" + model +
+           R"(","developerMode":"1","developerIP":"192.168.1.64"}})";
+}
+
+std::wstring in(const std::wstring& name) {
+    return folder + L"\\" + name;
+}
+
+std::string logOf(const std::wstring& line) {
+    const auto at = line.find(L" > ");
+    if (at == std::wstring::npos)
+        return {};
+    const auto end = line.find(L" 2>&1", at);
+    return std::string(line.begin() + static_cast<long>(at) + 3,
+                       line.begin() + static_cast<long>(end));
+}
+
+struct Rig {
+    Rig() {
+        os.resources.add(L"IUFILE", "MZ bridge tool");
+        os.resources.add(L"WGTFILE", carried);
+        os.addresses.addresses = {{platform::IpVersion::v4, L"192.168.1.64"}};
+        os.network.answers = {true, description("23_PONTUSM_UHD")};
+        form.FormCreate();
+        window.setText(Control::tvIpEdt, L"192.168.1.5");
+        os.files.files[in(L"author.p12")] = author;
+        os.files.files[in(L"distributor.p12")] = distributor;
+        os.files.files[in(L"device-profile.xml")] = deviceProfile;
+        os.settings.folder = folder;
+        os.dialogs.passwordAnswers.push_back({{password, std::nullopt}});
+        window.answerYes = true;
+        os.processes.onRun = [this](size_t, const std::wstring& line) { tv(line); };
+    }
+
+    // The simulated TV: answers each command line into its log.
+    void tv(const std::wstring& line) {
+        const auto log = logOf(line);
+        const std::wstring wideLog(log.begin(), log.end());
+        std::string answer = "ok\n";
+        if (line.find(L"getduid") != std::wstring::npos) {
+            answer = duids.empty() ? "" : duids.front();
+            if (!duids.empty())
+                duids.pop_front();
+        } else if (line.find(L"push device-profile.xml") != std::wstring::npos) {
+            pushedProfile = os.files.files.contains(L"device-profile.xml")
+                                ? os.files.files.at(L"device-profile.xml")
+                                : "(none)";
+            answer = "1 file(s) pushed. 0 file(s) skipped.\n";
+        } else if (line.find(L"push Quorvex.wgt") != std::wstring::npos) {
+            pushedWidget = os.files.files.at(L"Quorvex.wgt");
+            secretsWipedAtPush = os.crypto.signingSecrets.size() >= 2;
+            for (const auto* secret : os.crypto.signingSecrets)
+                secretsWipedAtPush = secretsWipedAtPush && secret->empty();
+        } else if (line.find(L"vd_appinstall") != std::wstring::npos) {
+            answer = installs.empty() ? installCompleted : installs.front();
+            if (!installs.empty())
+                installs.pop_front();
+        }
+        if (!log.empty())
+            os.files.files[wideLog] = answer;
+    }
+
+    // What the commands did, shortened to their verbs.
+    std::vector<std::string> verbs() const {
+        std::vector<std::string> out;
+        for (const auto& line : os.processes.started) {
+            std::string narrow(line.begin(), line.end());
+            for (const char* verb :
+                 {"kill-server", "connect", "devices", "getappinstallpath", "getduid",
+                  "vd_appuninstall kR4vT7mWq2Z", "vd_appuninstall R4vT7mWq2Z", "mkdir",
+                  "push device-profile.xml", "push Quorvex.wgt", "vd_appinstall", "rmfile",
+                  "applist"}) {
+                if (narrow.find(verb) != std::string::npos) {
+                    out.push_back(verb);
+                    break;
+                }
+            }
+        }
+        return out;
+    }
+
+    bool wroteAnything() const {
+        for (const auto& entry : os.files.log) {
+            if (entry.starts_with(L"write "))
+                return true;
+        }
+        return false;
+    }
+
+    const std::string carried =
+        storedZip({{"config.xml",
+                    R"(<widget><tizen:application id="R4vT7mWq2Z.Quorvex" package="R4vT7mWq2Z"/>)"
+                    "</widget>"},
+                   {"index.html", "<html></html>"},
+                   {"author-signature.xml", "old"}});
+    std::deque<std::string> duids{"DUIDINSAN1\n"};
+    std::deque<std::string> installs;
+    std::string pushedProfile, pushedWidget;
+    bool secretsWipedAtPush = false;
+
+    FakeSystem os;
+    platform::memory::MemoryForm window;
+    TmainForm form{window, os.system};
+};
+
+class SignedInstall : public ::testing::Test, public Rig {};
+
+const std::vector<std::string> signedRun = {"kill-server",
+                                            "connect",
+                                            "getduid",
+                                            "push device-profile.xml",
+                                            "devices",
+                                            "getappinstallpath",
+                                            "vd_appuninstall kR4vT7mWq2Z",
+                                            "mkdir",
+                                            "push Quorvex.wgt",
+                                            "vd_appinstall",
+                                            "rmfile",
+                                            "applist",
+                                            "kill-server"};
+
+TEST_F(SignedInstall, ASignedRunReadsTheDuidSignsPushesTheProfileAndInstalls) {
+    form.BitInstallClick();
+
+    EXPECT_EQ(verbs(), signedRun);
+    // The signed package replaces the old signature and keeps the rest; the carried one is as it
+    // was.
+    EXPECT_NE(pushedWidget.find("author-signature.xml"), std::string::npos);
+    EXPECT_NE(pushedWidget.find("signature1.xml"), std::string::npos);
+    EXPECT_EQ(pushedWidget.find("old"), std::string::npos);
+    EXPECT_NE(pushedWidget.find("<html></html>"), std::string::npos);
+    const auto resource = os.resources.find(L"WGTFILE");
+    EXPECT_EQ(std::string(resource.begin(), resource.end()), carried);
+    EXPECT_EQ(pushedProfile, deviceProfile);
+    EXPECT_TRUE(secretsWipedAtPush);
+    EXPECT_EQ(os.crypto.mostOpen, 1);
+    for (const wchar_t* gone : {L"iu.exe", L"Quorvex.wgt", L"device-profile.xml"})
+        EXPECT_FALSE(os.files.files.contains(gone)) << std::string(gone, gone + 11);
+    const auto& progress = window.positionHistory();
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_GE(progress.size(), 14u);
+    EXPECT_EQ(window.text(Control::statusLbl),
+              StringTable::instance().text(msgInstallDone, languageRussian));
+    EXPECT_EQ(os.settings.folder, folder);
+    // The question named the remembered folder; the password dialog named it too.
+    ASSERT_FALSE(window.boxes().empty());
+    EXPECT_NE(window.boxes().front().text.find(folder), std::wstring::npos);
+    ASSERT_EQ(os.dialogs.passwordQuestions.size(), 1u);
+    EXPECT_NE(os.dialogs.passwordQuestions[0].intro.find(folder), std::wstring::npos);
+}
+
+TEST_F(SignedInstall, ADuidOnlyInTheDeviceProfileIsEnoughAndASlowTvGetsASecondAsk) {
+    duids = {"", "DUIDINXML2\n"};
+    form.BitInstallClick();
+    const auto run = verbs();
+    EXPECT_EQ(std::count(run.begin(), run.end(), "getduid"), 2);
+    EXPECT_EQ(window.text(Control::statusLbl),
+              StringTable::instance().text(msgInstallDone, languageRussian));
+}
+
+TEST_F(SignedInstall, AProfileWithoutDeviceProfileSkipsItsPush) {
+    os.files.files.erase(in(L"device-profile.xml"));
+    form.BitInstallClick();
+    auto expected = signedRun;
+    std::erase(expected, "push device-profile.xml");
+    EXPECT_EQ(verbs(), expected);
+    EXPECT_EQ(window.positionHistory().back(), 100);
+}
+
+// Each problem a profile can have without any TV: named, and nothing written or run.
+TEST_F(SignedInstall, EachBadProfileStopsBeforeAnythingIsWritten) {
+    const std::string other = "p12 password=other cn=TizenSDK from=1500000000 to=1700000000";
+    struct Case {
+        const char* what;
+        std::function<void(Rig&)> setUp;
+        ProfileProblem expected;
+    };
+    const std::vector<Case> cases = {
+        {"no author.p12",
+         [](Rig& t) { t.os.files.files.erase(in(L"author.p12")); },
+         {sgnMissingFile, {in(L"author.p12")}}},
+        {"no distributor.p12",
+         [](Rig& t) { t.os.files.files.erase(in(L"distributor.p12")); },
+         {sgnMissingFile, {in(L"distributor.p12")}}},
+        {"wrong author password",
+         [](Rig& t) {
+             t.os.dialogs.passwordAnswers = {{{L"nope", password}}};
+         },
+         {sgnWrongPassword, {in(L"author.p12")}}},
+        {"wrong distributor password",
+         [](Rig& t) {
+             t.os.dialogs.passwordAnswers = {{{password, L"nope"}}};
+         },
+         {sgnWrongPassword, {in(L"distributor.p12")}}},
+        {"empty password",
+         [](Rig& t) {
+             t.os.dialogs.passwordAnswers = {{{L"", std::nullopt}}};
+         },
+         {sgnWrongPassword, {in(L"author.p12")}}},
+        {"not PKCS#12",
+         [](Rig& t) { t.os.files.files[in(L"author.p12")] = "-----BEGIN CERT"; },
+         {sgnNotPkcs12, {in(L"author.p12")}}},
+        {"too big",
+         [](Rig& t) {
+             t.os.files.files[in(L"distributor.p12")] =
+                 distributor + std::string(maxProfileFileBytes, ' ');
+         },
+         {sgnNotPkcs12, {in(L"distributor.p12")}}},
+        {"no key",
+         [](Rig& t) { t.os.files.files[in(L"author.p12")] = author + " nokey"; },
+         {sgnNoKey, {in(L"author.p12")}}},
+        {"expired",
+         [](Rig& t) {
+             t.os.files.files[in(L"distributor.p12")] =
+                 "p12 password=S3cret-Пароль cn=TizenSDK from=1500000000 to=1560000000";
+         },
+         {sgnExpired, {in(L"distributor.p12"), L"2019-06-08"}}},
+        {"not yet valid",
+         [](Rig& t) {
+             t.os.files.files[in(L"author.p12")] =
+                 "p12 password=S3cret-Пароль cn=Owner from=1600000000 to=1700000000";
+         },
+         {sgnNotYetValid, {in(L"author.p12"), L"2020-09-13"}}},
+        {"swapped, one password",
+         [](Rig& t) {
+             std::swap(t.os.files.files[in(L"author.p12")],
+                       t.os.files.files[in(L"distributor.p12")]);
+         },
+         {sgnSwapped, {folder}}},
+        {"swapped, two passwords",
+         [other](Rig& t) {
+             t.os.files.files[in(L"author.p12")] = other;
+             t.os.files.files[in(L"distributor.p12")] = author;
+             t.os.dialogs.passwordAnswers = {{{password, L"other"}}};
+         },
+         {sgnSwapped, {folder}}},
+    };
+    for (const auto& c : cases) {
+        for (int language : {languageRussian, languageEnglish}) {
+            Rig t;
+            t.window.selectItem(Control::langRG, language);
+            t.form.langRGClick();
+            c.setUp(t);
+            t.os.files.log.clear();
+            t.form.BitInstallClick();
+            SCOPED_TRACE(c.what);
+            ASSERT_FALSE(t.window.boxes().empty());
+            const auto& box = t.window.boxes().back();
+            EXPECT_EQ(box.kind, platform::memory::MemoryForm::Box::error);
+            EXPECT_EQ(box.text, problemText(c.expected, language));
+            EXPECT_TRUE(t.os.processes.started.empty());
+            EXPECT_FALSE(t.wroteAnything());
+            EXPECT_TRUE(t.window.enabled(Control::BitInstall));
+        }
+    }
+}
+
+// Problems only the TV shows: the run stops after asking it, before anything is pushed.
+TEST_F(SignedInstall, ADuidTheProfileDoesNotListOrNoDuidStopsBeforeAnyPush) {
+    struct Case {
+        std::deque<std::string> answers;
+        ProfileProblem expected;
+        int asks;
+    };
+    for (const auto& c : std::vector<Case>{
+             {{"OTHERTV99\n"}, {sgnDuidNotListed, {L"OTHERTV99", folder}}, 1},
+             {{"error: closed\n", ""}, {sgnNoDuid, {L"192.168.1.5", duidLogFile}}, 2}}) {
+        Rig t;
+        t.duids = c.answers;
+        t.form.BitInstallClick();
+        const auto run = t.verbs();
+        EXPECT_EQ(std::count(run.begin(), run.end(), "getduid"), c.asks);
+        EXPECT_EQ(run.back(), "kill-server");
+        EXPECT_EQ(run.size(), 3u + c.asks);
+        for (const auto& entry : t.os.files.log) {
+            EXPECT_NE(entry, L"write Quorvex.wgt");
+            EXPECT_NE(entry, L"write device-profile.xml");
+        }
+        EXPECT_FALSE(t.os.files.files.contains(L"iu.exe"));
+        ASSERT_FALSE(t.window.boxes().empty());
+        EXPECT_EQ(t.window.boxes().back().text, problemText(c.expected, languageRussian));
+        EXPECT_EQ(t.window.text(Control::statusLbl),
+                  StringTable::instance().text(msgInstallFailed, languageRussian));
+    }
+}
+
+TEST_F(SignedInstall, AnotherAuthorsCopyIsRemovedByThePackagesOwnIdOnlyOnYes) {
+    for (bool yes : {true, false}) {
+        Rig t;
+        t.installs = {otherAuthor};
+        t.window.onBox = [&t, yes](const platform::memory::MemoryForm::Box& box) {
+            if (box.text == signingText(sgnOtherAuthor, languageRussian))
+                t.window.answerYes = yes;
+        };
+        t.form.BitInstallClick();
+        auto expected = signedRun;
+        if (yes) {
+            const auto install = std::find(expected.begin(), expected.end(), "vd_appinstall");
+            expected.insert(install + 1, {"vd_appuninstall R4vT7mWq2Z", "vd_appinstall"});
+        }
+        EXPECT_EQ(t.verbs(), expected) << yes;
+        const auto status = t.window.text(Control::statusLbl);
+        EXPECT_EQ(status, StringTable::instance().text(yes ? msgInstallDone : msgInstallFailed,
+                                                       languageRussian));
+        if (!yes) {
+            EXPECT_EQ(t.window.boxes().back().text.substr(0, 20),
+                      StringTable::instance().text(msgCauseAuthor, languageRussian).substr(0, 20));
+        }
+    }
+}
+
+TEST_F(SignedInstall, CancellingTheFolderDialogForgetsTheProfileAndWritesNothing) {
+    window.answerYes = false;  // "No: choose another folder"
+    os.files.directories = {L"C:\\Users\\tester\\SamsungCertificate", folder,
+                            L"C:\\Users\\tester\\SamsungCertificate\\Empty"};
+    os.dialogs.folderAnswers.push_back(std::nullopt);
+    form.BitInstallClick();
+    ASSERT_EQ(os.dialogs.folderQuestions.size(), 1u);
+    EXPECT_EQ(os.dialogs.folderQuestions[0].start, os.settings.root);
+    EXPECT_EQ(os.dialogs.folderQuestions[0].offered, std::vector<std::wstring>{folder});
+    EXPECT_EQ(os.settings.folder, std::nullopt);
+    EXPECT_TRUE(os.dialogs.passwordQuestions.empty());
+    EXPECT_TRUE(os.processes.started.empty());
+    EXPECT_FALSE(wroteAnything());
+}
+
+TEST_F(SignedInstall, AChosenFolderIsRememberedAndACancelledPasswordWritesNothing) {
+    os.settings.folder.reset();
+    os.dialogs.folderAnswers.push_back(folder);
+    os.dialogs.passwordAnswers = {std::nullopt};
+    form.BitInstallClick();
+    EXPECT_EQ(os.settings.folder, folder);
+    // The first box only says why a profile is needed; no question about a remembered folder.
+    ASSERT_EQ(window.boxes().size(), 1u);
+    EXPECT_EQ(window.boxes()[0].kind, platform::memory::MemoryForm::Box::message);
+    EXPECT_TRUE(os.processes.started.empty());
+    EXPECT_FALSE(wroteAnything());
+}
+
+TEST_F(SignedInstall, TheTypedPasswordReachesNoLogTextSettingOrCommand) {
+    installs = {"install failed[118, -12], reason: Check certificate error : :x:<-4>\n"};
+    form.BitInstallClick();
+    std::vector<std::wstring> seen = os.processes.started;
+    seen.insert(seen.end(), os.files.log.begin(), os.files.log.end());
+    for (const auto& box : window.boxes())
+        seen.push_back(box.text);
+    for (const auto& q : os.dialogs.passwordQuestions)
+        seen.insert(seen.end(), {q.title, q.intro, q.author, q.distributor});
+    seen.push_back(window.text(Control::statusLbl));
+    seen.push_back(os.settings.folder.value_or(L""));
+    for (const auto& text : seen)
+        EXPECT_EQ(text.find(L"S3cret"), std::wstring::npos)
+            << std::string(text.begin(), text.end());
+    for (const auto& [name, contents] : os.files.files) {
+        if (!name.starts_with(folder)) {
+            EXPECT_EQ(contents.find(passwordUtf8Part), std::string::npos);
+        }
+    }
+    // And the box named the refusal by its code.
+    EXPECT_EQ(window.boxes().back().text.substr(0, 20),
+              signingText(sgnCauseSignatureMismatch, languageRussian).substr(0, 20));
+}
+
+TEST_F(SignedInstall, AnUnsignedRunRefusedWithMinus3OffersTheProfileAndInstallsAgain) {
+    os.network.answers = {true, description("19_MUSEL_UHD")};  // looked like an older set
+    installs = {
+        "install failed[118, -12], reason: Check certificate error : :Invalid certificate "
+        "chain with certificate in signature.:<-3>\n"};
+    form.BitInstallClick();
+    auto expected = std::vector<std::string>{"kill-server",
+                                             "connect",
+                                             "devices",
+                                             "getappinstallpath",
+                                             "vd_appuninstall kR4vT7mWq2Z",
+                                             "mkdir",
+                                             "push Quorvex.wgt",
+                                             "vd_appinstall",
+                                             "rmfile",
+                                             "applist",
+                                             "kill-server"};
+    expected.insert(expected.end(), signedRun.begin(), signedRun.end());
+    EXPECT_EQ(verbs(), expected);
+    EXPECT_EQ(window.text(Control::statusLbl),
+              StringTable::instance().text(msgInstallDone, languageRussian));
+}
+
+TEST(CertificateRefusal, EachCodeIsNamedAndMinus3NeedsAProfile) {
+    const auto line = [](const char* code) {
+        return std::wstring(L"install failed[118, -12], reason: Check certificate error : :x:<") +
+               std::wstring(code, code + 2) + L">";
+    };
+    struct Case {
+        const char* code;
+        bool withProfile;
+        std::optional<SigningText> expected;
+    };
+    for (const auto& c : std::vector<Case>{{"-3", true, sgnCauseNotForThisTv},
+                                           {"-3", false, std::nullopt},
+                                           {"-4", false, sgnCauseSignatureMismatch},
+                                           {"-5", true, sgnCauseUnsignedFile},
+                                           {"-6", true, sgnCauseExpired},
+                                           {"-7", true, sgnCauseNotYetValid},
+                                           {"-7", false, std::nullopt},
+                                           {"-9", true, std::nullopt}}) {
+        const auto cause =
+            certificateRefusalCause(line(c.code), c.withProfile ? folder : L"", languageEnglish);
+        ASSERT_EQ(cause.has_value(), c.expected.has_value()) << c.code;
+        if (cause) {
+            EXPECT_EQ(cause->substr(0, 10),
+                      signingText(*c.expected, languageEnglish).substr(0, 10));
+        }
+    }
+    EXPECT_TRUE(refusedAsUnsigned(line("-3")));
+    EXPECT_FALSE(refusedAsUnsigned(L"install failed[118, -11], reason: Author certificate"));
+}
+
+TEST(Duid, OnlyOneWordOfLettersAndDigitsIsADuid) {
+    struct Case {
+        const char* output;
+        std::optional<std::wstring> duid;
+    };
+    for (const auto& c : std::vector<Case>{{"DUIDINSAN1\r\n", L"DUIDINSAN1"},
+                                           {"\n  ABCD1234EFGH  \nmore", L"ABCD1234EFGH"},
+                                           {"", std::nullopt},
+                                           {"error: closed\n", std::nullopt},
+                                           {"abc\n", std::nullopt},
+                                           {"ABC;rm -rf\n", std::nullopt}}) {
+        EXPECT_EQ(duidFromOutput(c.output), c.duid) << c.output;
+    }
+}
+
+}  // namespace
