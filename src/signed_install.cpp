@@ -62,8 +62,8 @@ std::optional<OwnerProfile> TmainForm::chooseProfile(const std::wstring& why) {
         if (!useIt)
             folder.reset();
     } else if (!why.empty()) {
-        controls_.showMessage(why);
-        if (system_.loop.terminated())
+        const bool choose = controls_.askYesNo(why + L"\n\n" + signingText(sgnChooseNow, lang));
+        if (!choose || system_.loop.terminated())
             return std::nullopt;
     }
     if (!folder) {

@@ -22,6 +22,8 @@ constexpr std::array<Pair, sgnTextCount> texts = {{
      L"the folder of your certificate profile and install again?"},
     {L"Подписать виджет профилем сертификата из папки\n%1?\n\n«Нет» — выбрать другую папку.",
      L"Sign the widget with the certificate profile in\n%1?\n\n\"No\" chooses another folder."},
+    {L"Выбрать папку профиля сейчас? («Нет» — ничего не устанавливать.)",
+     L"Choose the profile folder now? (\"No\" installs nothing.)"},
     {L"Папка профиля сертификата Samsung (author.p12, distributor.p12)",
      L"Samsung certificate profile folder (author.p12, distributor.p12)"},
     {L"Пароли профиля сертификата", L"Certificate profile passwords"},
@@ -100,6 +102,8 @@ constexpr std::array<Pair, sgnTextCount> texts = {{
 }  // namespace
 
 const std::wstring& signingText(SigningText id, int language) {
+    // A text left out of the list above would be a null pointer here.
+    static_assert(texts.back().russian != nullptr && texts.back().english != nullptr);
     static const auto table = [] {
         std::array<std::wstring, 2 * sgnTextCount> built;
         for (int i = 0; i < sgnTextCount; ++i) {

@@ -9,6 +9,7 @@ enum SigningText : int {
     sgnNeedsProfile,
     sgnAfterRefusal,   // %1 the TV's address: a run ended with -3; choose and install again?
     sgnUseRemembered,  // %1 the remembered folder; No chooses another
+    sgnChooseNow,      // no folder remembered: open the folder dialog?
     sgnChooseFolder,   // the folder dialog's title
     sgnPasswordTitle,
     sgnPasswordIntro,  // %1 the folder

@@ -14,6 +14,12 @@
 //                       editor showing an old log does
 //     --answer=yes|no   how to answer a question (a box with Yes and No) before the run; its
 //                       text is printed as "question: ..." (default no)
+//     --answers=LIST    answers to successive questions, e.g. yes,no (the last one repeats);
+//                       overrides --answer
+//     --password=TEXT   fill the certificate profile's password dialog with TEXT (the
+//                       distributor's box follows the author's), print its intro
+//                       ("password-dialog: ...") and press OK; without it, Cancel
+//     --distributor-password=TEXT  type this into the distributor's box after the author's
 //     --time-check      print how long the check of the TV took: from the click until the
 //                       widget file is written, which happens right after it
 //     --english         switch the window to English before anything else
@@ -28,6 +34,7 @@
 //                       ended ("exit-ms") and stop
 //     --hold=FILE       before closing a box or the window, wait (at most 60 s) for FILE to
 //                       exist, so that a screenshot can be taken
+//     --hold-at=KIND    hold only at that kind of window: question, password-dialog or box
 //     --timeout=SECONDS give up after this long (default 120)
 //     --paste           put the address in with WM_SETTEXT instead of typing it
 //     --timing          watch the run passively (files only: a message to the window would wake
@@ -45,6 +52,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/form_layout.h"
+#include "platform/win32/profile_dialogs_win32.h"
 #include "tests/win32/window_probe.h"
 #include "tests/wine/test_lan_guard.h"
 
@@ -148,6 +156,7 @@ int wmain(int argc, wchar_t** argv) {
     const int series = _wtoi(argv[4]);
     std::wstring during;
     std::wstring hold;
+    std::wstring holdAt;
     int timeout = 120;
     bool paste = false;
     bool clipboard = false;
@@ -156,6 +165,10 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring secondDir;
     std::wstring holdOpen;
     bool answerYes = false;
+    std::vector<bool> answers;
+    std::wstring password;
+    std::wstring distributorPassword;
+    bool passwordGiven = false;
     bool timeCheck = false;
     bool english = false;
     bool awaitList = false;
@@ -167,6 +180,8 @@ int wmain(int argc, wchar_t** argv) {
             during = arg.substr(9);
         else if (arg.rfind(L"--hold=", 0) == 0)
             hold = arg.substr(7);
+        else if (arg.rfind(L"--hold-at=", 0) == 0)
+            holdAt = arg.substr(10);
         else if (arg.rfind(L"--timeout=", 0) == 0)
             timeout = _wtoi(arg.substr(10).c_str());
         else if (arg == L"--paste")
@@ -181,6 +196,17 @@ int wmain(int argc, wchar_t** argv) {
             holdOpen = arg.substr(12);
         else if (arg == L"--answer=yes" || arg == L"--answer=no")
             answerYes = arg == L"--answer=yes";
+        else if (arg.rfind(L"--answers=", 0) == 0) {
+            for (size_t from = 10; from <= arg.size();) {
+                const size_t comma = arg.find(L',', from);
+                answers.push_back(arg.substr(from, comma - from) == L"yes");
+                from = comma == std::wstring::npos ? arg.size() + 1 : comma + 1;
+            }
+        } else if (arg.rfind(L"--password=", 0) == 0) {
+            password = arg.substr(11);
+            passwordGiven = true;
+        } else if (arg.rfind(L"--distributor-password=", 0) == 0)
+            distributorPassword = arg.substr(23);
         else if (arg == L"--time-check")
             timeCheck = true;
         else if (arg == L"--english")
@@ -197,6 +223,10 @@ int wmain(int argc, wchar_t** argv) {
             fail(L"unknown option " + arg);
     }
     const auto deadline = Clock::now() + std::chrono::seconds(timeout);
+    const auto holdFor = [&](const wchar_t* kind) {
+        if (holdAt.empty() || holdAt == kind)
+            waitForFile(hold);
+    };
     probe::Handle held;
     if (!holdOpen.empty()) {
         held.reset(CreateFileW((workDir + L"\\" + holdOpen).c_str(), GENERIC_READ, 0, nullptr,
@@ -331,13 +361,39 @@ int wmain(int argc, wchar_t** argv) {
         if (WaitForSingleObject(process.get(), 50) == WAIT_OBJECT_0)
             break;
         box = findTopLevel(pi.dwProcessId, probe::messageBoxClass);
+        if (box != nullptr && GetDlgItem(box, platform::win32::passwordDialog::authorBoxId)) {
+            namespace ids = platform::win32::passwordDialog;
+            say(L"password-dialog", textOf(GetDlgItem(box, ids::introId)));
+            if (passwordGiven) {
+                // Typed, as a user would: the distributor's box follows the author's.
+                HWND author = GetDlgItem(box, ids::authorBoxId);
+                for (wchar_t c : password)
+                    SendMessageW(author, WM_CHAR, c, 0);
+                if (!distributorPassword.empty()) {
+                    HWND distributor = GetDlgItem(box, ids::distributorBoxId);
+                    SendMessageW(distributor, WM_SETTEXT, 0,
+                                 reinterpret_cast<LPARAM>(distributorPassword.c_str()));
+                }
+            }
+            holdFor(L"password-dialog");
+            PostMessageW(box, WM_COMMAND, passwordGiven ? IDOK : IDCANCEL, 0);
+            while (IsWindow(box) && Clock::now() < deadline)
+                Sleep(20);
+            box = nullptr;
+            continue;
+        }
         if (box != nullptr && GetDlgItem(box, IDYES) != nullptr) {
+            if (!answers.empty()) {
+                answerYes = answers.front();
+                if (answers.size() > 1)
+                    answers.erase(answers.begin());
+            }
             // The question before the run: answer it and watch on.
             say(L"question", probe::messageBoxText(box).value_or(L""));
             say(L"series-at-question",
                 std::to_wstring(SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, 1)),
                                              BM_GETCHECK, 0, 0) == BST_CHECKED));
-            waitForFile(hold);
+            holdFor(L"question");
             PostMessageW(box, WM_COMMAND, answerYes ? IDYES : IDNO, 0);
             declined = !answerYes;
             while (IsWindow(box) && Clock::now() < deadline)
@@ -415,14 +471,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (box != nullptr) {
         say(L"box", probe::messageBoxText(box).value_or(L""));
-        waitForFile(hold);
+        holdFor(L"box");
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         Sleep(300);
     }
     say(L"status", textOf(status));
     say(L"progress", std::to_wstring(SendMessageW(bar, PBM_GETPOS, 0, 0)));
     say(L"install-enabled", IsWindowEnabled(install) ? L"yes" : L"no");
-    if (box == nullptr)
+    if (box == nullptr && holdAt.empty())
         waitForFile(hold);
 
     PostMessageW(window, WM_CLOSE, 0, 0);

@@ -369,9 +369,10 @@ TEST_F(SignedInstall, AChosenFolderIsRememberedAndACancelledPasswordWritesNothin
     os.dialogs.passwordAnswers = {std::nullopt};
     form.BitInstallClick();
     EXPECT_EQ(os.settings.folder, folder);
-    // The first box only says why a profile is needed; no question about a remembered folder.
+    // The one question says why a profile is needed and offers the folder dialog.
     ASSERT_EQ(window.boxes().size(), 1u);
-    EXPECT_EQ(window.boxes()[0].kind, platform::memory::MemoryForm::Box::message);
+    EXPECT_NE(window.boxes()[0].text.find(signingText(sgnChooseNow, languageRussian)),
+              std::wstring::npos);
     EXPECT_TRUE(os.processes.started.empty());
     EXPECT_FALSE(wroteAnything());
 }
@@ -469,3 +470,12 @@ TEST(Duid, OnlyOneWordOfLettersAndDigitsIsADuid) {
 }
 
 }  // namespace
+
+TEST(SigningTexts, EveryTextHasBothLanguages) {
+    for (int id = 0; id < sgnTextCount; ++id) {
+        const auto& russian = signingText(static_cast<SigningText>(id), languageRussian);
+        const auto& english = signingText(static_cast<SigningText>(id), languageEnglish);
+        EXPECT_FALSE(russian.empty() || english.empty()) << id;
+        EXPECT_NE(russian, english) << id;
+    }
+}
