@@ -34,6 +34,10 @@
 //                       ended ("exit-ms") and stop
 //     --hold=FILE       before closing a box or the window, wait (at most 60 s) for FILE to
 //                       exist, so that a screenshot can be taken
+//     --time-signed     after the password dialog's OK, print how long until the signed widget
+//                       file was written ("profile-to-signed-ms": the profile's check, the
+//                       first commands, the DUID and signing) and how long after the DUID log
+//                       got its text ("sign-ms": the DUID check and signing)
 //     --hold-at=KIND    hold only at that kind of window: question, password-dialog or box
 //     --timeout=SECONDS give up after this long (default 120)
 //     --paste           put the address in with WM_SETTEXT instead of typing it
@@ -47,6 +51,7 @@
 // clang-format on
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -169,6 +174,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring password;
     std::wstring distributorPassword;
     bool passwordGiven = false;
+    bool timeSigned = false;
     bool timeCheck = false;
     bool english = false;
     bool awaitList = false;
@@ -207,6 +213,8 @@ int wmain(int argc, wchar_t** argv) {
             passwordGiven = true;
         } else if (arg.rfind(L"--distributor-password=", 0) == 0)
             distributorPassword = arg.substr(23);
+        else if (arg == L"--time-signed")
+            timeSigned = true;
         else if (arg == L"--time-check")
             timeCheck = true;
         else if (arg == L"--english")
@@ -377,6 +385,42 @@ int wmain(int argc, wchar_t** argv) {
             }
             holdFor(L"password-dialog");
             PostMessageW(box, WM_COMMAND, passwordGiven ? IDOK : IDCANCEL, 0);
+            if (timeSigned) {
+                // Files only: a message to the window would wake its waits.
+                const auto ok = Clock::now();
+                std::optional<Clock::time_point> toolAt, duidAsked, duidAt;
+                const auto stamp = [&](std::optional<Clock::time_point>& at, bool now) {
+                    if (!at && now)
+                        at = Clock::now();
+                };
+                const auto since = [](Clock::time_point from, std::optional<Clock::time_point> to) {
+                    return to ? std::to_wstring(
+                                    std::chrono::duration_cast<std::chrono::milliseconds>(*to -
+                                                                                          from)
+                                        .count())
+                              : std::wstring(L"none");
+                };
+                const std::wstring tool = workDir + L"\\iu.exe";
+                const std::wstring duidLog = workDir + L"\\doLog\\duid.txt";
+                const std::wstring widget = workDir + L"\\Quorvex.wgt";
+                WIN32_FILE_ATTRIBUTE_DATA data{};
+                while (GetFileAttributesW(widget.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                       msSince(ok) < 30000) {
+                    stamp(toolAt, GetFileAttributesW(tool.c_str()) != INVALID_FILE_ATTRIBUTES);
+                    const bool duidLogThere =
+                        GetFileAttributesExW(duidLog.c_str(), GetFileExInfoStandard, &data) != 0;
+                    stamp(duidAsked, duidLogThere);
+                    stamp(duidAt, duidLogThere && data.nFileSizeLow > 0);
+                    Sleep(2);
+                }
+                const auto signedAt = Clock::now();
+                say(L"profile-to-signed-ms", since(ok, signedAt));
+                say(L"profile-check-ms", since(ok, toolAt));
+                if (duidAsked)
+                    say(L"duid-ms", since(*duidAsked, duidAt));
+                if (duidAt)
+                    say(L"sign-ms", since(*duidAt, signedAt));
+            }
             while (IsWindow(box) && Clock::now() < deadline)
                 Sleep(20);
             box = nullptr;

@@ -84,7 +84,7 @@ drive_with_shot() {
         "$tv_address" "$series" --hold="$(winpath "$hold")" "$@" >"$out" 2>"$dir/driver.err" &
     local pid=$!
     for _ in $(seq 1 600); do
-        grep -qE '^(question|box|list-shown):' "$out" 2>/dev/null && break
+        grep -qE "^(${shot_kind:-question|box|list-shown}):" "$out" 2>/dev/null && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -95,6 +95,34 @@ drive_with_shot() {
     echo "--- driver ($?)"
     cat "$out"
 }
+
+# drive_shot_at KIND SHOT ADDRESS SERIES [driver options]: as drive_with_shot, the screenshot
+# taken at the first window of that kind (question, password-dialog or box).
+drive_shot_at() {
+    local kind=$1
+    shift
+    shot_kind=$kind drive_with_shot "$@" --hold-at="$kind"
+}
+
+# The owner's certificate profiles, made at test time from throwaway CAs in $dir/ca.
+make_profile() {
+    bash "$root/tests/signing/make-profile.sh" "$@" --ca "$dir/ca" || { echo "profile $1 not made"; exit 1; }
+}
+# The folder the installer offers first, set in advance as the README says.
+remember_profile() {
+    wine_run reg add 'HKCU\Software\Quorvex\Tizen Installer' /v CertificateProfile /t REG_SZ \
+        /d "$(winpath "$1")" /f >/dev/null 2>&1 || { echo "the registry value was not set"; exit 1; }
+}
+remembered_profile() { wine_run reg query 'HKCU\Software\Quorvex\Tizen Installer' /v CertificateProfile 2>/dev/null | tr -d '\r'; }
+# A 2023 set that trusts the test roots and has this DUID.
+signed_tv() {
+    local duid=$1
+    shift
+    start_tv --year 2023 --duid "$duid" --trusted-root "$dir/ca/author-root.pem" \
+        --trusted-root "$dir/ca/distributor-root.pem" "$@"
+}
+tv_saw_no_push() { ! grep -q '^push:' "$dir/tv/commands.log"; }
+signed_leftovers_gone() { absent iu.exe && absent Quorvex.wgt && absent device-profile.xml; }
 
 check() {  # check DESCRIPTION COMMAND...
     local what=$1
@@ -225,13 +253,97 @@ standby)
     check "nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
     ;;
 tizen7_certificate)
-    # A 2023 set refuses every package not signed for it: the box says so, in both languages.
+    # A 2023 set installs only a widget signed with its owner's profile: the question says so
+    # and offers the folder dialog; No writes nothing, and nothing reaches the TV.
     start_tv --year 2023
-    drive_with_shot failure-ru "$address" 1
-    expect_failure "install failed[118, -12]" 'doLog\step6.txt'
-    check "the box starts with the certificate cause" has_part "box: Этот телевизор (2023 года) устанавливает только пакеты, подписанные сертификатом Samsung"
-    drive_with_shot failure-en "$address" 1 --english
-    check "in English too" has_part "box: This TV (from 2023) installs only packages signed with a Samsung certificate made for this TV"
+    drive_with_shot profile-question-ru "$address" 1 --answer=no
+    check "the question says why" has_part "question: Телевизор $address (модель 2023 года) устанавливает только виджет, подписанный сертификатом Samsung его владельца."
+    check "and offers the folder dialog" has_part "Выбрать папку профиля сейчас?"
+    check "nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
+    check "the TV saw no connection" bash -c "! grep -q '^connection:' '$dir/tv/commands.log'"
+    check "the prompt again" has "status: $ru_prompt"
+    drive_with_shot profile-question-en "$address" 1 --english --answer=no
+    check "in English too" has_part "question: The TV at $address (a 2023 model) installs only a widget signed with its owner's Samsung certificate."
+    ;;
+signed_install)
+    # A 2023 set with a profile made for it (in a folder with Cyrillic letters and a space, set
+    # in advance in the registry) receives the signed widget through the window. The password
+    # is ASCII: Wine's PFXImportCertStore cuts each UTF-16 unit to a byte (Windows does not).
+    prof="$dir/certs/Гостиная ТВ"
+    make_profile "$prof" --duid QVX2023LIVING --password pw-living
+    signed_tv QVX2023LIVING
+    remember_profile "$prof"
+    drive_shot_at question signed-question-ru "$address" 1 --answers=yes --password=pw-living --time-signed
+    check "the question says why" has_part "question: Телевизор $address (модель 2023 года) устанавливает только виджет"
+    check "and names the remembered folder" has_part "$(winpath "$prof")?"
+    check "the password dialog names the folder" has_part "password-dialog: Пароли файлов author.p12 и distributor.p12 из папки"
+    check "completion text" has "$ru_done"
+    check "bar at 100" has "progress: 100"
+    check "no message box" bash -c "! grep -q '^box:' '$out'"
+    check "widget installed on the TV" tv_has_app
+    check "the TV took the device profile first" grep -q '^push: /home/developer/device-profile.xml' "$dir/tv/commands.log"
+    check "the DUID has a log of its own" log_has duid.txt QVX2023LIVING
+    check "install log reports completion" log_has step6.txt "install completed"
+    check "files removed" signed_leftovers_gone
+    check "the folder holds doLog alone" only_dolog_left
+    check "no bridge server left running" server_gone
+    check "the password is in no log" bash -c "! grep -rqF pw-living '$work'"
+    remembered=$(remembered_profile)
+    # reg prints in the console's code page: the folder's ASCII part stands for the whole.
+    check "the folder is still remembered" grep -qF 'CertificateProfile    REG_SZ    Z:\\work' <<<"$remembered"
+    check "the password is not in the registry" bash -c "! grep -qF 'pw-living' <<<'$remembered'"
+    for figure in profile-check-ms duid-ms sign-ms profile-to-signed-ms; do
+        echo "figure: $figure $(value $figure)"
+    done
+    drive_shot_at password-dialog signed-password-en "$address" 1 --english --answers=yes --password=pw-living
+    check "in English: the password dialog" has_part "password-dialog: The passwords of author.p12 and distributor.p12 in"
+    check "in English: installed again" has "$en_done"
+    drive_shot_at password-dialog signed-password-ru "$address" 1 --answers=yes --password=pw-living
+    check "installed a third time" has "$ru_done"
+    ;;
+signed_bad_profiles)
+    # Each bad profile is named before anything is pushed; the TV never sees a push.
+    make_profile "$dir/certs/good" --duid QVX2023GOOD --password pw-good
+    make_profile "$dir/certs/expired" --duid QVX2023GOOD --password pw-good --validity expired
+    make_profile "$dir/certs/swapped" --duid QVX2023GOOD --password pw-good --swap
+    make_profile "$dir/certs/other-tv" --duid QVX2023OTHER --password pw-good
+    signed_tv QVX2023GOOD
+    w() { winpath "$dir/certs/$1"; }
+    remember_profile "$dir/certs/good"
+    drive "$address" 1 --answers=yes --password=wrong
+    check "a wrong password is named" has_part "box: Пароль не подходит к файлу $(w good)\\author.p12."
+    remember_profile "$dir/certs/expired"
+    drive_shot_at box signed-expired-ru "$address" 1 --answers=yes --password=pw-good
+    check "an expired certificate is named with its date" has_part "box: Срок действия сертификата в $(w expired)\\author.p12 истёк 20"
+    remember_profile "$dir/certs/swapped"
+    drive "$address" 1 --answers=yes --password=pw-good
+    check "swapped files are named" has_part "box: В папке $(w swapped) файлы author.p12 и distributor.p12 перепутаны местами."
+    check "nothing written before the TV was asked" bash -c "[ -z \"\$(ls -A '$work' | grep -v doLog)\" ]"
+    check "and the TV saw no connection" bash -c "! grep -q '^connection:' '$dir/tv/commands.log'"
+    remember_profile "$dir/certs/other-tv"
+    drive_shot_at box signed-other-tv-en "$address" 1 --english --answers=yes --password=pw-good
+    check "another TV's profile names this TV's DUID" has_part "box: The profile in $(w other-tv) is not made for this TV: its DUID QVX2023GOOD is neither"
+    check "the TV was asked its DUID" grep -q 'shell: getduid' "$dir/tv/commands.log"
+    check "the TV saw no push" tv_saw_no_push
+    check "nothing installed" bash -c "! grep -qF R4vT7mWq2Z.Quorvex '$dir/tv/apps.tsv' 2>/dev/null"
+    check "files removed" signed_leftovers_gone
+    check "no bridge server left running" server_gone
+    ;;
+signed_other_author)
+    # The widget is installed, signed by someone else: No leaves it; Yes removes it by the
+    # package's own id and installs.
+    make_profile "$dir/certs/p" --duid QVX2023B --password pw-b
+    signed_tv QVX2023B --installed-by-other-author
+    remember_profile "$dir/certs/p"
+    drive "$address" 1 --answers=yes,no --password=pw-b
+    check "the question names the other author's copy" has_part "question: На телевизоре уже установлен этот виджет, подписанный другим автором."
+    check "No: the failure names the cause" has_part "box: На телевизоре уже установлена копия этого виджета от другого автора."
+    check "No: nothing uninstalled" bash -c "! grep -q 'vd_appuninstall R4vT7mWq2Z.Quorvex' '$dir/tv/commands.log'"
+    drive "$address" 1 --answers=yes,yes --password=pw-b
+    check "Yes: uninstalled by the package's own id" grep -q 'vd_appuninstall R4vT7mWq2Z.Quorvex' "$dir/tv/commands.log"
+    check "Yes: installed" has "$ru_done"
+    check "Yes: the TV has it" grep -q '^installed: R4vT7mWq2Z.Quorvex' "$dir/tv/commands.log"
+    check "files removed" signed_leftovers_gone
     ;;
 certificate_refused)
     start_tv --tizen 5.0 --demand-certificate
