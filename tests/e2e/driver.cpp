@@ -388,6 +388,9 @@ int wmain(int argc, wchar_t** argv) {
             if (timeSigned) {
                 // Files only: a message to the window would wake its waits.
                 const auto ok = Clock::now();
+                // A DUID log of an earlier run is older than the OK.
+                FILETIME okTime{};
+                GetSystemTimeAsFileTime(&okTime);
                 std::optional<Clock::time_point> toolAt, duidAsked, duidAt;
                 const auto stamp = [&](std::optional<Clock::time_point>& at, bool now) {
                     if (!at && now)
@@ -408,7 +411,8 @@ int wmain(int argc, wchar_t** argv) {
                        msSince(ok) < 30000) {
                     stamp(toolAt, GetFileAttributesW(tool.c_str()) != INVALID_FILE_ATTRIBUTES);
                     const bool duidLogThere =
-                        GetFileAttributesExW(duidLog.c_str(), GetFileExInfoStandard, &data) != 0;
+                        GetFileAttributesExW(duidLog.c_str(), GetFileExInfoStandard, &data) != 0 &&
+                        CompareFileTime(&data.ftLastWriteTime, &okTime) >= 0;
                     stamp(duidAsked, duidLogThere);
                     stamp(duidAt, duidLogThere && data.nFileSizeLow > 0);
                     Sleep(2);
