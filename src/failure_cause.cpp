@@ -107,16 +107,23 @@ std::optional<std::wstring> failureCause(const std::wstring& tellingLine,
         return text(msgCauseTwoTargets);
     if (line == L"closed" || line == L"error: closed" || contains(line, L"target offline") ||
         contains(line, L"target not found") ||
-        contains(line, L"connection to the target was lost")) {
+        contains(line, L"connection to the target was lost") ||
+        contains(line, L"connection fails")) {
         return text(msgCauseDropped, {context.address});
     }
-    if (contains(line, L"failed to close") || contains(line, L"permission denied") ||
-        contains(line, L"cannot push")) {
+    // A push the TV refused went to the other series' staging directory. "failed to close"
+    // itself says nothing: the words after it do (a dropped link, a name too long, ...).
+    if (contains(line, L"permission denied") || contains(line, L"cannot push")) {
         if (const auto series = seriesForYear(year)) {
             return text(msgCauseWrongSeriesYear, {std::to_wstring(*year), seriesName(*series)});
         }
         return text(msgCauseWrongSeries);
     }
+    // Older firmware names the refusal in a progress line before "install failed[PKGMGR_ERROR]".
+    if (contains(line, L"signature_verification_failed"))
+        return text(msgCauseCertificate);
+    if (contains(line, L"certificate_expired"))
+        return text(msgCauseCertificateExpired);
     if (const auto error = installError(line); error && error->first == 118) {
         switch (error->second) {
             case -12:

@@ -64,8 +64,9 @@ bool isFailureLine(std::string_view line) {
     const std::string l = lowered(line);
     if (contains(l, "uninstall failed[132]"))
         return false;
+    // "expired": older firmware's "installing[34] CERTIFICATE_EXPIRED" has no other marker.
     static constexpr std::string_view markers[] = {
-        "fail", "error", "unable", "cannot", "refused", "denied", "not found", "closed",
+        "fail", "error", "unable", "cannot", "refused", "denied", "not found", "closed", "expired",
     };
     return std::any_of(std::begin(markers), std::end(markers),
                        [&](std::string_view m) { return contains(l, m); });

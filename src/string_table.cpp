@@ -253,6 +253,11 @@ StringTable::StringTable()
           L"Host PC IP is another computer (%1)",
           L"не телевизор Samsung",
           L"not a Samsung TV",
+          // msgCauseCertificateExpired
+          L"Телевизор считает, что срок действия сертификата пакета истёк. Проверьте дату и время "
+          L"на телевизоре; если они верны, пакет нужно подписать заново действующим сертификатом.",
+          L"The TV says a certificate of the package has expired. Check the TV's date and time; if "
+          L"they are right, the package must be signed again with a valid certificate.",
       } {}
 
 const std::wstring& StringTable::text(MessageId id, int language) const {

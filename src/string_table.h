@@ -62,8 +62,10 @@ enum MessageId : int {
     msgFoundLoopback,
     msgFoundOtherHost,  // %1 the Host PC IP it holds
     msgFoundNotTv,
+    // Why a run failed, continued.
+    msgCauseCertificateExpired,
 };
-inline constexpr int messageCount = msgFoundNotTv + 1;
+inline constexpr int messageCount = msgCauseCertificateExpired + 1;
 
 // Language index: the selected item of the language radio group.
 inline constexpr int languageRussian = 0;

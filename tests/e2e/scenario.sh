@@ -240,11 +240,16 @@ certificate_refused)
     check "the TV printed cmd_ret:0 all the same" log_has step6.txt "cmd_ret:0"
     ;;
 dropped_push)
+    # The link drops in the middle of the push: the box blames the link, not the series.
     start_tv --tizen 5.0 --drop-after 4000
     drive "$address" 1
     check "no hang: the run ended" has "progress: 100"
     check "failure text in the status" has "status: $ru_failed"
     check "nothing installed" bash -c "! grep -qF R4vT7mWq2Z.Quorvex '$dir/tv/apps.tsv' 2>/dev/null"
+    check "the push log says the connection failed" log_has step5.txt "connection fails"
+    check "the box starts with the dropped link" has_part "box: Телевизор $address прервал соединение."
+    drive "$address" 1 --english
+    check "in English too" has_part "box: The TV at $address dropped the connection."
     ;;
 tool_in_use)
     start_tv --tizen 5.0

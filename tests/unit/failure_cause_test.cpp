@@ -47,12 +47,24 @@ TEST(FailureCause, EachRealTextHasItsCause) {
         {L"app_id[X] install failed[118, -12], reason: Check certificate error : :Invalid format "
          L"of certificate in signature.:<-2>",
          text(msgCauseCertificate)},
+        {L"app_id[X] install failed[118, -2]", text(msgCauseCertificate)},
+        // Older firmware's refusals, told by the progress line before "install
+        // failed[PKGMGR_ERROR]".
+        {L"installing[23] SIGNATURE_VERIFICATION_FAILED", text(msgCauseCertificate)},
+        {L"installing[34] CERTIFICATE_EXPIRED", text(msgCauseCertificateExpired)},
         {L"error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied",
          text(msgCauseWrongSeries)},
+        {L"sdb sync: FAIL: You cannot push files to this path.", text(msgCauseWrongSeries)},
+        // A push cut short is the link, not the series.
+        {L"fatal: failed to close '/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt': connection "
+         L"fails",
+         text(msgCauseDropped, {L"192.168.1.66"})},
+        {L"error: connection to the target was lost", text(msgCauseDropped, {L"192.168.1.66"})},
     };
     for (const auto& c : cases)
         EXPECT_EQ(cause(c.line), c.expected) << c.line;
     EXPECT_FALSE(cause(L"error: something nobody has seen"));
+    EXPECT_FALSE(cause(L"error: failed to close '/home/owner/x.wgt': File name too long"));
     EXPECT_FALSE(cause(L"app_id[X] install failed[999, -1]"));
 }
 

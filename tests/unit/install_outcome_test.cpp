@@ -70,6 +70,15 @@ TEST(InstallOutcome, CertificateRefusalIsAFailureDespiteCmdRetZero) {
         L"app_id[R4vT7mWq2Z.Quorvex] install failed[118, -12], reason: Check certificate error : "
         L":Invalid certificate chain with certificate in signature.:<-3>");
     EXPECT_EQ(outcome.logFile, L"doLog\\step6.txt");
+
+    // Older firmware names an expired certificate in a progress line, before its bare
+    // "install failed[PKGMGR_ERROR]": that line is the reason.
+    const auto expired = judgeInstallation(
+        logs(connected, devices, installPath, nothingToUninstall, pushed,
+             "app_id[X] install start\napp_id[X] installing[34] CERTIFICATE_EXPIRED\n"
+             "app_id[X] install failed[PKGMGR_ERROR]\ncmd_ret:0\n",
+             appList));
+    EXPECT_EQ(expired.reason, L"app_id[X] installing[34] CERTIFICATE_EXPIRED");
 }
 
 TEST(InstallOutcome, UnreachableTvNamesTheFailedConnect) {
