@@ -378,4 +378,74 @@ TEST_F(InstallSequence, ARunAfterARunStartsTheBarAgainFromTwo) {
     EXPECT_EQ(os.processes.started.size(), 22u);
 }
 
+TEST_F(InstallSequence, AFolderTheToolCannotSpellRunsItFromTheProgramsOwnFolderOrSaysSo) {
+    const std::wstring own = L"C:\\ProgramData\\Quorvex\\S-1-5-21-1";
+    const struct {
+        const wchar_t* current;
+        std::optional<std::wstring> own;
+        const wchar_t* toolWritten;  // nullptr: the box says so and nothing runs
+    } cases[] = {
+        {L"C:\\Users\\Ivan\\Downloads", own, L"iu.exe"},
+        {L"C:\\Users\\Иван\\Downloads", own, L"C:\\ProgramData\\Quorvex\\S-1-5-21-1\\iu.exe"},
+        {L"D:\\Әлия", own, L"C:\\ProgramData\\Quorvex\\S-1-5-21-1\\iu.exe"},
+        {L"C:\\Users\\Иван\\Downloads", std::nullopt, nullptr},
+        {L"C:\\Users\\Иван\\Downloads", L"C:\\Users\\Иван\\AppData\\Quorvex", nullptr},
+        {L"C:\\Users\\Иван\\Downloads", L"C:\\Data;x\\Quorvex", nullptr},
+    };
+    for (const auto& c : cases) {
+        for (int language : {languageRussian, languageEnglish}) {
+            FakeSystem os;
+            platform::memory::MemoryForm window;
+            TmainForm form{window, os.system};
+            os.resources.add(L"IUFILE", "MZ bridge tool");
+            os.resources.add(L"WGTFILE", "PK widget");
+            os.network.answers.bridgeOpen = true;
+            form.FormCreate();
+            window.selectItem(Control::langRG, language);
+            form.langRGClick();
+            window.setText(Control::tvIpEdt, L"192.168.1.5");
+            os.toolFolders.current = c.current;
+            os.toolFolders.unspellable = L"ИванӘә";
+            os.toolFolders.own = c.own;
+            std::vector<std::wstring> toolsSeen;
+            os.processes.onRun = [&](size_t i, const std::wstring&) {
+                for (const auto& [name, bytes] : os.files.files) {
+                    if (bytes == "MZ bridge tool")
+                        toolsSeen.push_back(name);
+                }
+                if (const wchar_t* log = installCommands[i].logFile)
+                    os.files.files[log] = i == 7 ? installCompleted : "ok\n";
+            };
+            form.BitInstallClick();
+            SCOPED_TRACE(c.current);
+            if (c.toolWritten == nullptr) {
+                ASSERT_EQ(window.boxes().size(), 1u);
+                EXPECT_EQ(window.boxes()[0].text,
+                          fillIn(text(msgFolderUnspellable, language), {c.current}));
+                EXPECT_TRUE(os.files.log.empty());
+                EXPECT_TRUE(os.processes.started.empty());
+                EXPECT_TRUE(os.network.asked.empty());
+                continue;
+            }
+            // The same eleven lines wherever the tool lies; it is the only one the commands see.
+            ASSERT_EQ(os.processes.started.size(), 11u);
+            for (int i = 0; i < installCommandCount; ++i) {
+                EXPECT_EQ(
+                    os.processes.started[static_cast<size_t>(i)],
+                    installCommandLine(i, {L"192.168.1.5", L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt",
+                                           installCommands[static_cast<size_t>(i)].namesStagingDir
+                                               ? L"/opt/usr/apps/tmp"
+                                               : L""}));
+            }
+            EXPECT_EQ(toolsSeen, std::vector<std::wstring>(11, c.toolWritten));
+            const bool ownFolder = std::wstring(c.toolWritten) != L"iu.exe";
+            EXPECT_EQ(os.toolFolders.searched,
+                      ownFolder ? std::vector<std::wstring>{own} : std::vector<std::wstring>{});
+            EXPECT_FALSE(os.files.files.contains(c.toolWritten));
+            EXPECT_TRUE(os.files.directories.contains(L"doLog"));
+            EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, language));
+        }
+    }
+}
+
 }  // namespace
