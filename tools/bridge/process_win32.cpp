@@ -69,16 +69,16 @@ bool startServerProcess(std::string& error) {
         return false;
     }
     std::string commandLine = "\"" + exe + "\" fork-server server";
-    const std::string directory = exe.substr(0, exe.find_last_of("\\/"));
 
     // No inherited handles and no console: the server must not keep the caller's redirected log
-    // file or console open, or cmd.exe would wait for it.
+    // file or console open, or cmd.exe would wait for it. Started in the caller's folder, as the
+    // real one is; it moves to its own (detachServerStdio).
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
+                        DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
+                        &info)) {
         error = startFailure();
         return false;
     }
@@ -88,6 +88,13 @@ bool startServerProcess(std::string& error) {
 }
 
 void detachServerStdio() {
+    wchar_t exe[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        std::wstring folder(exe, length);
+        folder.erase(folder.find_last_of(L"\\/"));
+        SetCurrentDirectoryW(folder.c_str());
+    }
     // Kept for the life of the process: these become its standard handles.
     static UniqueHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
