@@ -130,8 +130,8 @@ on_written() {
     (
         for _ in $(seq 1 6000); do
             if [ -e "$work/Quorvex.wgt" ]; then
-                for tool in "$work/iu.exe" "$own_folders"/*/iu.exe; do
-                    [ -e "$tool" ] && { "$action" "$tool"; exit 0; }
+                for written in "$work/iu.exe" "$own_folders"/*/iu.exe; do
+                    [ -e "$written" ] && { "$action" "$written"; exit 0; }
                 done
             fi
             sleep 0.01
@@ -506,19 +506,21 @@ real_client_unspellable)
     # The real (old) client in place of the stand-in, in a Cyrillic folder. Its connect does not
     # wait for the TV, so the commands right after it may find the TV offline: it is judged by
     # its server and its connection.
-    tool=$(real_tool) || { echo "SKIP: no real bridge tool source in ../shared/third_party/sdb"; exit 77; }
+    real=$(real_tool) || { echo "SKIP: no real bridge tool source in ../shared/third_party/sdb"; exit 77; }
     start_tv --tizen 5.0
     work=$dir/Иван
     mkdir -p "$work"
-    said=$(run_tool_here "$tool" devices)
+    said=$(run_tool_here "$real" devices)
     check "control: from the folder itself the real tool cannot start its server" \
         grep -qxF "fail to create sdb server process: 123" <<<"${said//$'\r'/}"
-    swap() { cp "$tool" "$1.new" && mv -f "$1.new" "$1" && echo "swapped $1" >"$dir/swapped.txt"; }
+    swap() { cp "$real" "$1.new" && mv -f "$1.new" "$1" && echo "swapped $1" >"$dir/swapped.txt"; }
     on_written swap
     drive "$address" 1 --answer=yes
-    check "the real tool ran in place of the stand-in" grep -q "ProgramData/Quorvex/" "$dir/swapped.txt"
+    check "the real tool went in place of the stand-in" grep -q "ProgramData/Quorvex/" "$dir/swapped.txt"
     check "its server started" log_has step1.txt "server started successfully"
     check "and it connected" log_has step1.txt "connected to $address:26101"
+    check "it listed the TV" log_has step2.txt "$address:26101"
+    check "and got its application list" log_has step7.txt "Application List for user"
     check "no log says the server could not start" bash -c "! grep -rqE 'fail to create|failed to start server' '$work/doLog'"
     check "the TV saw the connection" grep -q '^connection:' "$dir/tv/commands.log"
     check "the run ended" has "progress: 100"
