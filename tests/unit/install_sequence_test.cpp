@@ -448,4 +448,23 @@ TEST_F(InstallSequence, AFolderTheToolCannotSpellRunsItFromTheProgramsOwnFolderO
     }
 }
 
+TEST_F(InstallSequence, AnIuExeThatStaysInAFolderTheToolCannotSpellStopsTheRun) {
+    // The commands would run it instead of the one in the own folder.
+    os.toolFolders.current = L"C:\\Users\\Иван\\Downloads";
+    os.toolFolders.unspellable = L"Иван";
+    os.files.files[L"iu.exe"] = "an old tool";
+    os.files.failingDeletes.insert(L"iu.exe");
+    try {
+        form.BitInstallClick();
+        FAIL() << "a held iu.exe must leave the handler";
+    } catch (const platform::Error& e) {
+        EXPECT_EQ(e.message(), fillIn(text(msgFileHeld, languageRussian), {L"iu.exe"}));
+    }
+    ASSERT_EQ(os.processes.started.size(), 1u);  // its own kill-server only
+    EXPECT_EQ(os.processes.started[0], LR"(cmd.exe /c "iu.exe kill-server")");
+    EXPECT_EQ(os.files.files.at(L"iu.exe"), "an old tool");
+    EXPECT_FALSE(os.files.files.contains(L"C:\\ProgramData\\Quorvex\\S-1-5-21-1\\iu.exe"));
+    EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
+}
+
 }  // namespace
