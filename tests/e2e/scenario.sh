@@ -523,8 +523,6 @@ real_client_unspellable)
     check "and got its application list" log_has step7.txt "Application List for user"
     check "no log says the server could not start" bash -c "! grep -rqE 'fail to create|failed to start server' '$work/doLog'"
     check "the TV saw the connection" grep -q '^connection:' "$dir/tv/commands.log"
-    check "the run ended" has "progress: 100"
-    check "payloads removed" absent Quorvex.wgt
     check "the tool is gone" bash -c "! ls '$own_folders'/*/iu.exe >/dev/null 2>&1"
     check "no bridge server left running" server_gone
     ;;
@@ -539,7 +537,6 @@ tool_removed)
     check "a plain folder never makes the own folder" absent_file "$own_folders"
     expect_failure "as an internal or external command" 'doLog\step1.txt'
     check "the box starts with the cause, naming the folder" has_part "box: Программа связи с телевизором iu.exe была удалена или заблокирована сразу после записи, скорее всего антивирусом. Разрешите файл iu.exe в антивирусе или добавьте папку \"$(winpath "$work")\" в его исключения"
-    check "nothing installed" bash -c "! grep -q '^installed:' '$dir/tv/commands.log'"
     on_written remove
     drive "$address" 1 --english
     check "in English too" has_part "box: The TV bridge tool iu.exe was removed or blocked right after it was written, most likely by an antivirus. Allow the file iu.exe in the antivirus, or add the folder \"$(winpath "$work")\" to its exclusions"

@@ -199,13 +199,11 @@ TEST(InstallOutcome, WhatStoppedTheToolItselfIsTheReason) {
         {"'iu.exe' is not recognized as an internal or external command,\r\n"
          "operable program or batch file.\r\n",
          L"'iu.exe' is not recognized as an internal or external command,"},
-        {"Access is denied.\r\n", L"Access is denied."},
         {"\"iu.exe\" \xAD\xA5 \xEF\xA2\xAB\xEF\xA5\xE2\xE1\xEF \xA2\xAD\xE3\xE2\xE0\xA5\xAD\xAD\xA5"
          "\xA9 \xA8\xAB\xA8 \xA2\xAD\xA5\xE8\xAD\xA5\xA9 \xAA\xAE\xAC\xA0\xAD\xA4\xAE\xA9,\r\n",
          L"\"iu.exe\" не является внутренней или внешней командой,"},
         {"\x8E\xE2\xAA\xA0\xA7\xA0\xAD\xAE \xA2 \xA4\xAE\xE1\xE2\xE3\xAF\xA5.\r\n",
          L"Отказано в доступе."},
-        {"Отказано в доступе.\r\n", L"Отказано в доступе."},  // a console set to UTF-8
     };
     for (const auto& c : cases) {
         const auto outcome =

@@ -2,6 +2,8 @@
 // order, what the window shows meanwhile and at the end, and what is left on disk.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/error.h"
 #include "platform/memory/memory_form.h"
 #include "src/install_commands.h"
@@ -383,17 +385,18 @@ TEST_F(InstallSequence, AFolderTheToolCannotSpellRunsItFromTheProgramsOwnFolderO
     const struct {
         const wchar_t* current;
         std::optional<std::wstring> own;
-        const wchar_t* toolWritten;  // nullptr: the box says so and nothing runs
+        std::wstring toolWritten;  // empty: the box says so and nothing runs
     } cases[] = {
         {L"C:\\Users\\Ivan\\Downloads", own, L"iu.exe"},
-        {L"C:\\Users\\Иван\\Downloads", own, L"C:\\ProgramData\\Quorvex\\S-1-5-21-1\\iu.exe"},
-        {L"D:\\Әлия", own, L"C:\\ProgramData\\Quorvex\\S-1-5-21-1\\iu.exe"},
-        {L"C:\\Users\\Иван\\Downloads", std::nullopt, nullptr},
-        {L"C:\\Users\\Иван\\Downloads", L"C:\\Users\\Иван\\AppData\\Quorvex", nullptr},
-        {L"C:\\Users\\Иван\\Downloads", L"C:\\Data;x\\Quorvex", nullptr},
+        {L"C:\\Users\\Иван\\Downloads", own, own + L"\\iu.exe"},
+        {L"C:\\Users\\Иван", std::nullopt, L""},
+        {L"C:\\Users\\Иван", L"C:\\Users\\Иван\\AppData\\Quorvex", L""},
+        {L"C:\\Users\\Иван", L"C:\\Data;x\\Quorvex", L""},
     };
+    std::vector<std::wstring> plainLines;
     for (const auto& c : cases) {
         for (int language : {languageRussian, languageEnglish}) {
+            SCOPED_TRACE(c.current);
             FakeSystem os;
             platform::memory::MemoryForm window;
             TmainForm form{window, os.system};
@@ -405,44 +408,34 @@ TEST_F(InstallSequence, AFolderTheToolCannotSpellRunsItFromTheProgramsOwnFolderO
             form.langRGClick();
             window.setText(Control::tvIpEdt, L"192.168.1.5");
             os.toolFolders.current = c.current;
-            os.toolFolders.unspellable = L"ИванӘә";
+            os.toolFolders.unspellable = L"Иван";
             os.toolFolders.own = c.own;
-            std::vector<std::wstring> toolsSeen;
+            std::set<std::wstring> toolsSeen;
             os.processes.onRun = [&](size_t i, const std::wstring&) {
-                for (const auto& [name, bytes] : os.files.files) {
+                for (const auto& [name, bytes] : os.files.files)
                     if (bytes == "MZ bridge tool")
-                        toolsSeen.push_back(name);
-                }
+                        toolsSeen.insert(name);
                 if (const wchar_t* log = installCommands[i].logFile)
                     os.files.files[log] = i == 7 ? installCompleted : "ok\n";
             };
             form.BitInstallClick();
-            SCOPED_TRACE(c.current);
-            if (c.toolWritten == nullptr) {
+            if (c.toolWritten.empty()) {
                 ASSERT_EQ(window.boxes().size(), 1u);
                 EXPECT_EQ(window.boxes()[0].text,
                           fillIn(text(msgFolderUnspellable, language), {c.current}));
-                EXPECT_TRUE(os.files.log.empty());
-                EXPECT_TRUE(os.processes.started.empty());
-                EXPECT_TRUE(os.network.asked.empty());
+                EXPECT_TRUE(os.files.log.empty() && os.processes.started.empty());
                 continue;
             }
-            // The same eleven lines wherever the tool lies; it is the only one the commands see.
+            // The same eleven lines wherever the tool lies, and the only tool they can find.
             ASSERT_EQ(os.processes.started.size(), 11u);
-            for (int i = 0; i < installCommandCount; ++i) {
-                EXPECT_EQ(
-                    os.processes.started[static_cast<size_t>(i)],
-                    installCommandLine(i, {L"192.168.1.5", L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt",
-                                           installCommands[static_cast<size_t>(i)].namesStagingDir
-                                               ? L"/opt/usr/apps/tmp"
-                                               : L""}));
-            }
-            EXPECT_EQ(toolsSeen, std::vector<std::wstring>(11, c.toolWritten));
-            const bool ownFolder = std::wstring(c.toolWritten) != L"iu.exe";
-            EXPECT_EQ(os.toolFolders.searched,
-                      ownFolder ? std::vector<std::wstring>{own} : std::vector<std::wstring>{});
+            if (plainLines.empty())
+                plainLines = os.processes.started;
+            EXPECT_EQ(os.processes.started, plainLines);
+            EXPECT_EQ(toolsSeen, std::set<std::wstring>{c.toolWritten});
+            EXPECT_EQ(os.toolFolders.searched, c.toolWritten == L"iu.exe"
+                                                   ? std::vector<std::wstring>{}
+                                                   : std::vector<std::wstring>{own});
             EXPECT_FALSE(os.files.files.contains(c.toolWritten));
-            EXPECT_TRUE(os.files.directories.contains(L"doLog"));
             EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, language));
         }
     }

@@ -1,5 +1,4 @@
-// Which paths a program that is not Unicode can spell, and the program's own folder (under Wine,
-// whose code page is 1252).
+// Which paths a program that is not Unicode can spell (under Wine, whose code page is 1252).
 #include "platform/win32/tool_folders_win32.h"
 
 #include <windows.h>
@@ -24,17 +23,6 @@ TEST(ToolFoldersWin32, SpellsWhatCodePage1252HoldsAndNoLookAlike) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(folders.spellable(c.path), c.spellable) << static_cast<int>(c.path[9]);
-}
-
-TEST(ToolFoldersWin32, TheOwnFolderIsMadeUnderProgramDataForThisUser) {
-    platform::win32::Win32ToolFolders folders;
-    const auto own = folders.ownFolder();
-    ASSERT_TRUE(own);
-    const DWORD attributes = GetFileAttributesW(own->c_str());
-    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES &&
-                (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    EXPECT_NE(own->find(L"\\Quorvex\\S-1-5-"), std::wstring::npos) << *own;
-    EXPECT_EQ(folders.ownFolder(), own);  // the same on every run
 }
 
 }  // namespace
