@@ -6,6 +6,7 @@
 #include "platform/message_loop.h"
 #include "platform/network.h"
 #include "platform/process.h"
+#include "platform/tool_folders.h"
 
 namespace platform {
 
@@ -17,6 +18,7 @@ struct System {
     Resources& resources;
     Clock& clock;
     Network& network;
+    ToolFolders& toolFolders;
 };
 
 }  // namespace platform

@@ -94,6 +94,18 @@ std::optional<std::wstring> failureCause(const std::wstring& tellingLine,
     const std::wstring line = lowered(tellingLine);
     const auto year = modelYear(context);
 
+    // The tool could not start its server: the path of its exe, as a program that is not
+    // Unicode gets it, names no file.
+    if (contains(line, L"fail to create sdb server process") ||
+        contains(line, L"failed to start server")) {
+        return text(msgCauseServerNotStarted);
+    }
+    // cmd.exe found no iu.exe, or may not run it: removed or blocked after it was written.
+    if (contains(line, L"as an internal or external command") ||
+        contains(line, L"не является внутренней или внешней командой") ||
+        contains(line, L"access is denied") || contains(line, L"тказано в доступе")) {
+        return text(msgCauseToolBlocked, {context.toolFolder});
+    }
     if (contains(line, L"failed to connect to")) {
         if (context.check != nullptr) {
             if (auto why = verdictText(*context.check, context.address, context.localAddresses,

@@ -2,6 +2,7 @@
 // the payloads and tell the user how it went.
 #include <exception>
 #include <functional>
+#include <vector>
 
 #include "platform/error.h"
 #include "src/command_runner.h"
@@ -12,6 +13,7 @@
 #include "src/main_form.h"
 #include "src/payload.h"
 #include "src/string_table.h"
+#include "src/tool_place.h"
 #include "src/tv_address.h"
 
 using platform::Control;
@@ -19,7 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr const wchar_t* bridgeToolFile = L"iu.exe";
 constexpr const wchar_t* logDirectory = L"doLog";
 
 // The bridge's background server runs from iu.exe and keeps it in use until kill-server stops it;
@@ -143,6 +144,12 @@ void TmainForm::BitInstallClick() {
             showStatus(msgPrompt);
     });
     runAddress_ = *address;
+    const auto place = chooseToolPlace(system_.toolFolders);
+    if (!place) {
+        controls_.showError(fillIn(StringTable::instance().text(msgFolderUnspellable, language()),
+                                   {system_.toolFolders.currentFolder()}));
+        return;
+    }
     if (!checkTv(*address))
         return;
     auto& files = system_.files;
@@ -154,20 +161,33 @@ void TmainForm::BitInstallClick() {
         // A missing log directory only costs the logs.
     }
     const std::wstring widgetFile = widgetBaseName + L".wgt";
-    if (!removeWithin(system_, bridgeToolFile, 0ms)) {
-        // Most likely the server of an interrupted run: the tool that started it stops it.
-        runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
-                   {.total = killServerLimit});
-        removeWithin(system_, bridgeToolFile, serverLeftBehindRelease);
-        if (system_.loop.terminated())
-            return;
+    const std::wstring toolFile = place->file();
+    std::vector<std::wstring> leftovers{bridgeToolName};
+    if (!place->folder.empty()) {
+        system_.toolFolders.searchFirst(place->folder);
+        leftovers.push_back(toolFile);
+    }
+    for (const auto& leftover : leftovers) {
+        if (!removeWithin(system_, leftover, 0ms)) {
+            // Most likely the server of an interrupted run: the tool that started it stops it.
+            runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
+                       {.total = killServerLimit});
+            removeWithin(system_, leftover, serverLeftBehindRelease);
+            if (system_.loop.terminated())
+                return;
+        }
+    }
+    // The commands would find an iu.exe left in the current folder before the one written.
+    if (toolFile != bridgeToolName && present(files, bridgeToolName)) {
+        throw platform::Error(fillIn(StringTable::instance().text(msgFileHeld, language()),
+                                     {std::wstring(bridgeToolName)}));
     }
     deleteIfExists(files, widgetFile);
-    writePayload(bridgeToolFile, L"IUFILE");
+    writePayload(toolFile, L"IUFILE");
     try {
         writePayload(widgetFile, L"WGTFILE");
     } catch (...) {
-        deleteIfExists(files, bridgeToolFile);
+        deleteIfExists(files, toolFile);
         throw;
     }
     // Logs of an earlier run must not speak for this one if a command cannot write its own.
@@ -201,13 +221,14 @@ void TmainForm::BitInstallClick() {
         runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
                    {.total = killServerLimit, .afterQuit = killServerLimit});
     }
-    removeWithin(system_, bridgeToolFile, serverRelease);
+    removeWithin(system_, toolFile, serverRelease);
     deleteIfExists(files, widgetFile);
     if (!finished)
         return;
 
     try {
-        reportOutcome(judgeInstallation(files, run), *address);
+        reportOutcome(judgeInstallation(files, run), *address,
+                      place->folder.empty() ? system_.toolFolders.currentFolder() : place->folder);
     } catch (...) {
         // Whatever went wrong, the status never stays "in progress".
         showStatus(msgInstallFailed);
@@ -215,7 +236,8 @@ void TmainForm::BitInstallClick() {
     }
 }
 
-void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring& address) {
+void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring& address,
+                              const std::wstring& toolFolder) {
     if (outcome.succeeded) {
         showStatus(msgInstallDone);
         return;
@@ -225,9 +247,9 @@ void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring&
     // The cause and what to do first; without one, the failure text.
     std::optional<std::wstring> cause;
     if (!outcome.reason.empty()) {
-        cause =
-            failureCause(outcome.reason, {address, check_ ? &*check_ : nullptr,
-                                          localIpv4AddressesOrNone(system_.addresses), language()});
+        cause = failureCause(outcome.reason,
+                             {address, check_ ? &*check_ : nullptr,
+                              localIpv4AddressesOrNone(system_.addresses), language(), toolFolder});
     }
     std::wstring report = cause ? *cause : table.text(msgInstallFailed, language());
     if (!outcome.reason.empty())

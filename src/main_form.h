@@ -40,7 +40,9 @@ class TmainForm final : public platform::FormEvents {
     // Writes a carried resource to a file; a file that cannot be written raises with advice in
     // the current language.
     void writePayload(const std::wstring& file, const std::wstring& resource);
-    void reportOutcome(const InstallOutcome& outcome, const std::wstring& address);
+    // toolFolder: where iu.exe was written, for a cause that names it.
+    void reportOutcome(const InstallOutcome& outcome, const std::wstring& address,
+                       const std::wstring& toolFolder);
     // Looks for TVs on this PC's networks in the background, cancelling a search still running.
     void startTvSearch(const std::vector<platform::LocalAddress>& addresses);
     void tvSearchFinished(unsigned search);

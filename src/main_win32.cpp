@@ -13,6 +13,7 @@
 #include "platform/win32/main_window.h"
 #include "platform/win32/process_win32.h"
 #include "platform/win32/single_instance.h"
+#include "platform/win32/tool_folders_win32.h"
 #include "src/main_form.h"
 
 namespace {
@@ -39,7 +40,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         platform::win32::ModuleResources resources;
         platform::SystemClock clock;
         platform::net::AsioNetwork network(processes);
-        platform::System system{addresses, processes, app, files, resources, clock, network};
+        platform::win32::Win32ToolFolders toolFolders;
+        platform::System system{addresses, processes, app,     files,
+                                resources, clock,     network, toolFolders};
         TmainForm form(window, system);
         window.create(form, showCommand);
         app.run();

@@ -9,6 +9,7 @@
 
 #include "platform/memory/fake_addresses.h"
 #include "platform/memory/fake_clock.h"
+#include "platform/memory/fake_tool_folders.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_signal.h"
 #include "platform/system.h"
@@ -181,5 +182,7 @@ struct FakeSystem {
     platform::memory::MemoryFileSystem files;
     platform::memory::MemoryResources resources;
     ScriptedNetwork network;
-    platform::System system{addresses, processes, loop, files, resources, clock, network};
+    platform::memory::FakeToolFolders toolFolders;
+    platform::System system{addresses, processes, loop,    files,
+                            resources, clock,     network, toolFolders};
 };
