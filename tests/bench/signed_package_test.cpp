@@ -208,12 +208,16 @@ class SignedInstall : public ::testing::Test {
     }
 
     // Both signatures over the members as they are now, with `profile`'s certificates.
-    void sign(const std::string& profile, bool sha256 = false) {
+    // The author may leave one file out (the distributor still signs it).
+    void sign(const std::string& profile, bool sha256 = false,
+              const std::string& authorLeavesOut = "") {
         members_.erase("author-signature.xml");
         members_.erase("signature1.xml");
         const Signer author = loadSigner(root_ / profile / "author.p12");
         const Signer distributor = loadSigner(root_ / profile / "distributor.p12");
-        members_["author-signature.xml"] = signatureFile("author", members_, author, sha256);
+        auto authorSigns = members_;
+        authorSigns.erase(authorLeavesOut);
+        members_["author-signature.xml"] = signatureFile("author", authorSigns, author, sha256);
         members_["signature1.xml"] = signatureFile("distributor", members_, distributor, sha256);
         for (const Signer& s : {author, distributor}) {
             EVP_PKEY_free(s.key);
@@ -255,16 +259,18 @@ class SignedInstall : public ::testing::Test {
         return answer;
     }
 
-    std::string trust(const std::string& which) const {
+    static std::string trust(const std::string& which) {
         return (root_ / "ca" / (which + "-root.pem")).string();
     }
-    std::vector<std::string> tv2023(std::vector<std::string> more = {}) const {
+    // A 2023 set that trusts both test roots, with the profiles' DUID.
+    static std::vector<std::string> tv2023Args(std::vector<std::string> more) {
         std::vector<std::string> args = {"--year",        "2023",           "--trusted-root",
                                          trust("author"), "--trusted-root", trust("distributor"),
                                          "--duid",        "TESTDUID0001"};
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }
+    static std::vector<std::string> tv2023() { return tv2023Args({}); }
 
     static inline fs::path root_;
     static inline const std::string kAppInstall = "vd_appinstall " + kApp + " " + kStaging;
@@ -288,71 +294,58 @@ TEST_F(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
         const char* what;
         std::string profile;
         std::function<void(std::map<std::string, std::string>&)> afterSigning;
+        std::string authorLeavesOut;
         std::vector<std::string> args;
         std::string pushProfileFrom;
         std::string answer;
         std::string logged;
     };
-    const std::vector<Case> cases = {
-        {"DUID in the distributor certificate", "san", {}, tv2023(), "", completed, "installed: "},
-        {"DUID only in the pushed device profile",
-         "listed",
-         {},
-         tv2023(),
-         "listed",
-         completed,
-         "installed: "},
-        {"DUID nowhere: no device profile pushed", "listed", {}, tv2023(), "", chain, "DUID"},
-        {"another TV's DUID",
-         "san",
-         {},
-         tv2023({"--duid", "OTHERDUID99"}),
-         "",
-         chain,
-         "OTHERDUID99"},
-        {"a file added after signing", "san", [](auto& m) { m["extra.txt"] = "unsigned"; },
-         tv2023(), "", refusal("Invalid file reference. An unsinged file is found.", -5),
-         "extra.txt"},
-        {"a file changed after signing", "san", [](auto& m) { m["js/main.js"] += "//"; }, tv2023(),
-         "", mismatch, "js/main.js"},
-        {"the author signature changed after the distributor signed it", "san",
-         [](auto& m) { m["author-signature.xml"] += " "; }, tv2023(), "", mismatch,
-         "author-signature.xml"},
-        {"only the author's root trusted",
-         "san",
-         {},
-         {"--year", "2023", "--trusted-root", trust("author"), "--duid", "TESTDUID0001"},
-         "",
-         chain,
-         "signature1.xml: certificate chain not trusted"},
-        {"no root trusted",
-         "san",
-         {},
-         {"--year", "2023", "--duid", "TESTDUID0001"},
-         "",
-         chain,
-         "no root trusted"},
-        {"the TV's clock two years on",
-         "san",
-         {},
-         tv2023({"--clock",
-                 std::to_string(1970 + std::time(nullptr) / 31556952 + 2) + "-06-01T00:00:00Z"}),
-         "",
-         refusal("Certificate in signature is expired.", -6),
-         "expired"},
-        {"the TV's clock a year back",
-         "san",
-         {},
-         tv2023({"--clock",
-                 std::to_string(1970 + std::time(nullptr) / 31556952 - 1) + "-01-01T00:00:00Z"}),
-         "",
-         refusal("Certificate in signature is not valid yet.", -7),
-         "not valid yet"},
-        {"a Tizen 8 set", "san", {}, tv2023({"--tizen", "8.0"}), "", completed, "installed: "},
+    const auto clock = [](int years, const char* date) {
+        return tv2023Args(
+            {"--clock", std::to_string(1970 + std::time(nullptr) / 31556952 + years) + date});
     };
+    const auto change = [](const char* file, const char* more) {
+        return [=](std::map<std::string, std::string>& m) { m[file] += more; };
+    };
+    // One letter of the distributor's SignatureValue changed: digests right, signature wrong.
+    const auto forge = [](std::map<std::string, std::string>& m) {
+        std::string& xml = m["signature1.xml"];
+        char& letter = xml[xml.find("<SignatureValue>") + 20];
+        letter = letter == 'A' ? 'B' : 'A';
+    };
+    const auto swapFiles = [](std::map<std::string, std::string>& m) {
+        std::swap(m["signature1.xml"], m["author-signature.xml"]);
+    };
+    const std::string unsigned_ = refusal("Invalid file reference. An unsinged file is found.", -5);
+    const std::string onlyAuthorRoot[] = {"--year",        "2023",   "--trusted-root",
+                                          trust("author"), "--duid", "TESTDUID0001"};
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"DUID in the distributor certificate", "san", {}, "", tv2023(), "", completed, "installed: "},
+        {"DUID only in the pushed device profile", "listed", {}, "", tv2023(), "listed", completed, "installed: "},
+        {"a Tizen 8 set", "san", {}, "", tv2023Args({"--tizen", "8.0"}), "", completed, "installed: "},
+        {"DUID nowhere: no device profile pushed", "listed", {}, "", tv2023(), "", chain, "DUID"},
+        {"another TV's DUID", "san", {}, "", tv2023Args({"--duid", "OTHERDUID99"}), "", chain, "OTHERDUID99"},
+        {"a file added after signing", "san", change("extra.txt", "x"), "", tv2023(), "", unsigned_, "extra.txt"},
+        {"a file only the distributor signed", "san", {}, "index.html", tv2023(), "", unsigned_,
+         "author-signature.xml does not reference index.html"},
+        {"a file changed after signing", "san", change("js/main.js", "//"), "", tv2023(), "", mismatch, "js/main.js"},
+        {"the author signature changed after the distributor signed it", "san",
+         change("author-signature.xml", " "), "", tv2023(), "", mismatch, "digest mismatch for author-signature.xml"},
+        {"a forged SignatureValue", "san", forge, "", tv2023(), "", mismatch, "SignatureValue"},
+        {"the signature files swapped", "san", swapFiles, "", tv2023(), "", mismatch, "role-author"},
+        {"only the author's root trusted", "san", {}, "", {std::begin(onlyAuthorRoot), std::end(onlyAuthorRoot)},
+         "", chain, "signature1.xml: certificate chain not trusted"},
+        {"no root trusted", "san", {}, "", {"--year", "2023"}, "", chain, "no root trusted"},
+        {"the TV's clock two years on", "san", {}, "", clock(2, "-06-01T00:00:00Z"), "",
+         refusal("Certificate in signature is expired.", -6), "expired"},
+        {"the TV's clock a year back", "san", {}, "", clock(-1, "-01-01T00:00:00Z"), "",
+         refusal("Certificate in signature is not valid yet.", -7), "not valid yet"},
+    };
+    // clang-format on
     for (const auto& c : cases) {
         SetUp();
-        sign(c.profile);
+        sign(c.profile, false, c.authorLeavesOut);
         if (c.afterSigning) {
             c.afterSigning(members_);
         }
@@ -388,7 +381,7 @@ TEST_F(SignedInstall, Sha256SignaturesAndXmlsec1AgreesWithTheTestSigner) {
 
 TEST_F(SignedInstall, AnotherAuthorsCopyStaysUntilUninstalledByItsOwnId) {
     sign("san");
-    const auto args = tv2023({"--installed-by-other-author"});
+    const auto args = tv2023Args({"--installed-by-other-author"});
     EXPECT_EQ(install(args), "install failed[118, -11], reason: Author certificate not match :");
     EXPECT_NE(log_.find("another-author"), std::string::npos) << log_;
     fresh_ = false;
