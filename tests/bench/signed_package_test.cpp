@@ -208,17 +208,23 @@ class SignedInstall : public ::testing::Test {
     }
 
     // Both signatures over the members as they are now, with `profile`'s certificates.
-    // The author may leave one file out (the distributor still signs it).
+    // One signer may leave a file out: `leftOut` is "author:FILE" or "distributor:FILE".
     void sign(const std::string& profile, bool sha256 = false,
-              const std::string& authorLeavesOut = "") {
+              const std::string& leftOut = "") {
         members_.erase("author-signature.xml");
         members_.erase("signature1.xml");
         const Signer author = loadSigner(root_ / profile / "author.p12");
         const Signer distributor = loadSigner(root_ / profile / "distributor.p12");
-        auto authorSigns = members_;
-        authorSigns.erase(authorLeavesOut);
-        members_["author-signature.xml"] = signatureFile("author", authorSigns, author, sha256);
-        members_["signature1.xml"] = signatureFile("distributor", members_, distributor, sha256);
+        auto without = [&](std::map<std::string, std::string> members, const std::string& role) {
+            if (leftOut.starts_with(role + ":")) {
+                members.erase(leftOut.substr(role.size() + 1));
+            }
+            return members;
+        };
+        members_["author-signature.xml"] =
+            signatureFile("author", without(members_, "author"), author, sha256);
+        members_["signature1.xml"] =
+            signatureFile("distributor", without(members_, "distributor"), distributor, sha256);
         for (const Signer& s : {author, distributor}) {
             EVP_PKEY_free(s.key);
             X509_free(s.cert);
@@ -294,7 +300,7 @@ TEST_F(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
         const char* what;
         std::string profile;
         std::function<void(std::map<std::string, std::string>&)> afterSigning;
-        std::string authorLeavesOut;
+        std::string leftOut;
         std::vector<std::string> args;
         std::string pushProfileFrom;
         std::string answer;
@@ -327,8 +333,10 @@ TEST_F(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
         {"DUID nowhere: no device profile pushed", "listed", {}, "", tv2023(), "", chain, "DUID"},
         {"another TV's DUID", "san", {}, "", tv2023Args({"--duid", "OTHERDUID99"}), "", chain, "OTHERDUID99"},
         {"a file added after signing", "san", change("extra.txt", "x"), "", tv2023(), "", unsigned_, "extra.txt"},
-        {"a file only the distributor signed", "san", {}, "index.html", tv2023(), "", unsigned_,
+        {"a file only the distributor signed", "san", {}, "author:index.html", tv2023(), "", unsigned_,
          "author-signature.xml does not reference index.html"},
+        {"the author signature left out by the distributor", "san", {}, "distributor:author-signature.xml",
+         tv2023(), "", unsigned_, "signature1.xml does not reference author-signature.xml"},
         {"a file changed after signing", "san", change("js/main.js", "//"), "", tv2023(), "", mismatch, "js/main.js"},
         {"the author signature changed after the distributor signed it", "san",
          change("author-signature.xml", " "), "", tv2023(), "", mismatch, "digest mismatch for author-signature.xml"},
@@ -345,7 +353,7 @@ TEST_F(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
     // clang-format on
     for (const auto& c : cases) {
         SetUp();
-        sign(c.profile, false, c.authorLeavesOut);
+        sign(c.profile, false, c.leftOut);
         if (c.afterSigning) {
             c.afterSigning(members_);
         }
