@@ -110,6 +110,35 @@ TEST(PackageHelpers, PercentDecodeLeavesBadEscapesAlone) {
     EXPECT_EQ(tvsim::percentDecode("end%2"), "end%2");
 }
 
+// What xmlsec1 and Tizen's tools write canonicalises to the same bytes the signer signed.
+TEST(PackageHelpers, CanonicalElementAsC14nWritesIt) {
+    const std::string ns = "http://www.w3.org/2000/09/xmldsig#";
+    const std::string x = " xmlns=\"" + ns + "\"";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        // Tizen's serialisation: only the namespace is added.
+        {"<SignedInfo>\n<A Algorithm=\"a\"></A>\n</SignedInfo>",
+         "<SignedInfo" + x + ">\n<A Algorithm=\"a\"></A>\n</SignedInfo>"},
+        // libxml2's: empty elements, single quotes, spaces in tags, a comment, CRLF.
+        {"<SignedInfo >\r\n<A Algorithm='a'/><!-- x --><B  URI = \"u\" />\r\n</SignedInfo >",
+         "<SignedInfo" + x + ">\n<A Algorithm=\"a\"></A><B URI=\"u\"></B>\n</SignedInfo>"},
+        // Namespaces first, attributes sorted; a repeated default namespace goes.
+        {"<Object Id=\"prop\"><P xmlns:dsp=\"d\" Target=\"t\" Id=\"i\" xmlns=\"" + ns +
+             "\"><dsp:R URI=\"r\"/></P></Object>",
+         "<Object" + x +
+             " Id=\"prop\"><P xmlns:dsp=\"d\" Id=\"i\" Target=\"t\"><dsp:R "
+             "URI=\"r\"></dsp:R></P></Object>"},
+        // A namespace already declared stays as it is.
+        {"<SignedInfo xmlns=\"" + ns + "\" a='\"q'/>",
+         "<SignedInfo" + x + " a=\"&quot;q\"></SignedInfo>"},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(tvsim::canonicalElement(in, ns), out) << in;
+    }
+    EXPECT_EQ(tvsim::testDevicesOf("<Profile><TestDeviceInfo>\n<TestDevice> D1 </TestDevice>\n"
+                                   "<TestDevice>D2</TestDevice><TestDevice/></TestDeviceInfo>"),
+              (std::vector<std::string>{"D1", "D2"}));
+}
+
 TEST_F(PackageCheck, AcceptsSignedPackageAndReadsItsIds) {
     sign({"config.xml", "index.html", "js/main.js"});
     const PackageInfo info = check();

@@ -2,12 +2,15 @@
 // device description, the retail shell's refusals, and its answers to malformed requests.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "tools/tvsim/device_description.h"
 #include "tools/tvsim/options.h"
 #include "tools/tvsim/shell_line.h"
+#include "tools/tvsim/tv.h"
 
 namespace {
 
@@ -71,6 +74,66 @@ TEST(TvOptions, RefusesWhatNoSetIs) {
     EXPECT_NE(problemOf({"--port", "70000"}).find("port number"), std::string::npos);
     EXPECT_NE(problemOf({"--state", "s"}).find("address"), std::string::npos);
     EXPECT_NE(problemOf({"--slow"}).find("needs a value"), std::string::npos);
+}
+
+TEST(TvOptions, CertificateOptions) {
+    const auto pem = std::filesystem::temp_directory_path() / "quorvex-bench-root.pem";
+    std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n";
+    struct Case {
+        std::vector<std::string> args;
+        const char* problem;  // nullptr: accepted
+    };
+    const std::vector<Case> cases = {
+        {{"--clock", "2026-12-09T16:30:00Z"}, nullptr},
+        {{"--clock", "2026-12-09 16:30:00"}, "YYYY-MM-DDTHH:MM:SSZ"},
+        {{"--clock", "2026-13-09T16:30:00Z"}, "YYYY-MM-DDTHH:MM:SSZ"},
+        {{"--clock", "2026-12-09T16:30:00+01"}, "YYYY-MM-DDTHH:MM:SSZ"},
+        {{"--trusted-root", pem.string()}, nullptr},
+        {{"--trusted-root", "/nonexistent/root.pem"}, "PEM certificate"},
+        {{"--duid", "has space"}, "without spaces"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--address", "127.0.0.5", "--state", "/tmp/tv"});
+        const std::string problem = problemOf(args);
+        if (c.problem) {
+            EXPECT_NE(problem.find(c.problem), std::string::npos) << c.args[1] << ": " << problem;
+        } else {
+            EXPECT_EQ(problem, "(accepted)") << c.args[1];
+        }
+    }
+    EXPECT_EQ(tvsim::parseClock("1970-01-02T00:00:01Z"), 86401);
+    EXPECT_EQ(tvsim::parseClock("2024-02-29T12:00:00Z"), 1709208000);
+    // Only a 2023+ set (or one demanding certificates) that trusts a root checks signatures.
+    EXPECT_FALSE(optionsOf({"--year", "2023"}).checksSignatures());
+    EXPECT_FALSE(optionsOf({"--year", "2022", "--trusted-root", pem.string()}).checksSignatures());
+    EXPECT_TRUE(optionsOf({"--tizen", "8.0", "--trusted-root", pem.string()}).checksSignatures());
+    std::filesystem::remove(pem);
+}
+
+TEST(TvShell, GetduidAnswersTheSetDuidAndOnlyTheDeviceProfileIsPushedOutsideStaging) {
+    const auto state = std::filesystem::temp_directory_path() / "quorvex-bench-tvshell";
+    std::vector<std::pair<std::vector<std::string>, std::string>> duids = {
+        {{"--duid", "QVX0A1B2C3D4E"}, "QVX0A1B2C3D4E"},
+        {{}, optionsOf({}).duid},
+    };
+    EXPECT_EQ(optionsOf({}).duid.rfind("BENCH", 0), 0u);
+    for (const auto& [args, expected] : duids) {
+        std::vector<std::string> all = args;
+        all.insert(all.end(), {"--state", state.string()});
+        tvsim::Tv tv(optionsOf(all));
+        std::string said;
+        tv.runShell("getduid", [&](const std::string& line) { said += line; });
+        EXPECT_EQ(said, expected + "\n");
+        for (const auto& [remote, allowed] : std::vector<std::pair<std::string, bool>>{
+                 {"/home/developer/device-profile.xml", true},
+                 {"/home/developer/other.xml", false},
+                 {"/home/developer/", false},
+                 {"/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt", true}}) {
+            EXPECT_EQ(!tv.pushRefusal(remote), allowed) << remote;
+        }
+    }
+    std::filesystem::remove_all(state);
 }
 
 TEST(DeviceDescription, DeveloperModeAndHostPcIpFollowEachYearsConventions) {
