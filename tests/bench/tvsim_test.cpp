@@ -10,7 +10,6 @@
 #include "tools/tvsim/device_description.h"
 #include "tools/tvsim/options.h"
 #include "tools/tvsim/shell_line.h"
-#include "tools/tvsim/tv.h"
 
 namespace {
 
@@ -76,6 +75,7 @@ TEST(TvOptions, RefusesWhatNoSetIs) {
     EXPECT_NE(problemOf({"--slow"}).find("needs a value"), std::string::npos);
 }
 
+// The bench script signed-install.sh covers getduid and the device profile push.
 TEST(TvOptions, CertificateOptions) {
     const auto pem = std::filesystem::temp_directory_path() / "quorvex-bench-root.pem";
     std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n";
@@ -109,31 +109,6 @@ TEST(TvOptions, CertificateOptions) {
     EXPECT_FALSE(optionsOf({"--year", "2022", "--trusted-root", pem.string()}).checksSignatures());
     EXPECT_TRUE(optionsOf({"--tizen", "8.0", "--trusted-root", pem.string()}).checksSignatures());
     std::filesystem::remove(pem);
-}
-
-TEST(TvShell, GetduidAnswersTheSetDuidAndOnlyTheDeviceProfileIsPushedOutsideStaging) {
-    const auto state = std::filesystem::temp_directory_path() / "quorvex-bench-tvshell";
-    std::vector<std::pair<std::vector<std::string>, std::string>> duids = {
-        {{"--duid", "QVX0A1B2C3D4E"}, "QVX0A1B2C3D4E"},
-        {{}, optionsOf({}).duid},
-    };
-    EXPECT_EQ(optionsOf({}).duid.rfind("BENCH", 0), 0u);
-    for (const auto& [args, expected] : duids) {
-        std::vector<std::string> all = args;
-        all.insert(all.end(), {"--state", state.string()});
-        tvsim::Tv tv(optionsOf(all));
-        std::string said;
-        tv.runShell("getduid", [&](const std::string& line) { said += line; });
-        EXPECT_EQ(said, expected + "\n");
-        for (const auto& [remote, allowed] : std::vector<std::pair<std::string, bool>>{
-                 {"/home/developer/device-profile.xml", true},
-                 {"/home/developer/other.xml", false},
-                 {"/home/developer/", false},
-                 {"/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt", true}}) {
-            EXPECT_EQ(!tv.pushRefusal(remote), allowed) << remote;
-        }
-    }
-    std::filesystem::remove_all(state);
 }
 
 TEST(DeviceDescription, DeveloperModeAndHostPcIpFollowEachYearsConventions) {
