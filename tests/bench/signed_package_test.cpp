@@ -54,8 +54,10 @@ class SignedInstall : public ::testing::Test {
         root_ = fs::temp_directory_path() / ("quorvex-bench-signed-" + std::to_string(::getpid()));
         fs::remove_all(root_);
         const std::string script = kSource + "/tests/signing/make-profile.sh";
-        for (const auto& [profile, args] : std::map<std::string, std::string>{
-                 {"san", "--duid-in san"}, {"listed", "--duid-in profile"}}) {
+        for (const auto& [profile, args] :
+             std::map<std::string, std::string>{{"san", "--duid-in san"},
+                                                {"listed", "--duid-in profile"},
+                                                {"swapped", "--swap"}}) {
             ASSERT_EQ(run("bash '" + script + "' '" + (root_ / profile).string() + "' " + args), 0)
                 << "make-profile.sh " << args;
         }
@@ -201,6 +203,7 @@ TEST_F(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
         {"the author signature changed after the distributor signed it", "san",
          change("author-signature.xml", " "), "", tv2023(), "", mismatch, "digest mismatch for author-signature.xml"},
         {"a forged SignatureValue", "san", forge, "", tv2023(), "", mismatch, "SignatureValue"},
+        {"a profile whose two files were swapped", "swapped", {}, "", tv2023(), "", chain, "swapped"},
         {"the signature files swapped", "san", swapFiles, "", tv2023(), "", mismatch, "role-author"},
         {"only the author's root trusted", "san", {}, "", {std::begin(onlyAuthorRoot), std::end(onlyAuthorRoot)},
          "", chain, "signature1.xml: certificate chain not trusted"},

@@ -201,6 +201,12 @@ std::vector<std::string> deviceIdsOf(X509* cert) {
     return ids;
 }
 
+std::string commonNameOf(X509* cert) {
+    char name[256] = {};
+    X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, name, sizeof name);
+    return name;
+}
+
 std::string hex(std::string_view bytes) {
     std::string out;
     char two[3];
@@ -322,6 +328,15 @@ SignatureVerdict verifySignatures(const Members& members, const TrustSettings& t
     }
     const Signed& authorSigned = std::get<Signed>(author);
     const Signed& distributorSigned = std::get<Signed>(distributor);
+    // Samsung's distributor certificates are all "CN=TizenSDK", an author's never: a profile
+    // whose two files were swapped signs each role with the other's certificate.
+    if (commonNameOf(distributorSigned.signer.get()) != "TizenSDK" ||
+        commonNameOf(authorSigned.signer.get()) == "TizenSDK") {
+        return refuse({-3,
+                       "the author and distributor certificates are swapped (the distributor's "
+                       "is " +
+                           commonNameOf(distributorSigned.signer.get()) + ")"});
+    }
     // The TV walks the package: a file no signature names is refused.
     for (const auto& [name, bytes] : members) {
         if (isSignatureFile(name)) {
