@@ -139,6 +139,26 @@ TEST(PackageHelpers, CanonicalElementAsC14nWritesIt) {
               (std::vector<std::string>{"D1", "D2"}));
 }
 
+// Broken signature files are refused with a code, never a crash (run under the sanitizers too).
+TEST(PackageHelpers, BrokenSignatureFilesAreRefused) {
+    const std::string cert = "<X509Data><X509Certificate>MIIB</X509Certificate></X509Data>";
+    for (const std::string& broken :
+         {std::string(), std::string("<Signature"), std::string("<SignedInfo/>") + cert,
+          "<SignedInfo><Reference URI=\"#prop\"/></SignedInfo><SignatureValue>===" + cert,
+          std::string("<X509Certificate>") + std::string(5000, '/') + "</X509Certificate>",
+          std::string("<SignedInfo x=\"1><A @ = b='' / ><!-- ") + cert}) {
+        for (const char* file : {"author-signature.xml", "signature1.xml"}) {
+            tvsim::Members members = {{"config.xml", "<widget/>"},
+                                      {"author-signature.xml", broken},
+                                      {"signature1.xml", broken}};
+            members[file] = broken;
+            const auto verdict = tvsim::verifySignatures(members, {});
+            EXPECT_TRUE(verdict.code == -3 || verdict.code == -4) << broken << ": " << verdict.code;
+        }
+        tvsim::canonicalElement(broken, "x");
+    }
+}
+
 TEST_F(PackageCheck, AcceptsSignedPackageAndReadsItsIds) {
     sign({"config.xml", "index.html", "js/main.js"});
     const PackageInfo info = check();
