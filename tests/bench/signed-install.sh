@@ -33,8 +33,10 @@ XML
 echo "<html><body>signed</body></html>" >"$WORK/pkg/index.html"
 head -c 3000 /dev/urandom | base64 >"$WORK/pkg/js/main.js"
 head -c 200 /dev/urandom >"$WORK/pkg/images/my icon.png"
-bash "$BENCH_DIR/sign-package.sh" "$WORK/pkg" "$PROFILE" && (cd "$WORK/pkg" && zip -q -r "$WORK/Quorvex.wgt" .) ||
+if ! bash "$BENCH_DIR/sign-package.sh" "$WORK/pkg" "$PROFILE" ||
+    ! (cd "$WORK/pkg" && zip -q -r "$WORK/Quorvex.wgt" .); then
     fail "the package was not made"
+fi
 
 # name N "TV options" push-device-list expected-answer text-in-its-log
 chain="install failed[118, -12], reason: Check certificate error : :Invalid certificate chain with certificate in signature.:<-3>"
