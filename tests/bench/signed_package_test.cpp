@@ -42,9 +42,11 @@ std::string readFile(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A helper script's output goes to a log beside the test's files, read when a case fails.
+// A helper script's output goes to this log, kept for a look after a failure.
+const fs::path kScriptLog = fs::temp_directory_path() / "quorvex-bench-signed.log";
+
 int run(const std::string& command) {
-    const fs::path log = fs::temp_directory_path() / "quorvex-bench-signed.log";
+    const fs::path& log = kScriptLog;
     return std::system((command + " >>'" + log.string() + "' 2>&1").c_str());
 }
 
@@ -53,6 +55,7 @@ class SignedInstall : public ::testing::Test {
     static void SetUpTestSuite() {
         root_ = fs::temp_directory_path() / ("quorvex-bench-signed-" + std::to_string(::getpid()));
         fs::remove_all(root_);
+        fs::remove(kScriptLog);
         const std::string script = kSource + "/tests/signing/make-profile.sh";
         for (const auto& [profile, args] :
              std::map<std::string, std::string>{{"san", "--duid-in san"},
