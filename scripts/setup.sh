@@ -6,6 +6,7 @@ packages=(
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64       # the Windows build
     wine64 xvfb xauth x11-utils imagemagick              # running and looking at it
     libasio-dev libzip-dev zip unzip openssl libssl-dev  # the network, the bench, the sample widget
+    xmlsec1                                              # checks signed packages independently
     nlohmann-json3-dev                                   # the TV's description of itself
     librsvg2-bin icoutils                                # images from their SVG sources
     libxml2-utils procps                                 # xmllint for the sample widget; pgrep, ps

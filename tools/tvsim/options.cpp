@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 
 namespace tvsim {
 
@@ -67,7 +70,19 @@ const char* const kUsage =
     "  --standby                    in standby: PowerState \"standby\" (2019 and later), the\n"
     "                               bridge port closed\n"
     "  --old-api                    a 2015 set that answers /ms/1.0/ only, not /api/v2/\n"
-    "  --demand-certificate         refuse every package's certificate (always from Tizen 7)\n"
+    "  --demand-certificate         demand certificates as Tizen 7 and later sets do (always\n"
+    "                               from Tizen 7): without --trusted-root every package is\n"
+    "                               refused (-3)\n"
+    "  --trusted-root PEM           a root certificate the TV trusts (repeatable): a set that\n"
+    "                               demands certificates then checks both signatures, every\n"
+    "                               file referenced, digests, the chains at its clock, and its\n"
+    "                               DUID in the distributor certificate or in a pushed\n"
+    "                               /home/developer/device-profile.xml\n"
+    "  --duid D                     what 'shell 0 getduid' prints and the certificate checks\n"
+    "                               look for (BENCH and a number from the address)\n"
+    "  --clock YYYY-MM-DDTHH:MM:SSZ the TV's clock for certificate validity (now)\n"
+    "  --installed-by-other-author  R4vT7mWq2Z.Quorvex is installed, signed by another author:\n"
+    "                               a signed install of it fails with -11 until uninstalled\n"
     "  --drop-after BYTES           reset the connection after this many bytes of a push\n"
     "  --slow MS                    pause before every line of an answer\n"
     "  --full-storage               installs fail with download failed[116]\n"
@@ -103,6 +118,25 @@ std::string TvOptions::storedHostIp() const {
     return rightToLeft ? reversedAddress(hostIp) : hostIp;
 }
 
+const char* const kOtherAuthorsAppId = "R4vT7mWq2Z.Quorvex";
+const char* const kOtherAuthorsFingerprint = "another-author";
+
+std::optional<std::time_t> parseClock(const std::string& text) {
+    std::tm tm{};
+    char zone = 0;
+    char end = 0;
+    if (text.size() != 20 ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%c", &tm.tm_year, &tm.tm_mon,
+                    &tm.tm_mday, &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &zone, &end) != 7 ||
+        zone != 'Z' || tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 ||
+        tm.tm_hour > 23 || tm.tm_min > 59 || tm.tm_sec > 60 || tm.tm_year < 1970) {
+        return std::nullopt;
+    }
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    return timegm(&tm);
+}
+
 std::string reversedAddress(const std::string& address) {
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -132,6 +166,8 @@ std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>
             options.demandCertificate = true;
         } else if (arg == "--full-storage") {
             options.fullStorage = true;
+        } else if (arg == "--installed-by-other-author") {
+            options.installedByOtherAuthor = true;
         } else if (i + 1 >= args.size()) {
             return arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown option " + arg;
         } else {
@@ -155,6 +191,26 @@ std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>
                 options.modelName = value;
             } else if (arg == "--name") {
                 options.name = value;
+            } else if (arg == "--trusted-root") {
+                std::ifstream in(value, std::ios::binary);
+                std::string pem(64 * 1024, '\0');
+                in.read(pem.data(), static_cast<std::streamsize>(pem.size()));
+                pem.resize(static_cast<std::size_t>(in.gcount()));
+                if (pem.find("-----BEGIN CERTIFICATE-----") == std::string::npos) {
+                    return "--trusted-root needs a PEM certificate file, not '" + value + "'";
+                }
+                options.trustedRoots.push_back(pem);
+            } else if (arg == "--duid") {
+                if (value.empty() || value.find_first_of(" \t\r\n") != std::string::npos) {
+                    return "--duid needs a DUID without spaces";
+                }
+                options.duid = value;
+            } else if (arg == "--clock") {
+                const auto clock = parseClock(value);
+                if (!clock) {
+                    return "--clock is YYYY-MM-DDTHH:MM:SSZ (UTC), not '" + value + "'";
+                }
+                options.clock = clock;
             } else if (arg == "--host-ip") {
                 options.hostIp = value;
             } else if (arg == "--developer-mode") {
@@ -214,6 +270,10 @@ std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>
     }
     if (options.name.empty()) {
         options.name = "[TV] Samsung " + options.modelName;
+    }
+    if (options.duid.empty()) {
+        options.duid =
+            "BENCH" + std::to_string(std::hash<std::string>()(options.address) % 100000000);
     }
     if (options.oldApi && options.year != 2015) {
         return "--old-api is for a 2015 set (--year 2015)";

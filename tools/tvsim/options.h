@@ -1,6 +1,7 @@
 #pragma once
 // What kind of TV the simulator plays, from its command line. The model year sets the Tizen
 // version, the staging directory and the model code, as on real sets.
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -35,9 +36,17 @@ struct TvOptions {
     long long dropAfterBytes = -1;  // reset the connection after this many pushed bytes
     int slowMs = 0;                 // pause before each line of an answer
     bool fullStorage = false;
+    std::vector<std::string> trustedRoots;  // PEM texts of the roots a Tizen 7+ set trusts
+    std::string duid;                       // what getduid prints; from the address unless given
+    std::optional<std::time_t> clock;       // the TV's clock for certificates; now unless given
+    bool installedByOtherAuthor = false;    // the widget is installed, signed by someone else
 
     int tizenMajor() const;
     bool certificateRequired() const { return demandCertificate || tizenMajor() >= 7; }
+    // A set that demands certificates and trusts a root checks them as Tizen 7+ sets do; one
+    // that trusts none refuses every package.
+    bool checksSignatures() const { return certificateRequired() && !trustedRoots.empty(); }
+    std::time_t now() const { return clock ? *clock : std::time(nullptr); }
     std::string stagingDir() const;
     std::string otherStagingDir() const;  // the other Tizen generation's, refused here
     std::string installPath() const;
@@ -51,6 +60,13 @@ extern const char* const kUsage;
 
 // The options, or the reason they are refused.
 std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>& args);
+
+// "2026-12-09T16:30:00Z" as seconds since 1970, or nothing when it is not that form.
+std::optional<std::time_t> parseClock(const std::string& text);
+
+// The widget --installed-by-other-author puts on the TV, and the author it records for it.
+extern const char* const kOtherAuthorsAppId;
+extern const char* const kOtherAuthorsFingerprint;
 
 // "192.168.1.2" -> "2.1.168.192".
 std::string reversedAddress(const std::string& address);

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "tools/tvsim/xml_scan.h"
+
 namespace tvsim {
 
 namespace {
@@ -46,88 +48,6 @@ std::optional<std::string> readMember(zip_t* archive, const std::string& name) {
         return std::nullopt;
     }
     return bytes;
-}
-
-bool isNameChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == '-' || c == '.' || c == ':';
-}
-
-// Start of the next tag at or after `from` whose local name (prefix dropped) is `element`;
-// `closing` looks for "</element>" instead.
-std::size_t findTag(std::string_view xml, std::string_view element, std::size_t from,
-                    bool closing) {
-    for (std::size_t at = xml.find('<', from); at != std::string_view::npos;
-         at = xml.find('<', at + 1)) {
-        std::size_t begin = at + 1;
-        if (closing) {
-            if (begin >= xml.size() || xml[begin] != '/') {
-                continue;
-            }
-            ++begin;
-        }
-        std::size_t end = begin;
-        while (end < xml.size() && isNameChar(xml[end])) {
-            ++end;
-        }
-        std::string_view name = xml.substr(begin, end - begin);
-        if (const auto colon = name.rfind(':'); colon != std::string_view::npos) {
-            name.remove_prefix(colon + 1);
-        }
-        if (name == element && end < xml.size() &&
-            (xml[end] == '>' || xml[end] == '/' || xml[end] == ' ' || xml[end] == '\t' ||
-             xml[end] == '\r' || xml[end] == '\n')) {
-            return at;
-        }
-    }
-    return std::string_view::npos;
-}
-
-std::string attributeInTag(std::string_view tag, std::string_view name) {
-    for (std::size_t at = tag.find(name); at != std::string_view::npos;
-         at = tag.find(name, at + 1)) {
-        // Whole attribute name only: "id" must not match "appid" or "id2".
-        if (at == 0 || isNameChar(tag[at - 1])) {
-            continue;
-        }
-        std::size_t i = at + name.size();
-        while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\n')) {
-            ++i;
-        }
-        if (i >= tag.size() || tag[i] != '=') {
-            continue;
-        }
-        ++i;
-        while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\n')) {
-            ++i;
-        }
-        if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) {
-            continue;
-        }
-        const std::size_t close = tag.find(tag[i], i + 1);
-        if (close == std::string_view::npos) {
-            return {};
-        }
-        return std::string(tag.substr(i + 1, close - i - 1));
-    }
-    return {};
-}
-
-// Text of the first element named `element` inside `xml`, surrounding white space removed.
-std::optional<std::string> textOf(std::string_view xml, std::string_view element) {
-    const std::size_t open = findTag(xml, element, 0, false);
-    if (open == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const std::size_t openEnd = xml.find('>', open);
-    const std::size_t close = findTag(xml, element, openEnd, true);
-    if (openEnd == std::string_view::npos || close == std::string_view::npos) {
-        return std::nullopt;
-    }
-    std::string text(xml.substr(openEnd + 1, close - openEnd - 1));
-    const auto first = text.find_first_not_of(" \t\r\n");
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
 struct Reference {
@@ -170,59 +90,71 @@ std::string base64Sha256(std::string_view bytes) {
     return out;
 }
 
-std::string attributeOf(std::string_view xml, std::string_view element, std::string_view name) {
-    const std::size_t at = findTag(xml, element, 0, false);
-    if (at == std::string_view::npos) {
-        return {};
-    }
-    const std::size_t end = xml.find('>', at);
-    return attributeInTag(xml.substr(at, end == std::string_view::npos ? end : end - at), name);
-}
+namespace {
 
-std::string percentDecode(std::string_view uri) {
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
-    std::string out;
-    for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && hex(uri[i + 1]) >= 0 && hex(uri[i + 2]) >= 0) {
-            out += static_cast<char>(hex(uri[i + 1]) * 16 + hex(uri[i + 2]));
-            i += 2;
-        } else {
-            out += uri[i];
-        }
-    }
-    return out;
-}
+using Archive = std::unique_ptr<zip_t, ZipCloser>;
 
-PackageInfo inspectPackage(const std::filesystem::path& file) {
-    PackageInfo info;
+// Opens the package and reads its ids from config.xml; a null archive when it is broken.
+Archive openPackage(const std::filesystem::path& file, PackageInfo& info) {
     int error = 0;
-    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(file.c_str(), ZIP_RDONLY, &error));
+    Archive archive(zip_open(file.c_str(), ZIP_RDONLY, &error));
     if (!archive) {
         info.reason = "not a zip archive";
-        return info;
+        return nullptr;
     }
     const auto config = readMember(archive.get(), "config.xml");
     if (!config) {
         info.reason = "config.xml missing or unreadable";
-        return info;
+        return nullptr;
     }
     info.appId = attributeOf(*config, "application", "id");
     info.packageId = attributeOf(*config, "application", "package");
     info.name = textOf(*config, "name").value_or("");
     if (info.appId.empty() || info.packageId.empty()) {
         info.reason = "config.xml declares no application id and package";
-        return info;
+        return nullptr;
     }
     if (info.name.empty()) {
         info.name = info.appId;
+    }
+    return archive;
+}
+
+// Every file of the package (directories left out), or nothing when one cannot be read whole.
+std::optional<Members> readMembers(zip_t* archive) {
+    constexpr zip_int64_t kMaxMembers = 10000;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    if (count < 0 || count > kMaxMembers) {
+        return std::nullopt;
+    }
+    Members members;
+    std::size_t total = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
+        if (!name) {
+            return std::nullopt;
+        }
+        const std::string member(name);
+        if (member.empty() || member.back() == '/') {
+            continue;
+        }
+        auto bytes = readMember(archive, member);
+        total += bytes ? bytes->size() : 0;
+        if (!bytes || total > 16 * kMaxMemberSize) {
+            return std::nullopt;
+        }
+        members.emplace(member, std::move(*bytes));
+    }
+    return members;
+}
+
+}  // namespace
+
+PackageInfo inspectPackage(const std::filesystem::path& file) {
+    PackageInfo info;
+    const Archive archive = openPackage(file, info);
+    if (!archive) {
+        return info;
     }
     info.verdict = PackageInfo::Verdict::kBadSignature;
     for (const char* signatureFile : {"author-signature.xml", "signature1.xml"}) {
@@ -254,6 +186,26 @@ PackageInfo inspectPackage(const std::filesystem::path& file) {
         }
     }
     info.verdict = PackageInfo::Verdict::kOk;
+    return info;
+}
+
+PackageInfo inspectSignedPackage(const std::filesystem::path& file, const TrustSettings& trust) {
+    PackageInfo info;
+    const Archive archive = openPackage(file, info);
+    if (!archive) {
+        return info;
+    }
+    const auto members = readMembers(archive.get());
+    if (!members) {
+        info.reason = "a member cannot be read whole";
+        return info;
+    }
+    const SignatureVerdict verdict = verifySignatures(*members, trust);
+    info.verdict =
+        verdict.code == 0 ? PackageInfo::Verdict::kOk : PackageInfo::Verdict::kBadSignature;
+    info.certificateError = verdict.code;
+    info.reason = verdict.reason;
+    info.authorFingerprint = verdict.authorFingerprint;
     return info;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/tvsim/options.h"
+#include "tools/tvsim/signature.h"
 
 namespace tvsim {
 
@@ -16,6 +17,7 @@ struct InstalledApp {
     std::string appId;
     std::string name;
     std::string packageId;
+    std::string author;  // fingerprint of the author certificate, on sets that check it
 };
 
 class Tv {
@@ -47,6 +49,8 @@ class Tv {
                 const std::function<void(const std::string&)>& emit);
     int uninstall(const std::vector<std::string>& args,
                   const std::function<void(const std::string&)>& emit);
+    // What the certificate checks go by: roots, clock, DUID and the pushed device profile.
+    TrustSettings trustSettings() const;
     std::vector<InstalledApp> loadApps();
     void saveApps(const std::vector<InstalledApp>& apps);
 

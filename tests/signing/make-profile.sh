@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# Makes a Samsung-like certificate profile for tests: author.p12, distributor.p12 and (unless the
+# DUIDs go only into the certificate) device-profile.xml, issued by two throwaway test CAs that are
+# made once in the CA folder and reused. Nothing it makes is ever committed.
+#
+#   make-profile.sh PROFILE_DIR [--ca DIR] [--duid D]... [--duid-in san|profile|both]
+#                   [--password P] [--distributor-password P] [--validity valid|expired|not-yet-valid]
+#                   [--legacy] [--bits 2048|4096] [--swap]
+#
+# CA_DIR/author-root.pem and CA_DIR/distributor-root.pem are the roots a simulated TV (or xmlsec1)
+# trusts. Prints nothing on success.
+set -euo pipefail
+
+fail() {
+    echo "make-profile.sh: $*" >&2
+    exit 2
+}
+
+[ $# -ge 1 ] || fail "usage: make-profile.sh PROFILE_DIR [options]"
+profile=$1
+shift
+ca=""
+duids=()
+duid_in=both
+password=test-pass
+dist_password=""
+dist_password_set=0
+validity=valid
+legacy=()
+bits=2048
+swap=0
+while [ $# -gt 0 ]; do
+    [ $# -ge 2 ] || case "$1" in --legacy | --swap) ;; *) fail "$1 needs a value" ;; esac
+    case "$1" in
+    --ca) ca=$2 && shift 2 ;;
+    --duid) duids+=("$2") && shift 2 ;;
+    --duid-in) duid_in=$2 && shift 2 ;;
+    --password) password=$2 && shift 2 ;;
+    --distributor-password) dist_password=$2 && dist_password_set=1 && shift 2 ;;
+    --validity) validity=$2 && shift 2 ;;
+    --bits) bits=$2 && shift 2 ;;
+    --legacy) legacy=(-legacy) && shift ;;
+    --swap) swap=1 && shift ;;
+    *) fail "unknown option $1" ;;
+    esac
+done
+[ ${#duids[@]} -gt 0 ] || duids=(TESTDUID0001)
+[ $dist_password_set = 1 ] || dist_password=$password
+case "$duid_in" in san | profile | both) ;; *) fail "--duid-in: san, profile or both" ;; esac
+case "$validity" in valid | expired | not-yet-valid) ;; *) fail "--validity: valid, expired or not-yet-valid" ;; esac
+case "$bits" in 2048 | 4096) ;; *) fail "--bits: 2048 or 4096" ;; esac
+for d in "${duids[@]}"; do
+    [[ "$d" =~ ^[A-Za-z0-9._-]+$ ]] || fail "a DUID of letters, digits, '.', '_' and '-' only: $d"
+done
+mkdir -p "$profile" || fail "cannot make $profile"
+[ -n "$ca" ] || ca="$profile/../ca"
+mkdir -p "$ca" || fail "cannot make $ca"
+
+# UTC stamps as openssl ca takes them.
+stamp() { date -u -d "$1" +%Y%m%d%H%M%SZ; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# One openssl ca configuration for every certificate: the dates come from the command line, the
+# extensions from the section named there.
+write_config() { # $1: the SAN section's lines (may be empty)
+    cat >"$work/ca.cnf" <<EOF
+[ ca ]
+default_ca = test_ca
+[ test_ca ]
+dir = $work
+database = $work/index.txt
+new_certs_dir = $work/new
+serial = $work/serial
+default_md = sha256
+policy = any_name
+unique_subject = no
+email_in_dn = no
+copy_extensions = none
+[ any_name ]
+commonName = supplied
+organizationName = optional
+organizationalUnitName = optional
+countryName = optional
+[ req ]
+distinguished_name = dn
+[ dn ]
+[ ext_root ]
+basicConstraints = critical,CA:TRUE
+keyUsage = critical,keyCertSign,cRLSign
+subjectKeyIdentifier = hash
+[ ext_intermediate ]
+basicConstraints = critical,CA:TRUE,pathlen:0
+keyUsage = critical,keyCertSign,cRLSign
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid:always
+[ ext_author ]
+basicConstraints = critical,CA:FALSE
+keyUsage = critical,digitalSignature
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid:always
+[ ext_distributor ]
+basicConstraints = critical,CA:FALSE
+keyUsage = critical,digitalSignature
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid:always
+$1
+EOF
+    : >"$work/index.txt"
+    openssl rand -hex 16 >"$work/serial"
+    mkdir -p "$work/new"
+}
+
+quiet() { # runs openssl, shows its output only when it fails
+    local out
+    out=$("$@" 2>&1) || {
+        echo "$out" >&2
+        fail "failed: $*"
+    }
+}
+
+new_key() { # $1: file, $2: bits
+    quiet openssl genpkey -algorithm RSA -pkeyopt "rsa_keygen_bits:$2" -out "$1"
+}
+
+# $1 key, $2 subject, $3 out, $4 extension section, $5 start, $6 end, $7 issuer cert ("" = self), $8 issuer key
+issue() {
+    quiet openssl req -new -key "$1" -subj "$2" -out "$work/req.csr" -config "$work/ca.cnf"
+    local signer=(-selfsign -keyfile "$1")
+    [ -z "$7" ] || signer=(-cert "$7" -keyfile "$8")
+    quiet openssl ca -batch -notext -config "$work/ca.cnf" -in "$work/req.csr" -out "$3" \
+        "${signer[@]}" -extensions "$4" -startdate "$5" -enddate "$6" -preserveDN -rand_serial
+}
+
+# The CAs, once: several tests may start at the same time, so one makes them and the others wait.
+exec 9>"$ca/.lock"
+flock 9
+if [ ! -s "$ca/distributor-ca.pem" ]; then
+    write_config ""
+    ca_from=$(stamp "5 years ago")
+    ca_to=$(stamp "10 years")
+    for role in author distributor; do
+        if [ $role = author ]; then
+            root_cn="Test Samsung Author Root CA"
+            mid_cn="Test Samsung Author CA Class"
+        else
+            root_cn="Test Samsung Distributor Root CA"
+            mid_cn="Test VD DEVELOPER Public CA Class"
+        fi
+        new_key "$work/$role-root.key" 2048
+        issue "$work/$role-root.key" "/C=KR/O=Quorvex Test CA/CN=$root_cn" "$work/$role-root.pem" \
+            ext_root "$ca_from" "$ca_to" "" ""
+        new_key "$work/$role-ca.key" 2048
+        issue "$work/$role-ca.key" "/C=KR/O=Quorvex Test CA/CN=$mid_cn" "$work/$role-ca.pem" \
+            ext_intermediate "$ca_from" "$ca_to" "$work/$role-root.pem" "$work/$role-root.key"
+    done
+    for f in author-root author-ca distributor-root distributor-ca; do
+        mv "$work/$f.key" "$ca/$f.key"
+        mv "$work/$f.pem" "$ca/$f.pem"
+    done
+fi
+flock -u 9
+exec 9>&-
+
+case "$validity" in
+valid) from=$(stamp "1 day ago") && to=$(stamp "1 day ago + 1 year") ;;
+expired) from=$(stamp "13 months ago") && to=$(stamp "1 month ago") ;;
+not-yet-valid) from=$(stamp "1 month") && to=$(stamp "13 months") ;;
+esac
+
+san=""
+if [ "$duid_in" != profile ]; then
+    san="subjectAltName = @san
+[ san ]
+URI.0 = URN:tizen:packageid="
+    i=1
+    for d in "${duids[@]}"; do
+        san+=$'\n'"URI.$i = URN:tizen:deviceid=$d"
+        i=$((i + 1))
+    done
+    san="[ ext_distributor_san ]
+basicConstraints = critical,CA:FALSE
+keyUsage = critical,digitalSignature
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid:always
+$san"
+fi
+write_config "$san"
+dist_ext=ext_distributor
+[ -z "$san" ] || dist_ext=ext_distributor_san
+
+new_key "$work/author.key" "$bits"
+issue "$work/author.key" "/O=Quorvex Test/CN=Quorvex Test Author" "$work/author.pem" ext_author \
+    "$from" "$to" "$ca/author-ca.pem" "$ca/author-ca.key"
+new_key "$work/distributor.key" "$bits"
+issue "$work/distributor.key" "/CN=TizenSDK" "$work/distributor.pem" "$dist_ext" \
+    "$from" "$to" "$ca/distributor-ca.pem" "$ca/distributor-ca.key"
+
+# $1: whose key and certificate, $2: the file, $3: its password
+export_p12() {
+    PROFILE_PASS=$3 quiet openssl pkcs12 -export "${legacy[@]}" -inkey "$work/$1.key" \
+        -in "$work/$1.pem" -certfile "$ca/$1-ca.pem" -name "$1" -passout env:PROFILE_PASS \
+        -out "$2"
+}
+author_inside=author
+dist_inside=distributor
+[ $swap = 0 ] || { author_inside=distributor && dist_inside=author; }
+export_p12 $author_inside "$profile/author.p12" "$password"
+export_p12 $dist_inside "$profile/distributor.p12" "$dist_password"
+
+rm -f "$profile/device-profile.xml"
+if [ "$duid_in" != san ]; then
+    {
+        echo '<?xml version="1.0" encoding="UTF-8" standalone="no"?>'
+        echo '<Profile name="test">'
+        echo '<TestDeviceInfo>'
+        for d in "${duids[@]}"; do
+            echo "<TestDevice>$d</TestDevice>"
+        done
+        echo '</TestDeviceInfo>'
+        echo '</Profile>'
+    } >"$profile/device-profile.xml"
+fi
