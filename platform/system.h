@@ -8,6 +8,7 @@
 #include "platform/network.h"
 #include "platform/process.h"
 #include "platform/profile_dialogs.h"
+#include "platform/tool_folders.h"
 
 namespace platform {
 
@@ -19,6 +20,7 @@ struct System {
     Resources& resources;
     Clock& clock;
     Network& network;
+    ToolFolders& toolFolders;
     // Signing the widget for TVs that take only a package signed with the owner's profile.
     Crypto& crypto;
     ProfileDialogs& profileDialogs;

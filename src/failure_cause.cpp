@@ -94,6 +94,18 @@ std::optional<std::wstring> failureCause(const std::wstring& tellingLine,
     const std::wstring line = lowered(tellingLine);
     const auto year = modelYear(context);
 
+    // The tool could not start its server: the path of its exe, as a program that is not
+    // Unicode gets it, names no file.
+    if (contains(line, L"fail to create sdb server process") ||
+        contains(line, L"failed to start server")) {
+        return text(msgCauseServerNotStarted);
+    }
+    // cmd.exe found no iu.exe, or may not run it: removed or blocked after it was written.
+    if (contains(line, L"as an internal or external command") ||
+        contains(line, L"не является внутренней или внешней командой") ||
+        contains(line, L"access is denied") || contains(line, L"тказано в доступе")) {
+        return text(msgCauseToolBlocked, {context.toolFolder});
+    }
     if (contains(line, L"failed to connect to")) {
         if (context.check != nullptr) {
             if (auto why = verdictText(*context.check, context.address, context.localAddresses,
@@ -107,16 +119,23 @@ std::optional<std::wstring> failureCause(const std::wstring& tellingLine,
         return text(msgCauseTwoTargets);
     if (line == L"closed" || line == L"error: closed" || contains(line, L"target offline") ||
         contains(line, L"target not found") ||
-        contains(line, L"connection to the target was lost")) {
+        contains(line, L"connection to the target was lost") ||
+        contains(line, L"connection fails")) {
         return text(msgCauseDropped, {context.address});
     }
-    if (contains(line, L"failed to close") || contains(line, L"permission denied") ||
-        contains(line, L"cannot push")) {
+    // A push the TV refused went to the other series' staging directory. "failed to close"
+    // itself says nothing: the words after it do (a dropped link, a name too long, ...).
+    if (contains(line, L"permission denied") || contains(line, L"cannot push")) {
         if (const auto series = seriesForYear(year)) {
             return text(msgCauseWrongSeriesYear, {std::to_wstring(*year), seriesName(*series)});
         }
         return text(msgCauseWrongSeries);
     }
+    // Older firmware names the refusal in a progress line before "install failed[PKGMGR_ERROR]".
+    if (contains(line, L"signature_verification_failed"))
+        return text(msgCauseCertificate);
+    if (contains(line, L"certificate_expired"))
+        return text(msgCauseCertificateExpired);
     if (const auto error = installError(line); error && error->first == 118) {
         switch (error->second) {
             case -12:

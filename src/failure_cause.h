@@ -12,6 +12,7 @@ struct FailureContext {
     const TvVerdict* check = nullptr;          // nothing when the TV was not asked
     std::vector<std::wstring> localAddresses;  // this PC's, as the window lists them
     int language = 0;
+    std::wstring toolFolder;  // where iu.exe was written
 };
 
 // Nothing when the line is none this program knows a cause for.

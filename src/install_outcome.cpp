@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/text.h"
 #include "src/install_commands.h"
+#include "src/log_text.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ bool reportsInstalled(std::string_view line) {
 
 std::wstring shown(std::string_view line) {
     constexpr size_t longest = 300;  // a message box is no place for a whole dump
-    std::wstring text = platform::fromUtf8(line);
+    std::wstring text = logLineText(line);
     if (text.size() > longest)
         text = text.substr(0, longest) + L"…";
     return text;
@@ -64,11 +64,25 @@ bool isFailureLine(std::string_view line) {
     const std::string l = lowered(line);
     if (contains(l, "uninstall failed[132]"))
         return false;
+    // "expired": older firmware's "installing[34] CERTIFICATE_EXPIRED" has no other marker.
+    // "recognize": cmd.exe could not find iu.exe ("is not recognized as", Wine's "Can't
+    // recognize").
     static constexpr std::string_view markers[] = {
-        "fail", "error", "unable", "cannot", "refused", "denied", "not found", "closed",
+        "fail",   "error",     "unable", "cannot",    "refused",
+        "denied", "not found", "closed", "recognize", "expired",
     };
-    return std::any_of(std::begin(markers), std::end(markers),
-                       [&](std::string_view m) { return contains(l, m); });
+    if (std::any_of(std::begin(markers), std::end(markers),
+                    [&](std::string_view m) { return contains(l, m); })) {
+        return true;
+    }
+    // cmd.exe's own words on Russian Windows, without the capital letters.
+    static constexpr std::wstring_view russian[] = {
+        L"не является внутренней или внешней командой",
+        L"тказано в доступе",
+    };
+    const std::wstring text = logLineText(line);
+    return std::any_of(std::begin(russian), std::end(russian),
+                       [&](std::wstring_view m) { return text.find(m) != std::wstring::npos; });
 }
 
 InstallOutcome judgeInstallation(const std::vector<InstallLog>& logs) {

@@ -2,6 +2,7 @@
 // the payloads and tell the user how it went.
 #include <exception>
 #include <functional>
+#include <vector>
 
 #include "platform/error.h"
 #include "src/command_runner.h"
@@ -15,6 +16,7 @@
 #include "src/signed_run.h"
 #include "src/signing_texts.h"
 #include "src/string_table.h"
+#include "src/tool_place.h"
 #include "src/tv_address.h"
 
 using platform::Control;
@@ -22,7 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr const wchar_t* bridgeToolFile = L"iu.exe";
 constexpr const wchar_t* logDirectory = L"doLog";
 
 // The bridge's background server runs from iu.exe and keeps it in use until kill-server stops it;
@@ -132,8 +133,8 @@ void TmainForm::BitInstallClick() {
     }
     const RunLock lock(controls_);
     const Scoped<Phase> idleAfterwards(phase_, Phase::idle);
-    // Until the commands start, a run that stops (a file that cannot be written) leaves the status
-    // as it was, in the language now chosen.
+    // Until the commands start, a run that stops (a file that cannot be written, a profile that
+    // will not do) leaves the status as it was, in the language now chosen.
     const std::wstring statusBefore = controls_.text(Control::statusLbl);
     const int languageBefore = language();
     const OnScopeExit restoreStatus([&] {
@@ -146,16 +147,23 @@ void TmainForm::BitInstallClick() {
     });
     runAddress_ = *address;
     signedWith_.clear();
+    const auto place = chooseToolPlace(system_.toolFolders);
+    if (!place) {
+        controls_.showError(fillIn(StringTable::instance().text(msgFolderUnspellable, language()),
+                                   {system_.toolFolders.currentFolder()}));
+        return;
+    }
     if (!checkTv(*address))
         return;
     std::optional<OwnerProfile> profile;
     if (const auto year = signingYear(*address)) {
+        phase_ = Phase::checking;
         profile = chooseProfile(
             fillIn(signingText(sgnNeedsProfile, language()), {*address, std::to_wstring(*year)}));
         if (!profile)
             return;
     }
-    auto outcome = install(*address, profile ? &*profile : nullptr);
+    auto outcome = install(*address, profile ? &*profile : nullptr, *place);
     if (!outcome)
         return;
     if (!profile && !outcome->succeeded && refusedAsUnsigned(outcome->reason)) {
@@ -169,7 +177,7 @@ void TmainForm::BitInstallClick() {
         if (again) {
             profile = chooseProfile(L"");
             if (profile)
-                outcome = install(*address, &*profile);
+                outcome = install(*address, &*profile, *place);
             if (!outcome)
                 return;
         }
@@ -180,7 +188,8 @@ void TmainForm::BitInstallClick() {
         }
     }
     try {
-        reportOutcome(*outcome, *address);
+        reportOutcome(*outcome, *address,
+                      place->folder.empty() ? system_.toolFolders.currentFolder() : place->folder);
     } catch (...) {
         // Whatever went wrong, the status never stays "in progress".
         showStatus(msgInstallFailed);
@@ -188,8 +197,8 @@ void TmainForm::BitInstallClick() {
     }
 }
 
-std::optional<InstallOutcome> TmainForm::install(const std::wstring& address,
-                                                 OwnerProfile* profile) {
+std::optional<InstallOutcome> TmainForm::install(const std::wstring& address, OwnerProfile* profile,
+                                                 const ToolPlace& place) {
     auto& files = system_.files;
     RunRecord run{system_.clock.wallTime(), {}};
     signedWith_ = profile ? profile->folder : std::wstring();
@@ -200,22 +209,35 @@ std::optional<InstallOutcome> TmainForm::install(const std::wstring& address,
         // A missing log directory only costs the logs.
     }
     const std::wstring widgetFile = widgetBaseName + L".wgt";
-    if (!removeWithin(system_, bridgeToolFile, 0ms)) {
-        // Most likely the server of an interrupted run: the tool that started it stops it.
-        runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
-                   {.total = killServerLimit});
-        removeWithin(system_, bridgeToolFile, serverLeftBehindRelease);
-        if (system_.loop.terminated())
-            return std::nullopt;
+    const std::wstring toolFile = place.file();
+    std::vector<std::wstring> leftovers{bridgeToolName};
+    if (!place.folder.empty()) {
+        system_.toolFolders.searchFirst(place.folder);
+        leftovers.push_back(toolFile);
+    }
+    for (const auto& leftover : leftovers) {
+        if (!removeWithin(system_, leftover, 0ms)) {
+            // Most likely the server of an interrupted run: the tool that started it stops it.
+            runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
+                       {.total = killServerLimit});
+            removeWithin(system_, leftover, serverLeftBehindRelease);
+            if (system_.loop.terminated())
+                return std::nullopt;
+        }
+    }
+    // The commands would find an iu.exe left in the current folder before the one written.
+    if (toolFile != bridgeToolName && present(files, bridgeToolName)) {
+        throw platform::Error(fillIn(StringTable::instance().text(msgFileHeld, language()),
+                                     {std::wstring(bridgeToolName)}));
     }
     deleteIfExists(files, widgetFile);
-    writePayload(bridgeToolFile, L"IUFILE");
+    writePayload(toolFile, L"IUFILE");
     // A signed run writes the widget once it is signed, after the TV's DUID has been checked.
     if (profile == nullptr) {
         try {
             writePayload(widgetFile, L"WGTFILE");
         } catch (...) {
-            deleteIfExists(files, bridgeToolFile);
+            deleteIfExists(files, toolFile);
             throw;
         }
     }
@@ -236,9 +258,9 @@ std::optional<InstallOutcome> TmainForm::install(const std::wstring& address,
         doneWeight += weight;
         controls_.setPosition(installStartPosition + 98 * doneWeight / totalWeight);
     };
-    const auto runStep = [&](int index, const std::wstring& appId) {
+    const auto runStep = [&](int index) {
         const auto& command = installCommands[static_cast<size_t>(index)];
-        const InstallNames names{address, appId, widgetFile,
+        const InstallNames names{address, applicationId, widgetFile,
                                  command.namesStagingDir ? stagingDir() : std::wstring()};
         runCommand(system_.processes, system_.loop, system_.clock, installCommandLine(index, names),
                    {.total = command.stopsServer ? killServerLimit : platform::waitForever,
@@ -251,12 +273,12 @@ std::optional<InstallOutcome> TmainForm::install(const std::wstring& address,
         showStatus(msgInstalling);
         controls_.setPosition(installStartPosition);
         for (int i = 0; i < installCommandCount; ++i) {
-            runStep(i, applicationId);
+            runStep(i);
             if (system_.loop.terminated())
                 break;
             if (profile != nullptr && i == 7 && otherAuthorsCopy(files) &&
                 removeOtherAuthorsCopy()) {
-                runStep(i, applicationId);
+                runStep(i);
                 if (system_.loop.terminated())
                     break;
             }
@@ -282,7 +304,7 @@ std::optional<InstallOutcome> TmainForm::install(const std::wstring& address,
         runCommand(system_.processes, system_.loop, system_.clock, killServerLine(),
                    {.total = killServerLimit, .afterQuit = killServerLimit});
     }
-    removeWithin(system_, bridgeToolFile, serverRelease);
+    removeWithin(system_, toolFile, serverRelease);
     deleteIfExists(files, widgetFile);
     if (stopped && !system_.loop.terminated()) {
         showStatus(msgInstallFailed);
@@ -298,7 +320,8 @@ std::optional<InstallOutcome> TmainForm::install(const std::wstring& address,
     }
 }
 
-void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring& address) {
+void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring& address,
+                              const std::wstring& toolFolder) {
     if (outcome.succeeded) {
         showStatus(msgInstallDone);
         return;
@@ -310,9 +333,9 @@ void TmainForm::reportOutcome(const InstallOutcome& outcome, const std::wstring&
     if (!outcome.reason.empty())
         cause = certificateRefusalCause(outcome.reason, signedWith_, language());
     if (!cause && !outcome.reason.empty()) {
-        cause =
-            failureCause(outcome.reason, {address, check_ ? &*check_ : nullptr,
-                                          localIpv4AddressesOrNone(system_.addresses), language()});
+        cause = failureCause(outcome.reason,
+                             {address, check_ ? &*check_ : nullptr,
+                              localIpv4AddressesOrNone(system_.addresses), language(), toolFolder});
     }
     std::wstring report = cause ? *cause : table.text(msgInstallFailed, language());
     if (!outcome.reason.empty())

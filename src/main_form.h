@@ -14,6 +14,7 @@
 
 struct InstallOutcome;
 struct OwnerProfile;
+struct ToolPlace;
 
 class TmainForm final : public platform::FormEvents {
   public:
@@ -45,7 +46,8 @@ class TmainForm final : public platform::FormEvents {
     // The installation itself, once the TV has been checked: the eleven commands, or for a TV
     // that takes only a package signed with its owner's profile, the signed run. Nothing when
     // the window closed or the run stopped before installing (its box shown).
-    std::optional<InstallOutcome> install(const std::wstring& address, OwnerProfile* profile);
+    std::optional<InstallOutcome> install(const std::wstring& address, OwnerProfile* profile,
+                                          const ToolPlace& place);
     // The model year of a TV that installs only a widget signed with its owner's profile, from
     // the check before the run or the search; nothing for any other TV.
     std::optional<int> signingYear(const std::wstring& address) const;
@@ -58,7 +60,9 @@ class TmainForm final : public platform::FormEvents {
                           const std::wstring& widgetFile, const std::function<void(int)>& advance);
     // After a -11 answer: asks, and on Yes removes the other author's copy. True to install again.
     bool removeOtherAuthorsCopy();
-    void reportOutcome(const InstallOutcome& outcome, const std::wstring& address);
+    // toolFolder: where iu.exe was written, for a cause that names it.
+    void reportOutcome(const InstallOutcome& outcome, const std::wstring& address,
+                       const std::wstring& toolFolder);
     // Looks for TVs on this PC's networks in the background, cancelling a search still running.
     void startTvSearch(const std::vector<platform::LocalAddress>& addresses);
     void tvSearchFinished(unsigned search);

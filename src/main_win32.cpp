@@ -16,6 +16,7 @@
 #include "platform/win32/profile_dialogs_win32.h"
 #include "platform/win32/settings_win32.h"
 #include "platform/win32/single_instance.h"
+#include "platform/win32/tool_folders_win32.h"
 #include "src/main_form.h"
 
 namespace {
@@ -60,11 +61,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         platform::win32::ModuleResources resources;
         platform::SystemClock clock;
         platform::net::AsioNetwork network(processes);
+        platform::win32::Win32ToolFolders toolFolders;
         platform::win32::Win32Crypto crypto;
         WindowProfileDialogs dialogs(window);
         platform::win32::RegistrySettings settings;
-        platform::System system{addresses, processes, app,    files,   resources,
-                                clock,     network,   crypto, dialogs, settings};
+        platform::System system{addresses, processes,   app,    files,   resources, clock,
+                                network,   toolFolders, crypto, dialogs, settings};
         TmainForm form(window, system);
         window.create(form, showCommand);
         app.run();

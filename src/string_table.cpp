@@ -253,6 +253,32 @@ StringTable::StringTable()
           L"Host PC IP is another computer (%1)",
           L"не телевизор Samsung",
           L"not a Samsung TV",
+          // msgCauseCertificateExpired
+          L"Телевизор считает, что срок действия сертификата пакета истёк. Проверьте дату и время "
+          L"на телевизоре; если они верны, пакет нужно подписать заново действующим сертификатом.",
+          L"The TV says a certificate of the package has expired. Check the TV's date and time; if "
+          L"they are right, the package must be signed again with a valid certificate.",
+          // msgFolderUnspellable
+          L"Программа связи с телевизором не может работать из папки \"%1\": в её пути есть "
+          L"буквы, которых нет в кодировке Windows для программ без поддержки Юникода. Скопируйте "
+          L"установщик в папку C:\\Quorvex и запустите его оттуда.",
+          L"The TV bridge tool cannot work from the folder \"%1\": its path holds letters outside "
+          L"the code page Windows uses for non-Unicode programs. Copy the installer to C:\\Quorvex "
+          L"and start it there.",
+          // msgCauseServerNotStarted
+          L"Программа связи с телевизором не смогла запустить свой сервер: путь к папке "
+          L"установщика содержит буквы, которых нет в кодировке Windows для программ без "
+          L"поддержки Юникода. Скопируйте установщик в папку C:\\Quorvex и запустите его оттуда.",
+          L"The TV bridge tool could not start its server: the path of the installer's folder "
+          L"holds letters outside the code page Windows uses for non-Unicode programs. Copy the "
+          L"installer to C:\\Quorvex and start it there.",
+          // msgCauseToolBlocked
+          L"Программа связи с телевизором iu.exe была удалена или заблокирована сразу после "
+          L"записи, скорее всего антивирусом. Разрешите файл iu.exe в антивирусе или добавьте "
+          L"папку \"%1\" в его исключения, затем повторите установку.",
+          L"The TV bridge tool iu.exe was removed or blocked right after it was written, most "
+          L"likely by an antivirus. Allow the file iu.exe in the antivirus, or add the folder "
+          L"\"%1\" to its exclusions, then install again.",
       } {}
 
 const std::wstring& StringTable::text(MessageId id, int language) const {

@@ -62,8 +62,16 @@ enum MessageId : int {
     msgFoundLoopback,
     msgFoundOtherHost,  // %1 the Host PC IP it holds
     msgFoundNotTv,
+    // Why a run failed, continued.
+    msgCauseCertificateExpired,
+    // The bridge tool cannot spell the path of the current folder %1, and has no other place.
+    msgFolderUnspellable,
+    // The bridge tool could not start its server (a path it cannot spell).
+    msgCauseServerNotStarted,
+    // iu.exe was removed or blocked after it was written, in the folder %1.
+    msgCauseToolBlocked,
 };
-inline constexpr int messageCount = msgFoundNotTv + 1;
+inline constexpr int messageCount = msgCauseToolBlocked + 1;
 
 // Language index: the selected item of the language radio group.
 inline constexpr int languageRussian = 0;

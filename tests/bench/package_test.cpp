@@ -110,6 +110,55 @@ TEST(PackageHelpers, PercentDecodeLeavesBadEscapesAlone) {
     EXPECT_EQ(tvsim::percentDecode("end%2"), "end%2");
 }
 
+// What xmlsec1 and Tizen's tools write canonicalises to the same bytes the signer signed.
+TEST(PackageHelpers, CanonicalElementAsC14nWritesIt) {
+    const std::string ns = "http://www.w3.org/2000/09/xmldsig#";
+    const std::string x = " xmlns=\"" + ns + "\"";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        // Tizen's serialisation: only the namespace is added.
+        {"<SignedInfo>\n<A Algorithm=\"a\"></A>\n</SignedInfo>",
+         "<SignedInfo" + x + ">\n<A Algorithm=\"a\"></A>\n</SignedInfo>"},
+        // libxml2's: empty elements, single quotes, spaces in tags, a comment, CRLF.
+        {"<SignedInfo >\r\n<A Algorithm='a'/><!-- x --><B  URI = \"u\" />\r\n</SignedInfo >",
+         "<SignedInfo" + x + ">\n<A Algorithm=\"a\"></A><B URI=\"u\"></B>\n</SignedInfo>"},
+        // Namespaces first, attributes sorted; a repeated default namespace goes.
+        {"<Object Id=\"prop\"><P xmlns:dsp=\"d\" Target=\"t\" Id=\"i\" xmlns=\"" + ns +
+             "\"><dsp:R URI=\"r\"/></P></Object>",
+         "<Object" + x +
+             " Id=\"prop\"><P xmlns:dsp=\"d\" Id=\"i\" Target=\"t\"><dsp:R "
+             "URI=\"r\"></dsp:R></P></Object>"},
+        // A namespace already declared stays as it is.
+        {"<SignedInfo xmlns=\"" + ns + "\" a='\"q'/>",
+         "<SignedInfo" + x + " a=\"&quot;q\"></SignedInfo>"},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(tvsim::canonicalElement(in, ns), out) << in;
+    }
+    EXPECT_EQ(tvsim::testDevicesOf("<Profile><TestDeviceInfo>\n<TestDevice> D1 </TestDevice>\n"
+                                   "<TestDevice>D2</TestDevice><TestDevice/></TestDeviceInfo>"),
+              (std::vector<std::string>{"D1", "D2"}));
+}
+
+// Broken signature files are refused with a code, never a crash (run under the sanitizers too).
+TEST(PackageHelpers, BrokenSignatureFilesAreRefused) {
+    const std::string cert = "<X509Data><X509Certificate>MIIB</X509Certificate></X509Data>";
+    for (const std::string& broken :
+         {std::string(), std::string("<Signature"), std::string("<SignedInfo/>") + cert,
+          "<SignedInfo><Reference URI=\"#prop\"/></SignedInfo><SignatureValue>===" + cert,
+          std::string("<X509Certificate>") + std::string(5000, '/') + "</X509Certificate>",
+          std::string("<SignedInfo x=\"1><A @ = b='' / ><!-- ") + cert}) {
+        for (const char* file : {"author-signature.xml", "signature1.xml"}) {
+            tvsim::Members members = {{"config.xml", "<widget/>"},
+                                      {"author-signature.xml", broken},
+                                      {"signature1.xml", broken}};
+            members[file] = broken;
+            const auto verdict = tvsim::verifySignatures(members, {});
+            EXPECT_TRUE(verdict.code == -3 || verdict.code == -4) << broken << ": " << verdict.code;
+        }
+        tvsim::canonicalElement(broken, "x");
+    }
+}
+
 TEST_F(PackageCheck, AcceptsSignedPackageAndReadsItsIds) {
     sign({"config.xml", "index.html", "js/main.js"});
     const PackageInfo info = check();

@@ -2,6 +2,8 @@
 // device description, the retail shell's refusals, and its answers to malformed requests.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,42 @@ TEST(TvOptions, RefusesWhatNoSetIs) {
     EXPECT_NE(problemOf({"--port", "70000"}).find("port number"), std::string::npos);
     EXPECT_NE(problemOf({"--state", "s"}).find("address"), std::string::npos);
     EXPECT_NE(problemOf({"--slow"}).find("needs a value"), std::string::npos);
+}
+
+// The bench script signed-install.sh covers getduid and the device profile push.
+TEST(TvOptions, CertificateOptions) {
+    const auto pem = std::filesystem::temp_directory_path() / "quorvex-bench-root.pem";
+    std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n";
+    struct Case {
+        std::vector<std::string> args;
+        const char* problem;  // nullptr: accepted
+    };
+    const std::vector<Case> cases = {
+        {{"--clock", "2026-12-09T16:30:00Z"}, nullptr},
+        {{"--clock", "2026-12-09 16:30:00"}, "YYYY-MM-DDTHH:MM:SSZ"},
+        {{"--clock", "2026-13-09T16:30:00Z"}, "YYYY-MM-DDTHH:MM:SSZ"},
+        {{"--clock", "2026-12-09T16:30:00+01"}, "YYYY-MM-DDTHH:MM:SSZ"},
+        {{"--trusted-root", pem.string()}, nullptr},
+        {{"--trusted-root", "/nonexistent/root.pem"}, "PEM certificate"},
+        {{"--duid", "has space"}, "without spaces"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--address", "127.0.0.5", "--state", "/tmp/tv"});
+        const std::string problem = problemOf(args);
+        if (c.problem) {
+            EXPECT_NE(problem.find(c.problem), std::string::npos) << c.args[1] << ": " << problem;
+        } else {
+            EXPECT_EQ(problem, "(accepted)") << c.args[1];
+        }
+    }
+    EXPECT_EQ(tvsim::parseClock("1970-01-02T00:00:01Z"), 86401);
+    EXPECT_EQ(tvsim::parseClock("2024-02-29T12:00:00Z"), 1709208000);
+    // Only a 2023+ set (or one demanding certificates) that trusts a root checks signatures.
+    EXPECT_FALSE(optionsOf({"--year", "2023"}).checksSignatures());
+    EXPECT_FALSE(optionsOf({"--year", "2022", "--trusted-root", pem.string()}).checksSignatures());
+    EXPECT_TRUE(optionsOf({"--tizen", "8.0", "--trusted-root", pem.string()}).checksSignatures());
+    std::filesystem::remove(pem);
 }
 
 TEST(DeviceDescription, DeveloperModeAndHostPcIpFollowEachYearsConventions) {

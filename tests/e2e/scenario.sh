@@ -158,6 +158,43 @@ server_gone() { ! server_running; }
 only_dolog_left() { [ "$(ls -A "$work")" = "doLog" ]; }
 at_most() { local v; v=$(value "$1"); [[ "$v" =~ ^[0-9]+$ ]] && [ "$v" -le "$2" ]; }
 
+# The installer's own folder for the bridge tool, C:\ProgramData\Quorvex\<SID>, in this prefix.
+own_folders=$WINEPREFIX/drive_c/ProgramData/Quorvex
+# on_written ACTION: once the installer has written its payloads (the widget file comes right
+# after iu.exe), ACTION runs once on the iu.exe it wrote, wherever that is, in the background: what
+# an antivirus does to a new exe, or a swap for another tool.
+on_written() {
+    local action=$1
+    (
+        for _ in $(seq 1 6000); do
+            if [ -e "$work/Quorvex.wgt" ]; then
+                for written in "$work/iu.exe" "$own_folders"/*/iu.exe; do
+                    [ -e "$written" ] && { "$action" "$written"; exit 0; }
+                done
+            fi
+            sleep 0.01
+        done
+    ) &
+}
+# The public source of an old real tool, built once per native build tree (as the bench does).
+real_tool() {
+    local source=$root/../shared/third_party/sdb out=$native/real-sdb
+    [ -x "$source/build.sh" ] || return 1
+    mkdir -p "$out"
+    (
+        flock 9
+        [ -f "$out/sdb.exe" ] || "$source/build.sh" "$out" >"$out/build.log" 2>&1
+    ) 9>"$out.lock" && [ -f "$out/sdb.exe" ] && echo "$out/sdb.exe"
+}
+# Runs a copy of TOOL as iu.exe from the folder $work with ARGS, as a user in a console would.
+run_tool_here() {
+    local tool=$1
+    shift
+    cp "$tool" "$work/iu.exe"
+    (cd "$work" && timeout 60 "$root/tests/wine/wine-run.sh" cmd.exe /c iu.exe "$@" 2>&1)
+    rm -f "$work/iu.exe"
+}
+
 ru_done='status: Процесс установки завершен. Проверьте наличие виджета в SmartHub Вашего ТВ.'
 en_done='status: Installation process is complete. Check presence of widget in SmartHub of Your TV.'
 ru_failed='При установке виджета произошли ошибки. Установка не выполнена.'
@@ -300,7 +337,7 @@ signed_install)
     check "the password is in no log" bash -c "! grep -rqF pw-living '$work'"
     remembered=$(remembered_profile)
     echo "registry: $remembered"
-    check "the folder is still remembered" grep -qF '"CertificateProfile"="Z:\\\\work' <<<"$remembered"
+    check "the folder is still remembered" grep -qF '"CertificateProfile"="Z:\\work' <<<"$remembered"
     check "with its Cyrillic name" grep -qF 'Гостиная ТВ"' <<<"$remembered"
     check "the password is not in the registry" bash -c "! grep -qF 'pw-living' <<<'$remembered'"
     for figure in profile-check-ms duid-ms sign-ms profile-to-signed-ms; do
@@ -364,11 +401,16 @@ certificate_refused)
     check "the TV printed cmd_ret:0 all the same" log_has step6.txt "cmd_ret:0"
     ;;
 dropped_push)
+    # The link drops in the middle of the push: the box blames the link, not the series.
     start_tv --tizen 5.0 --drop-after 4000
     drive "$address" 1
     check "no hang: the run ended" has "progress: 100"
     check "failure text in the status" has "status: $ru_failed"
     check "nothing installed" bash -c "! grep -qF R4vT7mWq2Z.Quorvex '$dir/tv/apps.tsv' 2>/dev/null"
+    check "the push log says the connection failed" log_has step5.txt "connection fails"
+    check "the box starts with the dropped link" has_part "box: Телевизор $address прервал соединение."
+    drive "$address" 1 --english
+    check "in English too" has_part "box: The TV at $address dropped the connection."
     ;;
 tool_in_use)
     start_tv --tizen 5.0
@@ -568,6 +610,65 @@ sweep_close)
     drive 10.213.0.11 1 --close-at-start
     check "the window was gone within 2.5 s of the close" at_most window-gone-ms 2500
     check "and the program with it" at_most exit-ms 2600
+    ;;
+unspellable_folder)
+    # Under Wine's code page 1252 neither Cyrillic nor Kazakh letters can be spelt by a program
+    # that is not Unicode; the stand-in starts its server from such a path as the real tool does.
+    start_tv --tizen 5.0
+    runs=0
+    for folder in "Иван/Downloads" "Әлия қызы"; do
+        work=$dir/$folder
+        mkdir -p "$work"
+        said=$(run_tool_here "$bridge" devices)
+        check "control: from $folder itself the tool cannot start its server" \
+            grep -qxF "fail to create sdb server process: 123" <<<"${said//$'\r'/}"
+        drive "$address" 1
+        runs=$((runs + 1))
+        expect_success
+        check "installed $runs time(s)" test "$(grep -c '^installed:' "$dir/tv/commands.log")" -eq "$runs"
+        check "the server started" log_has step1.txt "Server has started successfully"
+        check "the tool ran from the program's own folder, and is gone" \
+            bash -c "[ -d '$own_folders' ] && ! ls '$own_folders'/*/iu.exe >/dev/null 2>&1"
+    done
+    ;;
+real_client_unspellable)
+    # The real (old) client in place of the stand-in, in a Cyrillic folder. Its connect does not
+    # wait for the TV, so the commands right after it may find the TV offline: it is judged by
+    # its server and its connection.
+    real=$(real_tool) || { echo "SKIP: no real bridge tool source in ../shared/third_party/sdb"; exit 77; }
+    start_tv --tizen 5.0
+    work=$dir/Иван
+    mkdir -p "$work"
+    said=$(run_tool_here "$real" devices)
+    check "control: from the folder itself the real tool cannot start its server" \
+        grep -qxF "fail to create sdb server process: 123" <<<"${said//$'\r'/}"
+    swap() { cp "$real" "$1.new" && mv -f "$1.new" "$1" && echo "swapped $1" >"$dir/swapped.txt"; }
+    on_written swap
+    drive "$address" 1 --answer=yes
+    check "the real tool went in place of the stand-in" grep -q "ProgramData/Quorvex/" "$dir/swapped.txt"
+    check "its server started" log_has step1.txt "server started successfully"
+    check "and it connected" log_has step1.txt "connected to $address:26101"
+    check "it listed the TV" log_has step2.txt "$address:26101"
+    check "and got its application list" log_has step7.txt "Application List for user"
+    check "no log says the server could not start" bash -c "! grep -rqE 'fail to create|failed to start server' '$work/doLog'"
+    check "the TV saw the connection" grep -q '^connection:' "$dir/tv/commands.log"
+    check "the tool is gone" bash -c "! ls '$own_folders'/*/iu.exe >/dev/null 2>&1"
+    check "no bridge server left running" server_gone
+    ;;
+tool_removed)
+    # An antivirus takes iu.exe away right after it is written: the box names the cause, in
+    # both languages. The folder is plain: the tool is written beside the installer, as always.
+    start_tv --tizen 5.0
+    remove() { rm -f "$1" && echo "removed $1" >"$dir/removed.txt"; }
+    on_written remove
+    drive "$address" 1
+    check "iu.exe was written beside the installer" grep -qF "$work/iu.exe" "$dir/removed.txt"
+    check "a plain folder never makes the own folder" absent_file "$own_folders"
+    expect_failure "as an internal or external command" 'doLog\step1.txt'
+    check "the box starts with the cause, naming the folder" has_part "box: Программа связи с телевизором iu.exe была удалена или заблокирована сразу после записи, скорее всего антивирусом. Разрешите файл iu.exe в антивирусе или добавьте папку \"$(winpath "$work")\" в его исключения"
+    on_written remove
+    drive "$address" 1 --english
+    check "in English too" has_part "box: The TV bridge tool iu.exe was removed or blocked right after it was written, most likely by an antivirus. Allow the file iu.exe in the antivirus, or add the folder \"$(winpath "$work")\" to its exclusions"
     ;;
 bad_address)
     drive "1.2.3.4 & echo pwned > pwned.txt" 0 --paste

@@ -8,6 +8,7 @@
 namespace {
 
 const std::vector<std::wstring> thisPc = {L"192.168.1.64"};
+const std::wstring toolFolder = L"C:\\ProgramData\\Quorvex\\S-1-5-21-7";
 
 std::wstring text(MessageId id, std::initializer_list<std::wstring_view> values = {}) {
     return fillIn(StringTable::instance().text(id, languageEnglish), values);
@@ -23,7 +24,7 @@ TvVerdict checked(TvReadiness readiness, const char* model = "19_MUSEL_UHD") {
 }
 
 std::optional<std::wstring> cause(const wchar_t* line, const TvVerdict* check = nullptr) {
-    return failureCause(line, {L"192.168.1.66", check, thisPc, languageEnglish});
+    return failureCause(line, {L"192.168.1.66", check, thisPc, languageEnglish, toolFolder});
 }
 
 TEST(FailureCause, EachRealTextHasItsCause) {
@@ -47,12 +48,38 @@ TEST(FailureCause, EachRealTextHasItsCause) {
         {L"app_id[X] install failed[118, -12], reason: Check certificate error : :Invalid format "
          L"of certificate in signature.:<-2>",
          text(msgCauseCertificate)},
+        {L"app_id[X] install failed[118, -2]", text(msgCauseCertificate)},
+        // Older firmware's refusals, told by the progress line before "install
+        // failed[PKGMGR_ERROR]".
+        {L"installing[23] SIGNATURE_VERIFICATION_FAILED", text(msgCauseCertificate)},
+        {L"installing[34] CERTIFICATE_EXPIRED", text(msgCauseCertificateExpired)},
         {L"error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied",
          text(msgCauseWrongSeries)},
+        {L"sdb sync: FAIL: You cannot push files to this path.", text(msgCauseWrongSeries)},
+        // A push cut short is the link, not the series.
+        {L"fatal: failed to close '/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt': connection "
+         L"fails",
+         text(msgCauseDropped, {L"192.168.1.66"})},
+        {L"error: connection to the target was lost", text(msgCauseDropped, {L"192.168.1.66"})},
+        // The tool's exe path has letters the ANSI code page cannot spell.
+        {L"fail to create sdb server process: 123", text(msgCauseServerNotStarted)},
+        {L"error: failed to start server", text(msgCauseServerNotStarted)},
+        // iu.exe removed or blocked after it was written: cmd.exe's words, Wine's and Windows'.
+        {L"Can't recognize 'iu.exe connect 192.168.1.66:26101' as an internal or external "
+         L"command, or batch script.",
+         text(msgCauseToolBlocked, {toolFolder})},
+        {L"'iu.exe' is not recognized as an internal or external command,",
+         text(msgCauseToolBlocked, {toolFolder})},
+        {L"Access is denied.", text(msgCauseToolBlocked, {toolFolder})},
+        {L"\"iu.exe\" не является внутренней или внешней командой, исполняемой программой или "
+         L"пакетным файлом.",
+         text(msgCauseToolBlocked, {toolFolder})},
+        {L"Отказано в доступе.", text(msgCauseToolBlocked, {toolFolder})},
     };
     for (const auto& c : cases)
         EXPECT_EQ(cause(c.line), c.expected) << c.line;
     EXPECT_FALSE(cause(L"error: something nobody has seen"));
+    EXPECT_FALSE(cause(L"error: failed to close '/home/owner/x.wgt': File name too long"));
     EXPECT_FALSE(cause(L"app_id[X] install failed[999, -1]"));
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/memory/fake_addresses.h"
 #include "platform/memory/fake_clock.h"
+#include "platform/memory/fake_tool_folders.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_signal.h"
 #include "platform/memory/scripted_profile.h"
@@ -183,9 +184,10 @@ struct FakeSystem {
     platform::memory::MemoryFileSystem files;
     platform::memory::MemoryResources resources;
     ScriptedNetwork network;
+    platform::memory::FakeToolFolders toolFolders;
     FakeCrypto crypto;
     platform::memory::ScriptedProfileDialogs dialogs;
     platform::memory::MemorySettings settings;
-    platform::System system{addresses, processes, loop,   files,   resources,
-                            clock,     network,   crypto, dialogs, settings};
+    platform::System system{addresses, processes,   loop,   files,   resources, clock,
+                            network,   toolFolders, crypto, dialogs, settings};
 };

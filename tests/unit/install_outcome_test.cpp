@@ -70,6 +70,15 @@ TEST(InstallOutcome, CertificateRefusalIsAFailureDespiteCmdRetZero) {
         L"app_id[R4vT7mWq2Z.Quorvex] install failed[118, -12], reason: Check certificate error : "
         L":Invalid certificate chain with certificate in signature.:<-3>");
     EXPECT_EQ(outcome.logFile, L"doLog\\step6.txt");
+
+    // Older firmware names an expired certificate in a progress line, before its bare
+    // "install failed[PKGMGR_ERROR]": that line is the reason.
+    const auto expired = judgeInstallation(
+        logs(connected, devices, installPath, nothingToUninstall, pushed,
+             "app_id[X] install start\napp_id[X] installing[34] CERTIFICATE_EXPIRED\n"
+             "app_id[X] install failed[PKGMGR_ERROR]\ncmd_ret:0\n",
+             appList));
+    EXPECT_EQ(expired.reason, L"app_id[X] installing[34] CERTIFICATE_EXPIRED");
 }
 
 TEST(InstallOutcome, UnreachableTvNamesTheFailedConnect) {
@@ -181,6 +190,37 @@ TEST(InstallOutcome, LongOrUndecodableLinesAreShownSafely) {
     const auto bytes =
         judgeInstallation(logs("error: \xff\xfe bad bytes\n", "", "", "", "", "", ""));
     EXPECT_EQ(bytes.reason, L"error: \uFFFD\uFFFD bad bytes");
+}
+
+TEST(InstallOutcome, WhatStoppedTheToolItselfIsTheReason) {
+    // cmd.exe writes its own words in the console's code page: 866 on a Russian system.
+    const struct {
+        const char* step1;
+        std::wstring reason;
+    } cases[] = {
+        {"* Server is not running. Start it now on port 26099 *\n"
+         "fail to create sdb server process: 123\nerror: failed to start server\n",
+         L"fail to create sdb server process: 123"},
+        {"Can't recognize 'iu.exe connect 192.168.1.5:26101' as an internal or external command, "
+         "or batch script.\r\n",
+         L"Can't recognize 'iu.exe connect 192.168.1.5:26101' as an internal or external command, "
+         L"or batch script."},
+        {"'iu.exe' is not recognized as an internal or external command,\r\n"
+         "operable program or batch file.\r\n",
+         L"'iu.exe' is not recognized as an internal or external command,"},
+        {"\"iu.exe\" \xAD\xA5 \xEF\xA2\xAB\xEF\xA5\xE2\xE1\xEF \xA2\xAD\xE3\xE2\xE0\xA5\xAD\xAD\xA5"
+         "\xA9 \xA8\xAB\xA8 \xA2\xAD\xA5\xE8\xAD\xA5\xA9 \xAA\xAE\xAC\xA0\xAD\xA4\xAE\xA9,\r\n",
+         L"\"iu.exe\" не является внутренней или внешней командой,"},
+        {"\x8E\xE2\xAA\xA0\xA7\xA0\xAD\xAE \xA2 \xA4\xAE\xE1\xE2\xE3\xAF\xA5.\r\n",
+         L"Отказано в доступе."},
+    };
+    for (const auto& c : cases) {
+        const auto outcome =
+            judgeInstallation(logs(c.step1, c.step1, c.step1, c.step1, c.step1, c.step1, c.step1));
+        EXPECT_FALSE(outcome.succeeded);
+        EXPECT_EQ(outcome.reason, c.reason) << c.step1;
+        EXPECT_EQ(outcome.logFile, L"doLog\\step1.txt");
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // order, what the window shows meanwhile and at the end, and what is left on disk.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/error.h"
 #include "platform/memory/memory_form.h"
 #include "src/install_commands.h"
@@ -376,6 +378,86 @@ TEST_F(InstallSequence, ARunAfterARunStartsTheBarAgainFromTwo) {
     EXPECT_EQ(history[11], 100);
     EXPECT_EQ(history[12], 2);
     EXPECT_EQ(os.processes.started.size(), 22u);
+}
+
+TEST_F(InstallSequence, AFolderTheToolCannotSpellRunsItFromTheProgramsOwnFolderOrSaysSo) {
+    const std::wstring own = L"C:\\ProgramData\\Quorvex\\S-1-5-21-1";
+    const struct {
+        const wchar_t* current;
+        std::optional<std::wstring> own;
+        std::wstring toolWritten;  // empty: the box says so and nothing runs
+    } cases[] = {
+        {L"C:\\Users\\Ivan\\Downloads", own, L"iu.exe"},
+        {L"C:\\Users\\Иван\\Downloads", own, own + L"\\iu.exe"},
+        {L"C:\\Users\\Иван", std::nullopt, L""},
+        {L"C:\\Users\\Иван", L"C:\\Users\\Иван\\AppData\\Quorvex", L""},
+        {L"C:\\Users\\Иван", L"C:\\Data;x\\Quorvex", L""},
+    };
+    std::vector<std::wstring> plainLines;
+    for (const auto& c : cases) {
+        for (int language : {languageRussian, languageEnglish}) {
+            SCOPED_TRACE(c.current);
+            FakeSystem os;
+            platform::memory::MemoryForm window;
+            TmainForm form{window, os.system};
+            os.resources.add(L"IUFILE", "MZ bridge tool");
+            os.resources.add(L"WGTFILE", "PK widget");
+            os.network.answers.bridgeOpen = true;
+            form.FormCreate();
+            window.selectItem(Control::langRG, language);
+            form.langRGClick();
+            window.setText(Control::tvIpEdt, L"192.168.1.5");
+            os.toolFolders.current = c.current;
+            os.toolFolders.unspellable = L"Иван";
+            os.toolFolders.own = c.own;
+            std::set<std::wstring> toolsSeen;
+            os.processes.onRun = [&](size_t i, const std::wstring&) {
+                for (const auto& [name, bytes] : os.files.files)
+                    if (bytes == "MZ bridge tool")
+                        toolsSeen.insert(name);
+                if (const wchar_t* log = installCommands[i].logFile)
+                    os.files.files[log] = i == 7 ? installCompleted : "ok\n";
+            };
+            form.BitInstallClick();
+            if (c.toolWritten.empty()) {
+                ASSERT_EQ(window.boxes().size(), 1u);
+                EXPECT_EQ(window.boxes()[0].text,
+                          fillIn(text(msgFolderUnspellable, language), {c.current}));
+                EXPECT_TRUE(os.files.log.empty() && os.processes.started.empty());
+                continue;
+            }
+            // The same eleven lines wherever the tool lies, and the only tool they can find.
+            ASSERT_EQ(os.processes.started.size(), 11u);
+            if (plainLines.empty())
+                plainLines = os.processes.started;
+            EXPECT_EQ(os.processes.started, plainLines);
+            EXPECT_EQ(toolsSeen, std::set<std::wstring>{c.toolWritten});
+            EXPECT_EQ(os.toolFolders.searched, c.toolWritten == L"iu.exe"
+                                                   ? std::vector<std::wstring>{}
+                                                   : std::vector<std::wstring>{own});
+            EXPECT_FALSE(os.files.files.contains(c.toolWritten));
+            EXPECT_EQ(window.text(Control::statusLbl), text(msgInstallDone, language));
+        }
+    }
+}
+
+TEST_F(InstallSequence, AnIuExeThatStaysInAFolderTheToolCannotSpellStopsTheRun) {
+    // The commands would run it instead of the one in the own folder.
+    os.toolFolders.current = L"C:\\Users\\Иван\\Downloads";
+    os.toolFolders.unspellable = L"Иван";
+    os.files.files[L"iu.exe"] = "an old tool";
+    os.files.failingDeletes.insert(L"iu.exe");
+    try {
+        form.BitInstallClick();
+        FAIL() << "a held iu.exe must leave the handler";
+    } catch (const platform::Error& e) {
+        EXPECT_EQ(e.message(), fillIn(text(msgFileHeld, languageRussian), {L"iu.exe"}));
+    }
+    ASSERT_EQ(os.processes.started.size(), 1u);  // its own kill-server only
+    EXPECT_EQ(os.processes.started[0], LR"(cmd.exe /c "iu.exe kill-server")");
+    EXPECT_EQ(os.files.files.at(L"iu.exe"), "an old tool");
+    EXPECT_FALSE(os.files.files.contains(L"C:\\ProgramData\\Quorvex\\S-1-5-21-1\\iu.exe"));
+    EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ TEST(SweepTargets, TheNetworkAroundThePcButNeverMoreThanItsSlash24) {
     EXPECT_EQ(sweepTargets({v4(L"172.16.5.5", -1)}).size(), 253u);
     EXPECT_EQ(sweepTargets({v4(L"192.168.9.6", 30)}), std::vector<std::wstring>{L"192.168.9.5"});
     EXPECT_EQ(sweepTargets({v4(L"10.0.0.0", 31)}), std::vector<std::wstring>{L"10.0.0.1"});
+    EXPECT_EQ(sweepTargets({v4(L"10.0.0.1", 31)}), std::vector<std::wstring>{L"10.0.0.0"});
     EXPECT_TRUE(sweepTargets({v4(L"10.0.0.7", 32)}).empty());
 }
 
@@ -48,6 +49,7 @@ TEST(SweepTargets, OnlyPrivateRangesAtMostFourAdaptersNeverTheSameHostTwice) {
                               v4(L"172.15.255.1", 24),
                               v4(L"192.169.0.1", 24),
                               v4(L"169.253.0.1", 24),
+                              v4(L"169.255.0.1", 24),
                               v4(L"11.0.0.1", 24),
                               {IpVersion::v6, L"fe80::1", 64}})
                     .empty());

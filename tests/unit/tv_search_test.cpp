@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory/memory_form.h"
+#include "src/found_tvs.h"
 #include "src/main_form.h"
 #include "src/string_table.h"
 #include "tests/unit/fake_system.h"
@@ -76,6 +77,31 @@ TEST_F(TvSearch, TheWindowSearchesItsNetworksAndListsWhatItFoundAsItIs) {
     // Picking one puts its address into the box.
     window.pickAddress(1);
     EXPECT_EQ(window.text(Control::tvIpEdt), L"10.213.0.7");
+}
+
+TEST(FoundTvs, EachStateHasALabelOfItsOwn) {
+    const struct {
+        platform::FoundHost host;
+        const wchar_t* label;
+    } cases[] = {
+        {host(L"10.213.0.21", false, description("[TV] A", "19_MUSEL_UHD", "1", "1.0.213.10")),
+         L"10.213.0.21  —  [TV] A, 2019, Host PC IP stored reversed (1.0.213.10)"},
+        {host(L"10.213.0.22", false, description("[TV] B", "19_MUSEL_UHD", "1", "127.0.0.1")),
+         L"10.213.0.22  —  [TV] B, 2019, Host PC IP is 127.0.0.1"},
+        {host(L"10.213.0.23", false,
+              std::string(R"({"device":{"type":"Samsung SmartTV","name":"[TV] C",)"
+                          R"("model":"20_T","PowerState":"standby"}})")),
+         L"10.213.0.23  —  [TV] C, 2020, in standby"},
+        {host(L"10.213.0.24", false, description("[TV] D", "19_MUSEL_UHD", "1", "10.213.0.1")),
+         L"10.213.0.24  —  [TV] D, 2019, developer mode not active yet"},
+    };
+    platform::SweepReport report;
+    for (const auto& c : cases)
+        report.found.push_back(c.host);
+    const auto choices = addressChoices(judgeFound(report, {L"10.213.0.1"}), languageEnglish);
+    ASSERT_EQ(choices.size(), std::size(cases));
+    for (size_t i = 0; i < choices.size(); ++i)
+        EXPECT_EQ(choices[i].label, cases[i].label);
 }
 
 TEST_F(TvSearch, TheOneReadyTvGoesIntoAnEmptyBoxWithItsSeries) {

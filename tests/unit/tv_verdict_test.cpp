@@ -62,11 +62,20 @@ TEST(TvDescription, CapturedSetsOfEveryYearAreRead) {
     // A 2015 set that answers only /ms/1.0/, with its own field names.
     const auto old = parseTvDescription(
         R"({"DUID":"uuid:1","Model":"15_HAWKM_2D","ModelName":"UE65J6200",
-            "ModelDescription":"Samsung DTV RCR","DeviceName":"[TV] Samsung","IP":"10.0.0.9"})");
+            "ModelDescription":"Samsung DTV RCR","DeviceName":"[TV] Samsung","IP":"10.0.0.9",
+            "DeveloperMode":"1","DeveloperIP":"10.0.0.5"})");
     ASSERT_TRUE(old);
     EXPECT_TRUE(old->isSamsungTv());
     EXPECT_EQ(old->modelYear(), 2015);
     EXPECT_EQ(old->modelName, "UE65J6200");
+    EXPECT_EQ(old->developerMode, "1");
+    EXPECT_EQ(old->developerIp, "10.0.0.5");
+    // The type at the top level only.
+    const auto topType = parseTvDescription(
+        R"({"device":{"model":"17_KANTM_UHD"},"type":"Samsung SmartTV","name":"[TV] Hall"})");
+    ASSERT_TRUE(topType);
+    EXPECT_TRUE(topType->isSamsungTv());
+    EXPECT_EQ(topType->name, "[TV] Hall");
 }
 
 TEST(TvDescription, GarbageIsNoDescriptionAndWrongTypesCountAsAbsent) {
@@ -115,6 +124,8 @@ TEST(TvVerdict, TheTableOfAnswers) {
         // An old address kept while the mode is off says nothing.
         {false, device("15_HAWKM_2D", "0", "192.168.7.7"), TvReadiness::developerOff},
         {false, device("19_MUSEL_UHD", "1", "10.0.0.5"), TvReadiness::notActiveYet},
+        // "0.0.0.0" is no address: no other computer holds the TV.
+        {false, device("18_KANTM2_QTV", "1", "0.0.0.0"), TvReadiness::notActiveYet},
         {false, device("19_MUSEL_UHD", "1", "64.1.168.192"), TvReadiness::reversedHostIp},
         {true, device("19_MUSEL_UHD", "1", "5.0.0.10"), TvReadiness::reversedHostIp},
         {true, device("19_MUSEL_UHD", "1", "127.0.0.1"), TvReadiness::loopbackHostIp},

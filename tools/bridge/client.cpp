@@ -77,7 +77,8 @@ bool ServerClient::ensureServer() {
              " *\n");
     std::string error;
     if (!startServerProcess(error)) {
-        printErr("error: " + error + "\n");
+        printErr(error + "\n");
+        printErr("error: failed to start server\n");
         return false;
     }
     std::this_thread::sleep_for(kServerStartWait);

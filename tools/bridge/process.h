@@ -15,7 +15,8 @@ std::vector<std::string> programArguments(int argc, char** argv);
 bool startServerProcess(std::string& error);
 
 // Called first thing in the server: its standard streams go to the null device, so it never writes
-// into a log file or console that belonged to whoever started it.
+// into a log file or console that belonged to whoever started it, and its current directory is its
+// exe's folder.
 void detachServerStdio();
 
 }  // namespace bridge

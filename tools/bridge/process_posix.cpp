@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "tools/bridge/process.h"
@@ -18,7 +17,7 @@ bool startServerProcess(std::string& error) {
     char exe[4096];
     const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (length <= 0) {
-        error = std::string("cannot find own executable: ") + std::strerror(errno);
+        error = "fail to create sdb server process: " + std::to_string(errno);
         return false;
     }
     exe[length] = '\0';
@@ -28,7 +27,7 @@ bool startServerProcess(std::string& error) {
     // Double fork: the server is nobody's child that could wait for it, in a session of its own.
     const pid_t child = fork();
     if (child < 0) {
-        error = std::string("fork failed: ") + std::strerror(errno);
+        error = "fail to create sdb server process: " + std::to_string(errno);
         return false;
     }
     if (child == 0) {
@@ -54,7 +53,7 @@ bool startServerProcess(std::string& error) {
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "could not start the server process";
+        error = "fail to create sdb server process: " + std::to_string(WEXITSTATUS(status));
         return false;
     }
     return true;

@@ -35,24 +35,18 @@ std::string toUtf8(const std::wstring& text) {
     return out;
 }
 
-std::wstring ownPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+// The path a program that is not Unicode gets for itself, as the real tool takes it: letters the
+// ANSI code page cannot spell come back as '?', and a start from that path then fails.
+std::string ownAnsiPath() {
+    std::string path(MAX_PATH, '\0');
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length < path.size() ? length : 0);
+    return path;
 }
 
-std::string lastErrorText(const char* what) {
-    return std::string(what) + " failed (error " + std::to_string(GetLastError()) + ")";
+// The real tool's own words when its server cannot be started.
+std::string startFailure() {
+    return "fail to create sdb server process: " + std::to_string(GetLastError());
 }
 
 }  // namespace
@@ -69,23 +63,23 @@ std::vector<std::string> programArguments(int, char**) {
 }
 
 bool startServerProcess(std::string& error) {
-    const std::wstring exe = ownPath();
+    const std::string exe = ownAnsiPath();
     if (exe.empty()) {
-        error = lastErrorText("GetModuleFileNameW");
+        error = startFailure();
         return false;
     }
-    std::wstring commandLine = L"\"" + exe + L"\" fork-server server";
-    std::wstring directory = exe.substr(0, exe.find_last_of(L"\\/"));
+    std::string commandLine = "\"" + exe + "\" fork-server server";
 
     // No inherited handles and no console: the server must not keep the caller's redirected log
-    // file or console open, or cmd.exe would wait for it.
-    STARTUPINFOW startup{};
+    // file or console open, or cmd.exe would wait for it. Started in the caller's folder, as the
+    // real one is; it moves to its own (detachServerStdio).
+    STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
-        error = lastErrorText("CreateProcessW");
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
+                        &info)) {
+        error = startFailure();
         return false;
     }
     UniqueHandle process(info.hProcess);
@@ -94,6 +88,13 @@ bool startServerProcess(std::string& error) {
 }
 
 void detachServerStdio() {
+    wchar_t exe[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        std::wstring folder(exe, length);
+        folder.erase(folder.find_last_of(L"\\/"));
+        SetCurrentDirectoryW(folder.c_str());
+    }
     // Kept for the life of the process: these become its standard handles.
     static UniqueHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, OPEN_EXISTING, 0, nullptr));

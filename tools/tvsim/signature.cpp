@@ -201,6 +201,12 @@ std::vector<std::string> deviceIdsOf(X509* cert) {
     return ids;
 }
 
+std::string commonNameOf(X509* cert) {
+    char name[256] = {};
+    X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, name, sizeof name);
+    return name;
+}
+
 std::string hex(std::string_view bytes) {
     std::string out;
     char two[3];
@@ -263,36 +269,42 @@ std::variant<Signed, Failure> checkSignatureFile(const std::string& file, const 
     }
     Signed result{std::move(certs[0]), {}};
     bool properties = false;
-    for (std::size_t at = findTag(*signedInfo, "Reference", 0, false); at != std::string_view::npos;
-         at = findTag(*signedInfo, "Reference", at + 1, false)) {
-        const std::string_view rest = signedInfo->substr(at);
-        const auto reference = elementOf(rest, "Reference").value_or(rest);
-        const std::string uri = attributeOf(reference, "Reference", "URI");
-        const EVP_MD* md = digestOf(attributeOf(reference, "DigestMethod", "Algorithm"));
-        const std::string digestValue = textOf(reference, "DigestValue").value_or("");
-        if (!md) {
-            return Failure{-4, file + ": unknown digest method for " + uri};
-        }
-        if (uri == "#prop") {
-            if (auto failure = checkProperties(xml, md, digestValue, role)) {
-                failure->reason = file + ": " + failure->reason;
-                return *failure;
+    // The signature properties first: a file signed in the wrong role is refused as such.
+    for (const bool propertiesPass : {true, false}) {
+        for (std::size_t at = findTag(*signedInfo, "Reference", 0, false);
+             at != std::string_view::npos; at = findTag(*signedInfo, "Reference", at + 1, false)) {
+            const std::string_view rest = signedInfo->substr(at);
+            const auto reference = elementOf(rest, "Reference").value_or(rest);
+            const std::string uri = attributeOf(reference, "Reference", "URI");
+            const EVP_MD* md = digestOf(attributeOf(reference, "DigestMethod", "Algorithm"));
+            const std::string digestValue = textOf(reference, "DigestValue").value_or("");
+            if ((uri == "#prop") != propertiesPass) {
+                continue;
             }
-            properties = true;
-            continue;
+            if (!md) {
+                return Failure{-4, file + ": unknown digest method for " + uri};
+            }
+            if (propertiesPass) {
+                if (auto failure = checkProperties(xml, md, digestValue, role)) {
+                    failure->reason = file + ": " + failure->reason;
+                    return *failure;
+                }
+                properties = true;
+                continue;
+            }
+            const std::string member = percentDecode(uri);
+            const auto bytes = members.find(member);
+            if (bytes == members.end()) {
+                return Failure{-4, file + " references a missing file " + member};
+            }
+            if (base64Decode(digestValue) != digest(md, bytes->second)) {
+                return Failure{-4, file + ": digest mismatch for " + member};
+            }
+            result.referenced.insert(member);
         }
-        const std::string member = percentDecode(uri);
-        const auto bytes = members.find(member);
-        if (bytes == members.end()) {
-            return Failure{-4, file + " references a missing file " + member};
+        if (!properties) {
+            return Failure{-4, file + ": no reference to the signature properties"};
         }
-        if (base64Decode(digestValue) != digest(md, bytes->second)) {
-            return Failure{-4, file + ": digest mismatch for " + member};
-        }
-        result.referenced.insert(member);
-    }
-    if (!properties) {
-        return Failure{-4, file + ": no reference to the signature properties"};
     }
     return result;
 }
@@ -316,6 +328,15 @@ SignatureVerdict verifySignatures(const Members& members, const TrustSettings& t
     }
     const Signed& authorSigned = std::get<Signed>(author);
     const Signed& distributorSigned = std::get<Signed>(distributor);
+    // Samsung's distributor certificates are all "CN=TizenSDK", an author's never: a profile
+    // whose two files were swapped signs each role with the other's certificate.
+    if (commonNameOf(distributorSigned.signer.get()) != "TizenSDK" ||
+        commonNameOf(authorSigned.signer.get()) == "TizenSDK") {
+        return refuse({-3,
+                       "the author and distributor certificates are swapped (the distributor's "
+                       "is " +
+                           commonNameOf(distributorSigned.signer.get()) + ")"});
+    }
     // The TV walks the package: a file no signature names is refused.
     for (const auto& [name, bytes] : members) {
         if (isSignatureFile(name)) {
