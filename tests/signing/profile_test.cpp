@@ -44,6 +44,19 @@ class Profiles : public testing::Test {
         fs::copy(dir_->path() / "good", dir_->path() / "huge");
         writeBytes(dir_->path() / "huge" / "distributor.p12",
                    std::vector<unsigned char>(widget::maxKeyFileBytes * 3, 0x30));
+        // A file of certificates alone, and one of a key alone.
+        for (const auto& [name, options] :
+             {std::pair{"no key", "-nokeys"}, {"no cert", "-nocerts"}}) {
+            fs::path copy = dir_->path() / name, pem = dir_->path() / (std::string(name) + ".pem");
+            fs::copy(dir_->path() / "good", copy);
+            RunResult r =
+                run("openssl pkcs12 -in " + quote((copy / "author.p12").string()) +
+                    " -passin pass:test-pass -nodes -out " + quote(pem.string()) +
+                    " && openssl pkcs12 -export " + options + " -in " + quote(pem.string()) +
+                    " -inkey " + quote(pem.string()) + " -passout pass:test-pass -out " +
+                    quote((copy / "author.p12").string()));
+            ASSERT_EQ(r.status, 0) << r.output;
+        }
         fs::create_directories(dir_->path() / "empty folder");
         fs::create_directories(dir_->path() / "author only");
         fs::copy(dir_->path() / "good" / "author.p12", dir_->path() / "author only");
@@ -106,6 +119,10 @@ TEST_F(Profiles, FirstProblemOfEachProfile) {
          distributor},
         {"4096", L"test-pass", L"test-pass", L"TESTDUID0001", std::nullopt, none},
         {"truncated", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notKeyFile,
+         author},
+        {"no key", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notKeyFile,
+         author},
+        {"no cert", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notKeyFile,
          author},
         {"huge", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notKeyFile,
          distributor},
@@ -189,12 +206,31 @@ TEST_F(Profiles, KeyFileChainIsEndEntityThenIntermediateWithoutRoot) {
     }
 }
 
+TEST_F(Profiles, KeyFileProblemsAreTold) {
+    using platform::KeyFileProblem;
+    const std::tuple<const char*, const wchar_t*, KeyFileProblem> cases[] = {
+        {"good", L"test-pas", KeyFileProblem::wrongPassword},
+        {"truncated", L"test-pass", KeyFileProblem::notPkcs12},
+        {"no key", L"test-pass", KeyFileProblem::noKey},
+        {"no cert", L"test-pass", KeyFileProblem::noCertificate},
+    };
+    for (const auto& [name, password, expected] : cases) {
+        try {
+            crypto_.openKeyFile(readBytes(dir_->path() / name / "author.p12"),
+                                platform::Secret(password));
+            ADD_FAILURE() << name << ": opened";
+        } catch (const platform::KeyFileError& e) {
+            EXPECT_EQ(e.problem(), expected) << name << ": " << e.what();
+        }
+    }
+}
+
 TEST_F(Profiles, FindsTheFoldersHoldingBothKeyFiles) {
     platform::posix::PosixFileSystem files;
     auto found = widget::findProfiles(files, platform::fromUtf8(dir_->path().string()));
     std::set<std::wstring> expected;
     for (const char* name : {"good", "san", "xml", "expired", "not-yet", "swapped", "empty",
-                             "профиль Ä", "4096", "truncated", "huge"}) {
+                             "профиль Ä", "4096", "truncated", "huge", "no key", "no cert"}) {
         expected.insert(platform::fromUtf8(dir_->path().string()) + L"\\" +
                         platform::fromUtf8(name));
     }
