@@ -90,46 +90,35 @@ TEST_F(Profiles, FirstProblemOfEachProfile) {
         std::optional<ProfileProblemKind> problem;
         Who file;
     };
-    const auto notListed = ProfileProblemKind::duidNotListed;
+    using enum ProfileProblemKind;
+    const wchar_t *p = L"test-pass", *d = L"TESTDUID0001";
+    const std::nullopt_t ok = std::nullopt;
     const Case cases[] = {
-        {"good", L"test-pass", L"test-pass", L"TESTDUID0001", std::nullopt, none},
-        {"good", L"test-pass", L"test-pass", std::nullopt, std::nullopt, none},
-        {"good", L"test-pass", L"test-pass", L"OTHERTV", notListed, distributor},
-        {"san", L"test-pass", L"test-pass", L"TV-SAN2", std::nullopt, none},
-        {"san", L"test-pass", L"test-pass", L"TV-XML", notListed, distributor},
-        {"xml", L"test-pass", L"test-pass", L"TV-XML", std::nullopt, none},
-        {"xml", L"test-pass", L"test-pass", L"TV-SAN", notListed, distributor},
-        {"expired", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::expired,
-         author},
-        {"not-yet", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notYetValid,
-         author},
-        {"swapped", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::swapped,
-         author},
-        {"good", L"wrong", L"test-pass", L"TESTDUID0001", ProfileProblemKind::wrongPassword,
-         author},
-        {"good", L"test-pass", L"test-pas", L"TESTDUID0001", ProfileProblemKind::wrongPassword,
-         distributor},
-        {"good", L"", L"", L"TESTDUID0001", ProfileProblemKind::wrongPassword, author},
-        {"empty", L"", L"", L"TESTDUID0001", std::nullopt, none},
-        {"empty", L"x", L"", L"TESTDUID0001", ProfileProblemKind::wrongPassword, author},
-        {"профиль Ä", L"пароль Ä", L"другой", L"TESTDUID0001", std::nullopt, none},
-        {"профиль Ä", L"пароль A", L"другой", L"TESTDUID0001", ProfileProblemKind::wrongPassword,
-         author},
-        {"профиль Ä", L"пароль Ä", L"пароль Ä", L"TESTDUID0001", ProfileProblemKind::wrongPassword,
-         distributor},
-        {"4096", L"test-pass", L"test-pass", L"TESTDUID0001", std::nullopt, none},
-        {"truncated", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notKeyFile,
-         author},
-        {"no key", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notKeyFile,
-         author},
-        {"no cert", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notKeyFile,
-         author},
-        {"huge", L"test-pass", L"test-pass", L"TESTDUID0001", ProfileProblemKind::notKeyFile,
-         distributor},
-        {"empty folder", L"test-pass", L"test-pass", L"TESTDUID0001",
-         ProfileProblemKind::fileMissing, author},
-        {"author only", L"test-pass", L"test-pass", L"TESTDUID0001",
-         ProfileProblemKind::fileMissing, distributor},
+        {"good", p, p, d, ok, none},
+        {"good", p, p, std::nullopt, ok, none},  // before the TV is reached
+        {"good", p, p, L"OTHERTV", duidNotListed, distributor},
+        {"san", p, p, L"TV-SAN2", ok, none},
+        {"san", p, p, L"TV-XML", duidNotListed, distributor},
+        {"xml", p, p, L"TV-XML", ok, none},
+        {"xml", p, p, L"TV-SAN", duidNotListed, distributor},
+        {"expired", p, p, d, expired, author},
+        {"not-yet", p, p, d, notYetValid, author},
+        {"swapped", p, p, d, swapped, author},
+        {"good", L"wrong", p, d, wrongPassword, author},
+        {"good", p, L"test-pas", d, wrongPassword, distributor},
+        {"good", L"", L"", d, wrongPassword, author},
+        {"empty", L"", L"", d, ok, none},
+        {"empty", L"x", L"", d, wrongPassword, author},
+        {"профиль Ä", L"пароль Ä", L"другой", d, ok, none},
+        {"профиль Ä", L"пароль A", L"другой", d, wrongPassword, author},
+        {"профиль Ä", L"пароль Ä", L"пароль Ä", d, wrongPassword, distributor},
+        {"4096", p, p, d, ok, none},
+        {"truncated", p, p, d, notKeyFile, author},
+        {"no key", p, p, d, notKeyFile, author},
+        {"no cert", p, p, d, notKeyFile, author},
+        {"huge", p, p, d, notKeyFile, distributor},
+        {"empty folder", p, p, d, fileMissing, author},
+        {"author only", p, p, d, fileMissing, distributor},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.profile) + " " + platform::toUtf8(c.authorPassword) + "/" +
@@ -142,7 +131,7 @@ TEST_F(Profiles, FirstProblemOfEachProfile) {
             EXPECT_EQ(problem->kind, *c.problem);
             EXPECT_EQ(problem->file, folder(c.profile) + (c.file == author ? L"\\author.p12"
                                                                            : L"\\distributor.p12"));
-            if (problem->kind == notListed) {
+            if (problem->kind == duidNotListed) {
                 EXPECT_EQ(problem->duid, *c.duid);
             }
             if (problem->kind == ProfileProblemKind::wrongPassword) {
