@@ -194,9 +194,10 @@ std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile, platform
                 }
             }
         }
-        if (std::find(listed.begin(), listed.end(), *duid) == listed.end()) {
+        const std::wstring tv = trim(*duid);  // as the TV printed it, line end and all
+        if (std::find(listed.begin(), listed.end(), tv) == listed.end()) {
             ProfileProblem problem{ProfileProblemKind::duidNotListed, distributorFile};
-            problem.duid = *duid;
+            problem.duid = tv;
             problem.listedDuids = std::move(listed);
             return problem;
         }

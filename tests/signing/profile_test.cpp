@@ -99,7 +99,7 @@ TEST_F(Profiles, FirstProblemOfEachProfile) {
         {"good", p, p, L"OTHERTV", duidNotListed, distributor},
         {"san", p, p, L"TV-SAN2", ok, none},
         {"san", p, p, L"TV-XML", duidNotListed, distributor},
-        {"xml", p, p, L"TV-XML", ok, none},
+        {"xml", p, p, L"TV-XML\r\n", ok, none},
         {"xml", p, p, L"TV-SAN", duidNotListed, distributor},
         {"expired", p, p, d, expired, author},
         {"not-yet", p, p, d, notYetValid, author},
