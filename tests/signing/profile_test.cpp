@@ -156,17 +156,7 @@ TEST_F(Profiles, DatesAreJudgedByTheClockGiven) {
               25);
 }
 
-TEST_F(Profiles, DuidsListedByCertificateAndDeviceProfile) {
-    platform::posix::PosixFileSystem files;
-    auto san = widget::readProfile(files, folder("san"));
-    auto key = crypto_.openKeyFile(
-        {reinterpret_cast<const unsigned char*>(san.distributor->data()), san.distributor->size()},
-        platform::Secret(L"test-pass"));
-    EXPECT_EQ(widget::deviceIdsOf(key->chain().front()),
-              (std::vector<std::wstring>{L"TV-SAN", L"TV-SAN2"}));
-    EXPECT_FALSE(san.deviceProfile);
-    EXPECT_EQ(widget::deviceIdsOf(*widget::readProfile(files, folder("xml")).deviceProfile),
-              std::vector<std::wstring>{L"TV-XML"});
+TEST(ProfileDuids, DeviceProfileEntriesAreTrimmedAndEmptyOnesSkipped) {
     EXPECT_EQ(
         widget::deviceIdsOf(std::string("<TestDevice> A1 </TestDevice><TestDevice></"
                                         "TestDevice><TestDevice>B2</TestDevice><TestDevice>")),

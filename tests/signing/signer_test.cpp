@@ -218,19 +218,6 @@ TEST(SignerPieces, EncodeUriComponentLikeJavaScript) {
     }
 }
 
-TEST(SignerPieces, Base64WrapsAt76Columns) {
-    auto b64 = [](std::string s) {
-        return widget::base64Lines(
-            std::span(reinterpret_cast<const unsigned char*>(s.data()), s.size()));
-    };
-    EXPECT_EQ(b64(""), "");
-    EXPECT_EQ(b64("f"), "Zg==");
-    EXPECT_EQ(b64("fo"), "Zm8=");
-    EXPECT_EQ(b64("foo"), "Zm9v");
-    EXPECT_EQ(b64(std::string(57, '\xff')), std::string(76, '/'));
-    EXPECT_EQ(b64(std::string(58, '\xff')), std::string(76, '/') + "\n/w==");
-}
-
 TEST_F(Signer, SigningTheSampleTakesLittleTime) {
     auto input = sampleWidget();
     auto start = std::chrono::steady_clock::now();
