@@ -27,11 +27,15 @@ class FileSystem {
     std::optional<std::string> readFile(const std::wstring& name) {
         return readFile(name, SIZE_MAX);
     }
-    // The names of the folders directly inside a folder, sorted; empty when it cannot be listed.
-    virtual std::vector<std::wstring> subdirectories(const std::wstring& name) = 0;
     // When the file was last written, or nothing when there is no such file.
     virtual std::optional<std::chrono::system_clock::time_point> lastWriteTime(
         const std::wstring& name) = 0;
+    // The names of the folders directly inside this one, in no order; none when it cannot be
+    // read. Not every file system can list (the default lists nothing).
+    virtual std::vector<std::wstring> listFolders(const std::wstring& name) {
+        (void)name;
+        return {};
+    }
 };
 
 // The raw-data resources the program carries inside itself.

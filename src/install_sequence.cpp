@@ -201,7 +201,7 @@ std::optional<InstallOutcome> TmainForm::install(const std::wstring& address, Ow
                                                  const ToolPlace& place) {
     auto& files = system_.files;
     RunRecord run{system_.clock.wallTime(), {}};
-    signedWith_ = profile ? profile->folder : std::wstring();
+    signedWith_ = profile ? profile->folder() : std::wstring();
 
     try {
         files.createDirectory(logDirectory);

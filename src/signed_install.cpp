@@ -13,6 +13,8 @@
 #include "src/widget_package.h"
 #include "src/widget_signer.h"
 
+#include <algorithm>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -69,7 +71,7 @@ std::optional<OwnerProfile> TmainForm::chooseProfile(const std::wstring& why) {
     if (!folder) {
         const auto root = settings.defaultProfileRoot();
         folder = dialogs.chooseFolder(signingText(sgnChooseFolder, lang), root,
-                                      profilesUnder(system_.files, root));
+                                      widget::findProfiles(system_.files, root));
         if (!folder) {
             // The way back to "no profile".
             settings.setProfileFolder(std::nullopt);
@@ -77,15 +79,9 @@ std::optional<OwnerProfile> TmainForm::chooseProfile(const std::wstring& why) {
         }
         settings.setProfileFolder(*folder);
     }
-    OwnerProfile profile;
-    profile.folder = *folder;
-    if (auto problem = readProfileFiles(system_.files, profile)) {
-        controls_.showError(problemText(*problem, lang));
-        return std::nullopt;
-    }
     const platform::PasswordDialogTexts texts{
         signingText(sgnPasswordTitle, lang),
-        fillIn(signingText(sgnPasswordIntro, lang), {profile.folder}),
+        fillIn(signingText(sgnPasswordIntro, lang), {*folder}),
         signingText(sgnAuthorPassword, lang),
         signingText(sgnDistributorPassword, lang),
         signingText(sgnOk, lang),
@@ -93,13 +89,24 @@ std::optional<OwnerProfile> TmainForm::chooseProfile(const std::wstring& why) {
     auto passwords = dialogs.askPasswords(texts);
     if (!passwords || system_.loop.terminated())
         return std::nullopt;
-    profile.passwords = std::move(*passwords);
-    if (auto problem = checkProfile(system_.crypto, profile, system_.clock.wallTime())) {
-        controls_.showError(problemText(*problem, lang));
+    OwnerProfile profile{widget::readProfile(system_.files, *folder), std::move(*passwords)};
+    // Everything that needs no TV, before anything is written.
+    if (const auto problem =
+            widget::checkProfile(profile.files, system_.crypto, profile.passwords.author,
+                                 profile.passwords.distributor, system_.clock.wallTime(), {})) {
+        controls_.showError(widget::profileProblemText(*problem, lang));
         return std::nullopt;
     }
     return profile;
 }
+
+namespace {
+
+std::span<const unsigned char> bytesOf(const std::optional<std::string>& text) {
+    return {reinterpret_cast<const unsigned char*>(text->data()), text->size()};
+}
+
+}  // namespace
 
 void TmainForm::prepareSignedRun(const std::wstring& address, OwnerProfile& profile,
                                  const std::wstring& widgetFile,
@@ -115,20 +122,27 @@ void TmainForm::prepareSignedRun(const std::wstring& address, OwnerProfile& prof
         if (const auto output = files.readFile(duidLogFile, 4096))
             duid = duidFromOutput(*output);
     }
-    if (!duid)
-        throw SignedRunStop{problemText({sgnNoDuid, {address, duidLogFile}}, lang)};
-    if (!profileListsDuid(profile, *duid))
-        throw SignedRunStop{problemText({sgnDuidNotListed, {*duid, profile.folder}}, lang)};
+    if (!duid) {
+        throw SignedRunStop{
+            fillIn(signingText(sgnNoDuid, lang), {address, std::wstring(duidLogFile)})};
+    }
+    if (const auto problem =
+            widget::checkProfile(profile.files, system_.crypto, profile.passwords.author,
+                                 profile.passwords.distributor, system_.clock.wallTime(), duid)) {
+        throw SignedRunStop{widget::profileProblemText(*problem, lang)};
+    }
     advance(duidWeight);
 
     std::vector<unsigned char> signedPackage;
     try {
-        signedPackage = widget::signWidget(system_.resources.find(L"WGTFILE"), system_.crypto,
-                                           profile.author, profile.passwords.author,
-                                           profile.distributor, profile.passwords.distributor);
+        signedPackage =
+            widget::signWidget(system_.resources.find(L"WGTFILE"), system_.crypto,
+                               bytesOf(profile.files.author), profile.passwords.author,
+                               bytesOf(profile.files.distributor), profile.passwords.distributor);
     } catch (const std::exception& e) {
         profile.passwords = {};
-        throw SignedRunStop{problemText({sgnSigningFailed, {platform::exceptionMessage(e)}}, lang)};
+        throw SignedRunStop{
+            fillIn(signingText(sgnSigningFailed, lang), {platform::exceptionMessage(e)})};
     }
     profile.passwords = {};  // signing was their only use
     try {
@@ -140,14 +154,12 @@ void TmainForm::prepareSignedRun(const std::wstring& address, OwnerProfile& prof
     }
     advance(signWeight);
 
-    if (!profile.deviceProfile)
+    if (!profile.files.deviceProfile)
         return;
     {
         const RemovedAfterwards copy(files, deviceProfileCopy);
-        const auto& text = *profile.deviceProfile;
         try {
-            files.writeFile(deviceProfileCopy,
-                            {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+            files.writeFile(deviceProfileCopy, bytesOf(profile.files.deviceProfile));
         } catch (const platform::WriteError& e) {
             throw SignedRunStop{fillIn(StringTable::instance().text(msgFileNotWritable, lang),
                                        {deviceProfileCopy}) +
@@ -157,17 +169,14 @@ void TmainForm::prepareSignedRun(const std::wstring& address, OwnerProfile& prof
     }
     if (system_.loop.terminated())
         return;
-    const auto log = files.readFile(profileLogFile, 64 * 1024);
-    if (log) {
-        size_t start = 0;
-        while (start < log->size()) {
-            auto end = log->find('\n', start);
-            if (end == std::string::npos)
-                end = log->size();
+    if (const auto log = files.readFile(profileLogFile, 64 * 1024)) {
+        for (size_t start = 0; start < log->size();) {
+            const size_t end = std::min(log->find('\n', start), log->size());
             const std::string line = log->substr(start, end - start);
-            if (isFailureLine(line))
-                throw SignedRunStop{problemText(
-                    {sgnProfilePushFailed, {std::wstring(line.begin(), line.end())}}, lang)};
+            if (isFailureLine(line)) {
+                throw SignedRunStop{fillIn(signingText(sgnProfilePushFailed, lang),
+                                           {std::wstring(line.begin(), line.end())})};
+            }
             start = end + 1;
         }
     }

@@ -5,6 +5,7 @@
 #include "src/install_commands.h"
 #include "src/owner_profile.h"
 #include "src/signing_texts.h"
+#include "src/string_table.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ std::optional<int> certificateCode(const std::wstring& line) {
 }  // namespace
 
 int signedRunWeight(const OwnerProfile& profile) {
-    return duidWeight + signWeight + (profile.deviceProfile ? profilePushWeight : 0);
+    return duidWeight + signWeight + (profile.files.deviceProfile ? profilePushWeight : 0);
 }
 
 std::wstring getDuidLine() {
@@ -78,13 +79,13 @@ std::optional<std::wstring> certificateRefusalCause(const std::wstring& tellingL
         case -3:
             if (!signedRun)
                 return std::nullopt;
-            return problemText({sgnCauseNotForThisTv, {profileFolder}}, language);
+            return fillIn(signingText(sgnCauseNotForThisTv, language), {profileFolder});
         case -4:
             return signingText(sgnCauseSignatureMismatch, language);
         case -5:
             return signingText(sgnCauseUnsignedFile, language);
         case -6:
-            return signingText(sgnCauseExpired, language);
+            return StringTable::instance().text(msgCauseCertificateExpired, language);
         case -7:
             if (!signedRun)
                 return std::nullopt;

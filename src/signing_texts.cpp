@@ -35,43 +35,10 @@ constexpr std::array<Pair, sgnTextCount> texts = {{
     {L"Пароль distributor.p12:", L"distributor.p12 password:"},
     {L"ОК", L"OK"},
     {L"Отмена", L"Cancel"},
-    {L"Нет файла %1. Выберите папку профиля, в которой лежат author.p12 и distributor.p12.",
-     L"There is no file %1. Choose the profile folder that holds author.p12 and "
-     L"distributor.p12."},
-    {L"Пароль не подходит к файлу %1. Введите пароль, заданный для него в Certificate Manager.",
-     L"The password does not open %1. Type the password set for it in Certificate Manager."},
-    {L"Файл %1 — не файл ключа PKCS#12 (или он повреждён). Выберите папку профиля, созданного "
-     L"в Certificate Manager.",
-     L"%1 is not a PKCS#12 key file (or it is damaged). Choose the folder of a profile made in "
-     L"Certificate Manager."},
-    {L"В файле %1 нет закрытого ключа. Создайте профиль в Certificate Manager заново.",
-     L"%1 holds no private key. Make the profile again in Certificate Manager."},
-    {L"В файле %1 нет сертификата ключа. Создайте профиль в Certificate Manager заново.",
-     L"%1 holds no certificate for its key. Make the profile again in Certificate Manager."},
-    {L"Срок действия сертификата в %1 истёк %2. Создайте новый профиль в Certificate Manager "
-     L"(сертификат действует около года).",
-     L"The certificate in %1 expired on %2. Make a new profile in Certificate Manager (a "
-     L"certificate lasts about a year)."},
-    {L"Сертификат в %1 начинает действовать только %2 (по часам этого ПК). Проверьте дату и "
-     L"время на ПК и на телевизоре: телевизор тоже сверяет сертификат со своими часами.",
-     L"The certificate in %1 is valid only from %2 (by this PC's clock). Check the date and time "
-     L"of this PC and of the TV: the TV checks the certificate against its own clock too."},
-    {L"В папке %1 файлы author.p12 и distributor.p12 перепутаны местами. Верните им их имена "
-     L"(сертификат дистрибьютора выдан на TizenSDK).",
-     L"In %1 the files author.p12 and distributor.p12 are swapped. Give them back their names "
-     L"(the distributor certificate is issued to TizenSDK)."},
     {L"Телевизор %1 не сообщил свой DUID (ответ в %2). Проверьте, что он включён и в режиме "
      L"разработчика, и попробуйте снова.",
      L"The TV at %1 did not tell its DUID (its answer is in %2). Check that it is on and in "
      L"developer mode, and try again."},
-    {L"Профиль в %2 сделан не для этого телевизора: его DUID %1 нет ни в сертификате "
-     L"дистрибьютора, ни в device-profile.xml. В Certificate Manager создайте сертификат "
-     L"дистрибьютора заново, добавив DUID %1 в список устройств (DUID виден и на ТВ: Меню > "
-     L"Поддержка > Обращение в Samsung), и выберите этот профиль.",
-     L"The profile in %2 is not made for this TV: its DUID %1 is neither in the distributor "
-     L"certificate nor in device-profile.xml. In Certificate Manager, make the distributor "
-     L"certificate again with DUID %1 added to its devices (the TV shows it too: Menu > Support "
-     L"> Contact Samsung), and choose that profile."},
     {L"Не удалось подписать виджет: %1", L"The widget could not be signed: %1"},
     {L"Телевизор не принял device-profile.xml: %1", L"The TV did not take device-profile.xml: %1"},
     {L"На телевизоре уже установлен этот виджет, подписанный другим автором. Удалить ту копию "
@@ -89,10 +56,6 @@ constexpr std::array<Pair, sgnTextCount> texts = {{
      L"again, make the profile again."},
     {L"В виджете есть файл, не охваченный подписью. Установите снова из этой программы.",
      L"The widget holds a file no signature covers. Install again from this program."},
-    {L"Телевизор считает сертификат профиля просроченным. Проверьте дату на телевизоре или "
-     L"создайте новый профиль в Certificate Manager.",
-     L"The TV finds the profile's certificate expired. Check the TV's date, or make a new "
-     L"profile in Certificate Manager."},
     {L"По часам телевизора сертификат профиля ещё не действует. Установите на телевизоре "
      L"верные дату и время и повторите установку.",
      L"By the TV's clock the profile's certificate is not valid yet. Set the TV's date and time "

@@ -17,16 +17,7 @@ enum SigningText : int {
     sgnDistributorPassword,
     sgnOk,
     sgnCancel,
-    sgnMissingFile,        // %1 the file's path
-    sgnWrongPassword,      // %1 the file
-    sgnNotPkcs12,          // %1 the file
-    sgnNoKey,              // %1 the file
-    sgnNoCertificate,      // %1 the file
-    sgnExpired,            // %1 the file, %2 the last day it was valid
-    sgnNotYetValid,        // %1 the file, %2 the day it starts
-    sgnSwapped,            // %1 the folder
     sgnNoDuid,             // %1 the TV's address, %2 the log
-    sgnDuidNotListed,      // %1 the DUID, %2 the folder
     sgnSigningFailed,      // %1 the reason
     sgnProfilePushFailed,  // %1 the line the push printed
     sgnOtherAuthor,        // -11: remove that copy and install?
@@ -34,7 +25,6 @@ enum SigningText : int {
     sgnCauseNotForThisTv,  // -3 with a profile: %1 the folder
     sgnCauseSignatureMismatch,
     sgnCauseUnsignedFile,
-    sgnCauseExpired,
     sgnCauseNotYetValid,
     sgnTextCount,
 };

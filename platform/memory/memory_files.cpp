@@ -11,19 +11,6 @@ bool MemoryFileSystem::createDirectory(const std::wstring& name) {
     return directories.insert(name).second;
 }
 
-std::vector<std::wstring> MemoryFileSystem::subdirectories(const std::wstring& name) {
-    log.push_back(L"list " + name);
-    const std::wstring prefix = name + L"\\";
-    std::vector<std::wstring> found;
-    for (const auto& directory : directories) {
-        if (directory.starts_with(prefix) &&
-            directory.find(L'\\', prefix.size()) == std::wstring::npos) {
-            found.push_back(directory.substr(prefix.size()));
-        }
-    }
-    return found;
-}
-
 bool MemoryFileSystem::fileExists(const std::wstring& name) {
     log.push_back(L"exists " + name);
     return files.contains(name);
@@ -68,6 +55,17 @@ std::optional<std::chrono::system_clock::time_point> MemoryFileSystem::lastWrite
     if (const auto time = writeTimes.find(name); time != writeTimes.end())
         return time->second;
     return clock != nullptr ? clock->wallTime() : std::chrono::system_clock::time_point{};
+}
+
+std::vector<std::wstring> MemoryFileSystem::listFolders(const std::wstring& name) {
+    const std::wstring prefix = name.empty() || name.back() == L'\\' ? name : name + L'\\';
+    std::vector<std::wstring> found;
+    for (const auto& directory : directories) {
+        if (directory.size() > prefix.size() && directory.starts_with(prefix) &&
+            directory.find(L'\\', prefix.size()) == std::wstring::npos)
+            found.push_back(directory.substr(prefix.size()));
+    }
+    return found;
 }
 
 std::span<const unsigned char> MemoryResources::find(const std::wstring& name) {

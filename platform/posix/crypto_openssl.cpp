@@ -39,15 +39,22 @@ std::wstring lastError() {
 }
 
 // `-legacy` files keep their certificates in RC2-40 bags, which OpenSSL 3 reads only with its
-// legacy provider; loading a provider by hand stops the default one loading by itself.
+// legacy provider; loading a provider by hand stops the default one loading by itself. Both stay
+// loaded until the process ends (unloaded before OpenSSL's own cleanup, which runs later).
 void loadProviders() {
-    static const bool loaded = [] {
-        OSSL_PROVIDER_load(nullptr, "legacy");  // missing: only -legacy files fail, as damaged
-        OSSL_PROVIDER_load(nullptr, "default");
-        ERR_clear_error();
-        return true;
-    }();
-    (void)loaded;
+    struct Providers {
+        OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");     // missing: -legacy files
+        OSSL_PROVIDER* standard = OSSL_PROVIDER_load(nullptr, "default");  // fail as damaged
+        ~Providers() {
+            for (OSSL_PROVIDER* p : {legacy, standard}) {
+                if (p) {
+                    OSSL_PROVIDER_unload(p);
+                }
+            }
+        }
+    };
+    static const Providers providers;
+    ERR_clear_error();
 }
 
 // The password as OpenSSL takes it (UTF-8, which it turns into PKCS#12's UTF-16 itself), in a

@@ -1,5 +1,6 @@
 #include "platform/posix/files_posix.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,15 +114,20 @@ std::optional<std::chrono::system_clock::time_point> PosixFileSystem::lastWriteT
             std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
 }
 
-std::vector<std::wstring> PosixFileSystem::subdirectories(const std::wstring& name) {
+std::vector<std::wstring> PosixFileSystem::listFolders(const std::wstring& name) {
     std::vector<std::wstring> found;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(hostPath(name), error), end; !error && it != end;
-         it.increment(error)) {
-        if (it->is_directory(error))
-            found.push_back(fromUtf8(it->path().filename().string()));
+    const std::string path = hostPath(name);
+    DIR* directory = opendir(path.c_str());
+    if (directory == nullptr)
+        return found;
+    while (const dirent* entry = readdir(directory)) {
+        const std::string child = entry->d_name;
+        struct stat info {};
+        if (child != "." && child != ".." && stat((path + "/" + child).c_str(), &info) == 0 &&
+            S_ISDIR(info.st_mode))
+            found.push_back(fromUtf8(child));
     }
-    std::sort(found.begin(), found.end());
+    closedir(directory);
     return found;
 }
 

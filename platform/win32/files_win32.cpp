@@ -83,25 +83,6 @@ bool Win32FileSystem::fileExists(const std::wstring& name) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::vector<std::wstring> Win32FileSystem::subdirectories(const std::wstring& name) {
-    std::vector<std::wstring> found;
-    WIN32_FIND_DATAW entry{};
-    const HANDLE search = FindFirstFileExW((name + L"\\*").c_str(), FindExInfoBasic, &entry,
-                                           FindExSearchLimitToDirectories, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        const std::wstring child = entry.cFileName;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && child != L"." &&
-            child != L"..") {
-            found.push_back(child);
-        }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 bool Win32FileSystem::deleteFile(const std::wstring& name) {
     return DeleteFileW(name.c_str()) != 0;
 }
@@ -175,6 +156,30 @@ std::span<const unsigned char> ModuleResources::find(const std::wstring& name) {
     }
     // Module resources stay mapped for the program's lifetime; nothing to free.
     return {static_cast<const unsigned char*>(data), size};
+}
+
+std::vector<std::wstring> Win32FileSystem::listFolders(const std::wstring& name) {
+    struct Search {
+        HANDLE handle;
+        ~Search() {
+            if (handle != INVALID_HANDLE_VALUE)
+                FindClose(handle);
+        }
+    };
+    std::vector<std::wstring> found;
+    const std::wstring pattern = name + (name.empty() || name.back() == L'\\' ? L"*" : L"\\*");
+    WIN32_FIND_DATAW entry{};
+    const Search search{FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
+                                         FindExSearchLimitToDirectories, nullptr, 0)};
+    if (search.handle == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        const std::wstring child = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && child != L"." &&
+            child != L"..")
+            found.push_back(child);
+    } while (FindNextFileW(search.handle, &entry));
+    return found;
 }
 
 }  // namespace platform::win32

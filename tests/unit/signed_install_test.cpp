@@ -10,6 +10,7 @@
 #include "src/main_form.h"
 #include "src/owner_profile.h"
 #include "src/signed_run.h"
+#include "src/signing_profile.h"
 #include "src/signing_texts.h"
 #include "src/string_table.h"
 #include "tests/unit/fake_system.h"
@@ -208,85 +209,83 @@ TEST_F(SignedInstall, AProfileWithoutDeviceProfileSkipsItsPush) {
 
 // Each problem a profile can have without any TV: named, and nothing written or run.
 TEST_F(SignedInstall, EachBadProfileStopsBeforeAnythingIsWritten) {
-    const std::string other = "p12 password=other cn=TizenSDK from=1500000000 to=1700000000";
+    using widget::ProfileProblemKind;
+    using Clock = std::chrono::system_clock;
+    const std::wstring a = in(L"author.p12"), d = in(L"distributor.p12");
+    const std::string big = distributor + std::string(widget::maxKeyFileBytes, ' ');
     struct Case {
         const char* what;
-        std::function<void(Rig&)> setUp;
-        ProfileProblem expected;
+        std::wstring file;  // replaced with `contents`, or removed without
+        std::optional<std::string> contents;
+        std::wstring typedAuthor, typedDistributor;
+        widget::ProfileProblem expected;
     };
+    const auto dated = [](ProfileProblemKind kind, std::wstring file, long long from,
+                          long long to) {
+        widget::ProfileProblem problem{kind, std::move(file)};
+        problem.notBefore = Clock::from_time_t(from);
+        problem.notAfter = Clock::from_time_t(to);
+        return problem;
+    };
+    widget::ProfileProblem empty{ProfileProblemKind::wrongPassword, a};
+    empty.emptyPassword = true;
     const std::vector<Case> cases = {
         {"no author.p12",
-         [](Rig& t) { t.os.files.files.erase(in(L"author.p12")); },
-         {sgnMissingFile, {in(L"author.p12")}}},
+         a,
+         std::nullopt,
+         password,
+         password,
+         {ProfileProblemKind::fileMissing, a}},
         {"no distributor.p12",
-         [](Rig& t) { t.os.files.files.erase(in(L"distributor.p12")); },
-         {sgnMissingFile, {in(L"distributor.p12")}}},
+         d,
+         std::nullopt,
+         password,
+         password,
+         {ProfileProblemKind::fileMissing, d}},
         {"wrong author password",
-         [](Rig& t) {
-             t.os.dialogs.passwordAnswers = {{{L"nope", password}}};
-         },
-         {sgnWrongPassword, {in(L"author.p12")}}},
+         {},
+         {},
+         L"nope",
+         password,
+         {ProfileProblemKind::wrongPassword, a}},
         {"wrong distributor password",
-         [](Rig& t) {
-             t.os.dialogs.passwordAnswers = {{{password, L"nope"}}};
-         },
-         {sgnWrongPassword, {in(L"distributor.p12")}}},
-        {"empty password",
-         [](Rig& t) {
-             t.os.dialogs.passwordAnswers = {{{L"", std::nullopt}}};
-         },
-         {sgnWrongPassword, {in(L"author.p12")}}},
+         {},
+         {},
+         password,
+         L"nope",
+         {ProfileProblemKind::wrongPassword, d}},
+        {"empty password", {}, {}, L"", L"", empty},
         {"not PKCS#12",
-         [](Rig& t) { t.os.files.files[in(L"author.p12")] = "-----BEGIN CERT"; },
-         {sgnNotPkcs12, {in(L"author.p12")}}},
-        {"too big",
-         [](Rig& t) {
-             t.os.files.files[in(L"distributor.p12")] =
-                 distributor + std::string(maxProfileFileBytes, ' ');
-         },
-         {sgnNotPkcs12, {in(L"distributor.p12")}}},
-        {"no key",
-         [](Rig& t) { t.os.files.files[in(L"author.p12")] = author + " nokey"; },
-         {sgnNoKey, {in(L"author.p12")}}},
-        {"expired",
-         [](Rig& t) {
-             t.os.files.files[in(L"distributor.p12")] =
-                 "p12 password=S3cret-Пароль cn=TizenSDK from=1500000000 to=1560000000";
-         },
-         {sgnExpired, {in(L"distributor.p12"), L"2019-06-08"}}},
-        {"not yet valid",
-         [](Rig& t) {
-             t.os.files.files[in(L"author.p12")] =
-                 "p12 password=S3cret-Пароль cn=Owner from=1600000000 to=1700000000";
-         },
-         {sgnNotYetValid, {in(L"author.p12"), L"2020-09-13"}}},
-        {"swapped, one password",
-         [](Rig& t) {
-             std::swap(t.os.files.files[in(L"author.p12")],
-                       t.os.files.files[in(L"distributor.p12")]);
-         },
-         {sgnSwapped, {folder}}},
-        {"swapped, two passwords",
-         [other](Rig& t) {
-             t.os.files.files[in(L"author.p12")] = other;
-             t.os.files.files[in(L"distributor.p12")] = author;
-             t.os.dialogs.passwordAnswers = {{{password, L"other"}}};
-         },
-         {sgnSwapped, {folder}}},
+         a,
+         "-----BEGIN CERT",
+         password,
+         password,
+         {ProfileProblemKind::notKeyFile, a}},
+        {"too big", d, big, password, password, {ProfileProblemKind::notKeyFile, d}},
+        {"no key", a, author + " nokey", password, password, {ProfileProblemKind::notKeyFile, a}},
+        {"expired", d, "p12 password=S3cret-Пароль cn=TizenSDK from=1500000000 to=1560000000",
+         password, password, dated(ProfileProblemKind::expired, d, 1500000000, 1560000000)},
+        {"not yet valid", a, "p12 password=S3cret-Пароль cn=Owner from=1600000000 to=1700000000",
+         password, password, dated(ProfileProblemKind::notYetValid, a, 1600000000, 1700000000)},
+        {"swapped", a, distributor, password, password, {ProfileProblemKind::swapped, a}},
     };
     for (const auto& c : cases) {
         for (int language : {languageRussian, languageEnglish}) {
             Rig t;
             t.window.selectItem(Control::langRG, language);
             t.form.langRGClick();
-            c.setUp(t);
+            if (!c.file.empty() && c.contents)
+                t.os.files.files[c.file] = *c.contents;
+            else if (!c.file.empty())
+                t.os.files.files.erase(c.file);
+            t.os.dialogs.passwordAnswers = {{{c.typedAuthor, c.typedDistributor}}};
             t.os.files.log.clear();
             t.form.BitInstallClick();
             SCOPED_TRACE(c.what);
             ASSERT_FALSE(t.window.boxes().empty());
             const auto& box = t.window.boxes().back();
             EXPECT_EQ(box.kind, platform::memory::MemoryForm::Box::error);
-            EXPECT_EQ(box.text, problemText(c.expected, language));
+            EXPECT_EQ(box.text, widget::profileProblemText(c.expected, language));
             EXPECT_TRUE(t.os.processes.started.empty());
             EXPECT_FALSE(t.wroteAnything());
             EXPECT_TRUE(t.window.enabled(Control::BitInstall));
@@ -296,14 +295,20 @@ TEST_F(SignedInstall, EachBadProfileStopsBeforeAnythingIsWritten) {
 
 // Problems only the TV shows: the run stops after asking it, before anything is pushed.
 TEST_F(SignedInstall, ADuidTheProfileDoesNotListOrNoDuidStopsBeforeAnyPush) {
+    widget::ProfileProblem notListed{widget::ProfileProblemKind::duidNotListed,
+                                     in(L"distributor.p12")};
+    notListed.duid = L"OTHERTV99";
+    notListed.listedDuids = {L"DUIDINSAN1", L"DUIDINXML2"};
     struct Case {
         std::deque<std::string> answers;
-        ProfileProblem expected;
+        std::wstring expected;
         int asks;
     };
     for (const auto& c : std::vector<Case>{
-             {{"OTHERTV99\n"}, {sgnDuidNotListed, {L"OTHERTV99", folder}}, 1},
-             {{"error: closed\n", ""}, {sgnNoDuid, {L"192.168.1.5", duidLogFile}}, 2}}) {
+             {{"OTHERTV99\n"}, widget::profileProblemText(notListed, languageRussian), 1},
+             {{"error: closed\n", ""},
+              fillIn(signingText(sgnNoDuid, languageRussian), {L"192.168.1.5", duidLogFile}),
+              2}}) {
         Rig t;
         t.duids = c.answers;
         t.form.BitInstallClick();
@@ -317,7 +322,7 @@ TEST_F(SignedInstall, ADuidTheProfileDoesNotListOrNoDuidStopsBeforeAnyPush) {
         }
         EXPECT_FALSE(t.os.files.files.contains(L"iu.exe"));
         ASSERT_FALSE(t.window.boxes().empty());
-        EXPECT_EQ(t.window.boxes().back().text, problemText(c.expected, languageRussian));
+        EXPECT_EQ(t.window.boxes().back().text, c.expected);
         EXPECT_EQ(t.window.text(Control::statusLbl),
                   StringTable::instance().text(msgInstallFailed, languageRussian));
     }
@@ -429,26 +434,26 @@ TEST(CertificateRefusal, EachCodeIsNamedAndMinus3NeedsAProfile) {
         return std::wstring(L"install failed[118, -12], reason: Check certificate error : :x:<") +
                std::wstring(code, code + 2) + L">";
     };
+    const auto signing = [](SigningText id) { return signingText(id, languageEnglish); };
     struct Case {
         const char* code;
         bool withProfile;
-        std::optional<SigningText> expected;
+        std::optional<std::wstring> expected;
     };
-    for (const auto& c : std::vector<Case>{{"-3", true, sgnCauseNotForThisTv},
-                                           {"-3", false, std::nullopt},
-                                           {"-4", false, sgnCauseSignatureMismatch},
-                                           {"-5", true, sgnCauseUnsignedFile},
-                                           {"-6", true, sgnCauseExpired},
-                                           {"-7", true, sgnCauseNotYetValid},
-                                           {"-7", false, std::nullopt},
-                                           {"-9", true, std::nullopt}}) {
-        const auto cause =
-            certificateRefusalCause(line(c.code), c.withProfile ? folder : L"", languageEnglish);
-        ASSERT_EQ(cause.has_value(), c.expected.has_value()) << c.code;
-        if (cause) {
-            EXPECT_EQ(cause->substr(0, 10),
-                      signingText(*c.expected, languageEnglish).substr(0, 10));
-        }
+    for (const auto& c : std::vector<Case>{
+             {"-3", true, fillIn(signing(sgnCauseNotForThisTv), {folder})},
+             {"-3", false, std::nullopt},
+             {"-4", false, signing(sgnCauseSignatureMismatch)},
+             {"-5", true, signing(sgnCauseUnsignedFile)},
+             {"-6", true,
+              StringTable::instance().text(msgCauseCertificateExpired, languageEnglish)},
+             {"-7", true, signing(sgnCauseNotYetValid)},
+             {"-7", false, std::nullopt},
+             {"-9", true, std::nullopt}}) {
+        EXPECT_EQ(
+            certificateRefusalCause(line(c.code), c.withProfile ? folder : L"", languageEnglish),
+            c.expected)
+            << c.code;
     }
     EXPECT_TRUE(refusedAsUnsigned(line("-3")));
     EXPECT_FALSE(refusedAsUnsigned(L"install failed[118, -11], reason: Author certificate"));
