@@ -92,13 +92,33 @@ void screenshot(const std::wstring& name) {
     check(false, L"screenshot " + name + L" was not taken");
 }
 
-// Runs `open` here while `drive` plays the user on a second thread; a driver that fails closes
-// whatever dialog is open, so that the test ends.
+bool dialogOpen() {
+    bool open = false;
+    EnumThreadWindows(
+        dialogThread,
+        [](HWND window, LPARAM found) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (IsWindowVisible(window) && std::wstring(name) == L"#32770")
+                *reinterpret_cast<bool*>(found) = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&open));
+    return open;
+}
+
+// Runs `open` here while `drive` plays the user on a second thread. A dialog still open 5 s
+// after the user is done (or one that asks back, such as "folder not found") is a failure, and
+// everything open is cancelled so that the test ends.
 template <typename Result>
 Result withUser(const std::function<Result()>& open, const std::function<void()>& drive) {
     std::thread user([&] {
         try {
             drive();
+            for (int i = 0; i < 50 && dialogOpen(); ++i)
+                Sleep(100);
+            if (dialogOpen())
+                throw std::runtime_error("a dialog stayed open after the user was done");
         } catch (const std::exception& e) {
             check(false, platform::fromUtf8(e.what()));
             EnumThreadWindows(
