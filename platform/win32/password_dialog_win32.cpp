@@ -227,8 +227,8 @@ class PasswordDialog {
         SetWindowPos(dialog_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    // Overwrites each box's text in place (the same length fits its buffer), then empties it
-    // and its undo copy.
+    // Overwrites each box's text in place (the same length fits its buffer), then empties it;
+    // setting the text also drops the box's undo copy.
     void wipeBoxes() {
         closing_ = true;
         for (const HWND box : {author_, distributor_}) {
@@ -238,7 +238,6 @@ class PasswordDialog {
             if (length > 0)
                 SetWindowTextW(box, std::wstring(static_cast<size_t>(length), L'x').c_str());
             SetWindowTextW(box, L"");
-            SendMessageW(box, EM_EMPTYUNDOBUFFER, 0, 0);
         }
     }
 

@@ -22,10 +22,13 @@ mkdir -p "$p/bad"
 head -c 1500 "$p/plain/author.p12" >"$p/bad/truncated.p12"
 head -c 3000 /dev/urandom >"$p/bad/garbage.p12"
 : >"$p/bad/empty.p12"
-# A file with only the certificates, and one with the root CA too.
+# Files with only the certificates, only the key, or the root CA too.
 openssl pkcs12 -in "$p/plain/author.p12" -passin pass:test-pass -nodes -out "$work/author.pem" 2>/dev/null
 openssl pkcs12 -export -nokeys -in "$work/author.pem" -passout pass:test-pass \
     -out "$p/bad/certificates-only.p12"
+openssl pkcs12 -export -nocerts -in "$work/author.pem" -passout pass:test-pass \
+    -out "$p/bad/key-only.p12" 2>/dev/null
+head -c 1048577 /dev/zero >"$p/bad/huge.p12"
 openssl pkcs12 -export -in "$work/author.pem" -certfile "$work/ca/author-root.pem" \
     -passout pass:test-pass -out "$p/bad/with-root.p12"
 
