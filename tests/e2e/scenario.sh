@@ -360,18 +360,18 @@ signed_bad_profiles)
     w() { winpath "$dir/certs/$1"; }
     remember_profile "$dir/certs/good"
     drive "$address" 1 --answers=yes --password=wrong
-    check "a wrong password is named" has_part "box: Пароль не подходит к файлу $(w good)\\author.p12."
+    check "a wrong password is named" has_part "box: Пароль не открывает файл $(w good)\\author.p12."
     remember_profile "$dir/certs/expired"
     drive_shot_at box signed-expired-ru "$address" 1 --answers=yes --password=pw-good
     check "an expired certificate is named with its date" has_part "box: Срок действия сертификата в $(w expired)\\author.p12 истёк 20"
     remember_profile "$dir/certs/swapped"
     drive "$address" 1 --answers=yes --password=pw-good
-    check "swapped files are named" has_part "box: В папке $(w swapped) файлы author.p12 и distributor.p12 перепутаны местами."
+    check "swapped files are named" has_part "box: В файле $(w swapped)\\author.p12 лежит сертификат другой роли"
     check "nothing written before the TV was asked" bash -c "[ -z \"\$(ls -A '$work' | grep -v doLog)\" ]"
     check "and the TV was asked nothing" bash -c "! grep -q '^shell:' '$dir/tv/commands.log'"
     remember_profile "$dir/certs/other-tv"
     drive_shot_at box signed-other-tv-en "$address" 1 --english --answers=yes --password=pw-good
-    check "another TV's profile names this TV's DUID" has_part "box: The profile in $(w other-tv) is not made for this TV: its DUID QVX2023GOOD is neither"
+    check "another TV's profile names this TV's DUID" has_part "box: The profile does not permit this TV: its DUID QVX2023GOOD is neither"
     check "the TV was asked its DUID" grep -q 'shell: getduid' "$dir/tv/commands.log"
     check "the TV saw no push" tv_saw_no_push
     check "nothing installed" bash -c "! grep -qF R4vT7mWq2Z.Quorvex '$dir/tv/apps.tsv' 2>/dev/null"
