@@ -272,25 +272,35 @@ std::optional<InstallOutcome> TmainForm::install(const std::wstring& address, Ow
         phase_ = Phase::installing;
         showStatus(msgInstalling);
         controls_.setPosition(installStartPosition);
+        // The signed run's own steps stop the run, however they fail, so that it still cleans up.
+        const auto signedStep = [&](const std::function<void()>& step) {
+            try {
+                step();
+            } catch (const SignedRunStop& stop) {
+                stopped = stop.text;
+            } catch (const std::exception& e) {
+                stopped = platform::exceptionMessage(e);
+            }
+            return !stopped && !system_.loop.terminated();
+        };
         for (int i = 0; i < installCommandCount; ++i) {
             runStep(i);
             if (system_.loop.terminated())
                 break;
+            bool installAgain = false;
             if (profile != nullptr && i == 7 && otherAuthorsCopy(files) &&
-                removeOtherAuthorsCopy()) {
+                !signedStep([&] { installAgain = removeOtherAuthorsCopy(); })) {
+                break;
+            }
+            if (installAgain) {
                 runStep(i);
                 if (system_.loop.terminated())
                     break;
             }
             advance(installCommands[static_cast<size_t>(i)].progressStep);
-            if (profile != nullptr && i == 1) {
-                try {
-                    prepareSignedRun(address, *profile, widgetFile, advance);
-                } catch (const SignedRunStop& stop) {
-                    stopped = stop.text;
-                }
-                if (stopped || system_.loop.terminated())
-                    break;
+            if (profile != nullptr && i == 1 &&
+                !signedStep([&] { prepareSignedRun(address, *profile, widgetFile, advance); })) {
+                break;
             }
         }
         finished = !system_.loop.terminated() && !stopped;

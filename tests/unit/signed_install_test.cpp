@@ -328,6 +328,33 @@ TEST_F(SignedInstall, ADuidTheProfileDoesNotListOrNoDuidStopsBeforeAnyPush) {
     }
 }
 
+// A carried widget the run cannot sign, or whose own id it cannot read for a -11: the run
+// stops there, names why, and still stops the server and removes its files.
+TEST_F(SignedInstall, ACarriedWidgetThatFailsStopsTheRunAndCleansUp) {
+    auto late = signedRun;
+    late.erase(std::find(late.begin(), late.end(), "rmfile"), late.end());
+    late.push_back("kill-server");
+    struct Case {
+        std::string carried;
+        std::deque<std::string> installs;
+        std::vector<std::string> verbs;
+    };
+    for (const auto& c : std::vector<Case>{
+             {"not a zip archive", {}, {"kill-server", "connect", "getduid", "kill-server"}},
+             {storedZip({{"index.html", "<html></html>"}}), {otherAuthor}, late}}) {
+        Rig t;
+        t.os.resources.add(L"WGTFILE", c.carried);
+        t.installs = c.installs;
+        t.form.BitInstallClick();
+        EXPECT_EQ(t.verbs(), c.verbs);
+        ASSERT_FALSE(t.window.boxes().empty());
+        EXPECT_EQ(t.window.boxes().back().kind, platform::memory::MemoryForm::Box::error);
+        EXPECT_FALSE(t.os.files.files.contains(L"iu.exe"));
+        EXPECT_FALSE(t.os.files.files.contains(L"Quorvex.wgt"));
+        EXPECT_TRUE(t.window.enabled(Control::BitInstall));
+    }
+}
+
 TEST_F(SignedInstall, AnotherAuthorsCopyIsRemovedByThePackagesOwnIdOnlyOnYes) {
     for (bool yes : {true, false}) {
         Rig t;
