@@ -35,7 +35,7 @@ tvsim_requests)
     ;;
 widget_package)
     sources=("$src/tests/fuzz/widget_package_fuzz.cpp" "$src/src/widget_package.cpp"
-        "$src/platform/text.cpp")
+        "$src/src/widget_ids.cpp" "$src/platform/text.cpp")
     libs=(-lz)
     # Small archives of each kind the reader takes: stored, deflated, folders, old signatures.
     mkdir -p "$work/seed/js"

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "src/widget_ids.h"
 #include "src/widget_package.h"
 
 namespace {
