@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -29,6 +30,12 @@ class FileSystem {
     // When the file was last written, or nothing when there is no such file.
     virtual std::optional<std::chrono::system_clock::time_point> lastWriteTime(
         const std::wstring& name) = 0;
+    // The names of the folders directly inside this one, in no order; none when it cannot be
+    // read. Not every file system can list (the default lists nothing).
+    virtual std::vector<std::wstring> listFolders(const std::wstring& name) {
+        (void)name;
+        return {};
+    }
 };
 
 // The raw-data resources the program carries inside itself.

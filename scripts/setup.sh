@@ -12,6 +12,7 @@ packages=(
     libxml2-utils procps                                 # xmllint for the sample widget; pgrep, ps
     iproute2 util-linux nftables python3                 # tests' own networks: ip, unshare, nft; a web server
     libudev-dev gcc-mingw-w64-x86-64                     # building the real bridge client the tests use
+    zlib1g-dev libz-mingw-w64-dev xmlsec1                # widget packages on both hosts; checking signatures
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -279,6 +279,65 @@ StringTable::StringTable()
           L"The TV bridge tool iu.exe was removed or blocked right after it was written, most "
           L"likely by an antivirus. Allow the file iu.exe in the antivirus, or add the folder "
           L"\"%1\" to its exclusions, then install again.",
+          // msgProfileFileMissing
+          L"В папке профиля нет файла %1. Выберите папку профиля сертификатов Samsung, в которой "
+          L"есть author.p12 и distributor.p12 (Certificate Manager в Tizen Studio создаёт её в "
+          L"%USERPROFILE%\\SamsungCertificate\\<имя профиля>).",
+          L"The profile folder has no file %1. Choose the folder of a Samsung certificate profile "
+          L"that holds author.p12 and distributor.p12 (Tizen Studio's Certificate Manager makes it "
+          L"in %USERPROFILE%\\SamsungCertificate\\<profile name>).",
+          // msgProfileWrongPassword
+          L"Пароль не открывает файл %1. Введите пароль, заданный для этого файла при создании "
+          L"профиля в Certificate Manager (у author.p12 и distributor.p12 пароли могут быть "
+          L"разными).",
+          L"The password does not open %1. Type the password given to this file when the profile "
+          L"was made in Certificate Manager (author.p12 and distributor.p12 may have different "
+          L"passwords).",
+          // msgProfileNoPassword
+          L"Для файла %1 не введён пароль, а без пароля он не открывается. Введите пароль, "
+          L"заданный при создании профиля в Certificate Manager.",
+          L"No password was typed for %1, and it does not open without one. Type the password "
+          L"given when the profile was made in Certificate Manager.",
+          // msgProfileNotKeyFile
+          L"Файл %1 не является файлом PKCS#12 с закрытым ключом и его сертификатом (или "
+          L"повреждён). Выберите папку профиля, созданного в Certificate Manager, или создайте "
+          L"профиль заново.",
+          L"%1 is not a PKCS#12 file holding a private key and its certificate (or it is "
+          L"damaged). Choose the folder of a profile made in Certificate Manager, or make the "
+          L"profile again.",
+          // msgProfileSwapped
+          L"В файле %1 лежит сертификат другой роли: похоже, author.p12 и distributor.p12 "
+          L"перепутаны. Сертификат автора выдан центром «Author», сертификат дистрибьютора "
+          L"называется TizenSDK. Верните файлам правильные имена или выберите другую папку "
+          L"профиля.",
+          L"%1 holds the certificate of the other role: author.p12 and distributor.p12 seem "
+          L"swapped. The author certificate is issued by an \"Author\" CA, the distributor "
+          L"certificate is named TizenSDK. Give the files their right names or choose another "
+          L"profile folder.",
+          // msgProfileExpired
+          L"Срок действия сертификата в %1 истёк %3 (он действовал с %2). Создайте новый профиль "
+          L"в Certificate Manager в Tizen Studio и выберите его.",
+          L"The certificate in %1 expired on %3 (it was valid from %2). Make a new profile in "
+          L"Tizen Studio's Certificate Manager and choose it.",
+          // msgProfileNotYetValid
+          L"Сертификат в %1 начнёт действовать только %2 (и будет действовать до %3). Проверьте "
+          L"дату и время этого ПК и телевизора: телевизор сверяет срок по своим часам, и раньше "
+          L"%2 он сертификат не примет.",
+          L"The certificate in %1 becomes valid only on %2 (and stays valid until %3). Check the "
+          L"date and time of this PC and of the TV: the TV checks the dates by its own clock and "
+          L"will not take the certificate before %2.",
+          // msgProfileDuidNotListed
+          L"Профиль не разрешает установку на этот телевизор: его DUID %1 нет ни в сертификате "
+          L"дистрибьютора, ни в device-profile.xml (в профиле указаны: %2). В Certificate Manager "
+          L"в Tizen Studio создайте новый сертификат дистрибьютора, добавив в него DUID %1, и "
+          L"выберите новый профиль.",
+          L"The profile does not permit this TV: its DUID %1 is neither in the distributor "
+          L"certificate nor in device-profile.xml (the profile lists: %2). In Tizen Studio's "
+          L"Certificate Manager, make a new distributor certificate listing the DUID %1, and "
+          L"choose the new profile.",
+          // msgProfileNoDuids
+          L"ни одного",
+          L"none",
       } {}
 
 const std::wstring& StringTable::text(MessageId id, int language) const {

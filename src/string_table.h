@@ -70,8 +70,18 @@ enum MessageId : int {
     msgCauseServerNotStarted,
     // iu.exe was removed or blocked after it was written, in the folder %1.
     msgCauseToolBlocked,
+    // What is wrong with the owner's certificate profile. %1 is the file concerned.
+    msgProfileFileMissing,
+    msgProfileWrongPassword,
+    msgProfileNoPassword,
+    msgProfileNotKeyFile,
+    msgProfileSwapped,
+    msgProfileExpired,        // %2 valid from, %3 valid until
+    msgProfileNotYetValid,    // %2 valid from, %3 valid until
+    msgProfileDuidNotListed,  // %1 the TV's DUID, %2 the DUIDs the profile lists
+    msgProfileNoDuids,        // stands for %2 when the profile lists none
 };
-inline constexpr int messageCount = msgCauseToolBlocked + 1;
+inline constexpr int messageCount = msgProfileNoDuids + 1;
 
 // Language index: the selected item of the language radio group.
 inline constexpr int languageRussian = 0;

@@ -57,6 +57,17 @@ std::optional<std::chrono::system_clock::time_point> MemoryFileSystem::lastWrite
     return clock != nullptr ? clock->wallTime() : std::chrono::system_clock::time_point{};
 }
 
+std::vector<std::wstring> MemoryFileSystem::listFolders(const std::wstring& name) {
+    const std::wstring prefix = name.empty() || name.back() == L'\\' ? name : name + L'\\';
+    std::vector<std::wstring> found;
+    for (const auto& directory : directories) {
+        if (directory.size() > prefix.size() && directory.starts_with(prefix) &&
+            directory.find(L'\\', prefix.size()) == std::wstring::npos)
+            found.push_back(directory.substr(prefix.size()));
+    }
+    return found;
+}
+
 std::span<const unsigned char> MemoryResources::find(const std::wstring& name) {
     const auto resource = resources.find(name);
     if (resource == resources.end())

@@ -22,6 +22,8 @@ class MemoryFileSystem final : public FileSystem {
     std::optional<std::string> readFile(const std::wstring& name, std::size_t maxBytes) override;
     std::optional<std::chrono::system_clock::time_point> lastWriteTime(
         const std::wstring& name) override;
+    // The entries of `directories` one level below the name (separator '\\').
+    std::vector<std::wstring> listFolders(const std::wstring& name) override;
 
     std::map<std::wstring, std::string> files;
     // Last-write times of the files that have one; any other file was written "now" (the clock's

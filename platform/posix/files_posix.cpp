@@ -1,5 +1,6 @@
 #include "platform/posix/files_posix.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,6 +111,23 @@ std::optional<std::chrono::system_clock::time_point> PosixFileSystem::lastWriteT
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::seconds(info.st_mtim.tv_sec) +
             std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+}
+
+std::vector<std::wstring> PosixFileSystem::listFolders(const std::wstring& name) {
+    std::vector<std::wstring> found;
+    const std::string path = hostPath(name);
+    DIR* directory = opendir(path.c_str());
+    if (directory == nullptr)
+        return found;
+    while (const dirent* entry = readdir(directory)) {
+        const std::string child = entry->d_name;
+        struct stat info {};
+        if (child != "." && child != ".." && stat((path + "/" + child).c_str(), &info) == 0 &&
+            S_ISDIR(info.st_mode))
+            found.push_back(fromUtf8(child));
+    }
+    closedir(directory);
+    return found;
 }
 
 }  // namespace platform::posix

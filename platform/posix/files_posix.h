@@ -14,6 +14,7 @@ class PosixFileSystem final : public FileSystem {
     std::optional<std::string> readFile(const std::wstring& name, std::size_t maxBytes) override;
     std::optional<std::chrono::system_clock::time_point> lastWriteTime(
         const std::wstring& name) override;
+    std::vector<std::wstring> listFolders(const std::wstring& name) override;
 };
 
 }  // namespace platform::posix

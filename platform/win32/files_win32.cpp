@@ -158,4 +158,28 @@ std::span<const unsigned char> ModuleResources::find(const std::wstring& name) {
     return {static_cast<const unsigned char*>(data), size};
 }
 
+std::vector<std::wstring> Win32FileSystem::listFolders(const std::wstring& name) {
+    struct Search {
+        HANDLE handle;
+        ~Search() {
+            if (handle != INVALID_HANDLE_VALUE)
+                FindClose(handle);
+        }
+    };
+    std::vector<std::wstring> found;
+    const std::wstring pattern = name + (name.empty() || name.back() == L'\\' ? L"*" : L"\\*");
+    WIN32_FIND_DATAW entry{};
+    const Search search{FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
+                                         FindExSearchLimitToDirectories, nullptr, 0)};
+    if (search.handle == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        const std::wstring child = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && child != L"." &&
+            child != L"..")
+            found.push_back(child);
+    } while (FindNextFileW(search.handle, &entry));
+    return found;
+}
+
 }  // namespace platform::win32

@@ -13,6 +13,7 @@ class Win32FileSystem final : public FileSystem {
     std::optional<std::string> readFile(const std::wstring& name, std::size_t maxBytes) override;
     std::optional<std::chrono::system_clock::time_point> lastWriteTime(
         const std::wstring& name) override;
+    std::vector<std::wstring> listFolders(const std::wstring& name) override;
 };
 
 // RT_RCDATA resources of the running program's own module, read in place.
