@@ -3,7 +3,7 @@
 # inputs, starting from a few seeds.
 #   run-fuzz.sh TARGET SOURCE_DIR WORK_DIR [RUNS]
 # TARGET: tv_address (the address check and the command lines), tvsim_requests (what the
-# simulated TV parses from a host).
+# simulated TV parses from a host), widget_package (the widget package reader and its rewrite).
 set -euo pipefail
 target=$1
 src=$2
@@ -33,11 +33,24 @@ tvsim_requests)
     printf '\x040 vd_appinstall a "/b c.wgt"; echo cmd_ret:$?;' >"$work/corpus/shell"
     max_len=4200
     ;;
+widget_package)
+    sources=("$src/tests/fuzz/widget_package_fuzz.cpp" "$src/src/widget_package.cpp"
+        "$src/src/widget_ids.cpp" "$src/platform/text.cpp")
+    libs=(-lz)
+    # Small archives of each kind the reader takes: stored, deflated, folders, old signatures.
+    mkdir -p "$work/seed/js"
+    printf '<widget xmlns:tizen="http://tizen.org/ns/widgets"><tizen:application id="Ab12345678.A" package="Ab12345678"/></widget>' >"$work/seed/config.xml"
+    printf 'var a = 1; var a = 1; var a = 1;' >"$work/seed/js/main.js"
+    printf 'old' >"$work/seed/author-signature.xml"
+    (cd "$work/seed" && rm -f ../corpus/*.zip && zip -q -X ../corpus/deflated.zip config.xml js js/main.js author-signature.xml &&
+        zip -q -X -0 ../corpus/stored.zip config.xml author-signature.xml)
+    max_len=4096
+    ;;
 *)
     echo "unknown fuzz target $target" >&2
     exit 2
     ;;
 esac
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I"$src" "${sources[@]}" -o "$work/fuzz"
+    -I"$src" "${sources[@]}" ${libs[@]+"${libs[@]}"} -o "$work/fuzz"
 "$work/fuzz" -runs="$runs" -max_len="$max_len" -artifact_prefix="$work/" "$work/corpus" 2>&1 | tail -n 3

@@ -108,7 +108,7 @@ authorityKeyIdentifier = keyid:always
 $1
 EOF
     : >"$work/index.txt"
-    openssl rand -hex 16 >"$work/serial"
+    echo 01 >"$work/serial"  # -rand_serial picks the serials; openssl ca wants the file anyway
     mkdir -p "$work/new"
 }
 
@@ -120,17 +120,15 @@ quiet() { # runs openssl, shows its output only when it fails
     }
 }
 
-new_key() { # $1: file, $2: bits
-    quiet openssl genpkey -algorithm RSA -pkeyopt "rsa_keygen_bits:$2" -out "$1"
-}
-
-# $1 key, $2 subject, $3 out, $4 extension section, $5 start, $6 end, $7 issuer cert ("" = self), $8 issuer key
+# A new key in $1 ($2 bits) and its certificate in $4, subject $3, extensions from section $5,
+# valid from $6 to $7, issued by certificate $8 with key $9 (self-signed without them).
 issue() {
-    quiet openssl req -new -key "$1" -subj "$2" -out "$work/req.csr" -config "$work/ca.cnf"
+    quiet openssl req -new -newkey "rsa:$2" -nodes -keyout "$1" -subj "$3" -out "$work/req.csr" \
+        -config "$work/ca.cnf"
     local signer=(-selfsign -keyfile "$1")
-    [ -z "$7" ] || signer=(-cert "$7" -keyfile "$8")
-    quiet openssl ca -batch -notext -config "$work/ca.cnf" -in "$work/req.csr" -out "$3" \
-        "${signer[@]}" -extensions "$4" -startdate "$5" -enddate "$6" -preserveDN -rand_serial
+    [ -z "${8:-}" ] || signer=(-cert "$8" -keyfile "$9")
+    quiet openssl ca -batch -notext -config "$work/ca.cnf" -in "$work/req.csr" -out "$4" \
+        "${signer[@]}" -extensions "$5" -startdate "$6" -enddate "$7" -preserveDN -rand_serial
 }
 
 # The CAs, once: several tests may start at the same time, so one makes them and the others wait.
@@ -148,11 +146,9 @@ if [ ! -s "$ca/distributor-ca.pem" ]; then
             root_cn="Test Samsung Distributor Root CA"
             mid_cn="Test VD DEVELOPER Public CA Class"
         fi
-        new_key "$work/$role-root.key" 2048
-        issue "$work/$role-root.key" "/C=KR/O=Quorvex Test CA/CN=$root_cn" "$work/$role-root.pem" \
-            ext_root "$ca_from" "$ca_to" "" ""
-        new_key "$work/$role-ca.key" 2048
-        issue "$work/$role-ca.key" "/C=KR/O=Quorvex Test CA/CN=$mid_cn" "$work/$role-ca.pem" \
+        issue "$work/$role-root.key" 2048 "/C=KR/O=Quorvex Test CA/CN=$root_cn" \
+            "$work/$role-root.pem" ext_root "$ca_from" "$ca_to"
+        issue "$work/$role-ca.key" 2048 "/C=KR/O=Quorvex Test CA/CN=$mid_cn" "$work/$role-ca.pem" \
             ext_intermediate "$ca_from" "$ca_to" "$work/$role-root.pem" "$work/$role-root.key"
     done
     for f in author-root author-ca distributor-root distributor-ca; do
@@ -190,11 +186,9 @@ write_config "$san"
 dist_ext=ext_distributor
 [ -z "$san" ] || dist_ext=ext_distributor_san
 
-new_key "$work/author.key" "$bits"
-issue "$work/author.key" "/O=Quorvex Test/CN=Quorvex Test Author" "$work/author.pem" ext_author \
-    "$from" "$to" "$ca/author-ca.pem" "$ca/author-ca.key"
-new_key "$work/distributor.key" "$bits"
-issue "$work/distributor.key" "/CN=TizenSDK" "$work/distributor.pem" "$dist_ext" \
+issue "$work/author.key" "$bits" "/O=Quorvex Test/CN=Quorvex Test Author" "$work/author.pem" \
+    ext_author "$from" "$to" "$ca/author-ca.pem" "$ca/author-ca.key"
+issue "$work/distributor.key" "$bits" "/CN=TizenSDK" "$work/distributor.pem" "$dist_ext" \
     "$from" "$to" "$ca/distributor-ca.pem" "$ca/distributor-ca.key"
 
 # $1: whose key and certificate, $2: the file, $3: its password

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "signing_support.h"
+#include "src/widget_ids.h"
 #include "src/widget_package.h"
 
 using namespace signing_test;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "src/widget_ids.h"
 #include "src/widget_package.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -123,6 +124,17 @@ TEST(ModuleResourcesTest, TheExecutableCarriesTheInputFilesByteForByte) {
     } catch (const platform::Error& e) {
         EXPECT_NE(e.message().find(L"NOSUCHFILE"), std::wstring::npos);
     }
+}
+
+TEST_F(Win32FilesTest, ListsOnlyTheFoldersDirectlyInside) {
+    for (const wchar_t* folder :
+         {L"profiles", L"profiles\\тв Ä", L"profiles\\b", L"profiles\\b\\c"})
+        ASSERT_TRUE(files.createDirectory(folder));
+    files.writeFile(L"profiles\\author.p12", std::span<const unsigned char>{});
+    auto found = files.listFolders(L"profiles");
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::wstring>{L"b", L"тв Ä"}));
+    EXPECT_TRUE(files.listFolders(L"absent").empty());
 }
 
 }  // namespace
