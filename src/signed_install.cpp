@@ -10,6 +10,7 @@
 #include "src/signed_run.h"
 #include "src/signing_texts.h"
 #include "src/string_table.h"
+#include "src/widget_ids.h"
 #include "src/widget_package.h"
 #include "src/widget_signer.h"
 
