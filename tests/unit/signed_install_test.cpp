@@ -13,8 +13,8 @@
 #include "src/signing_profile.h"
 #include "src/signing_texts.h"
 #include "src/string_table.h"
+#include "src/widget_package.h"
 #include "tests/unit/fake_system.h"
-#include "tests/unit/stored_zip.h"
 
 using platform::Control;
 
@@ -35,6 +35,16 @@ const std::string distributor =
     "uri=URN:tizen:packageid= uri=URN:tizen:deviceid=DUIDINSAN1";
 const std::string deviceProfile =
     "<Profile><TestDeviceInfo><TestDevice>DUIDINXML2</TestDevice></TestDeviceInfo></Profile>";
+
+// A widget package: members added to an empty archive.
+std::string zipOf(const std::vector<std::pair<std::string, std::string>>& members) {
+    static const unsigned char empty[22] = {0x50, 0x4b, 0x05, 0x06};
+    std::vector<widget::WidgetPackage::NewMember> added;
+    for (const auto& [name, data] : members)
+        added.push_back({name, {data.begin(), data.end()}});
+    const auto zip = widget::WidgetPackage(empty).rewrite(added);
+    return {zip.begin(), zip.end()};
+}
 
 std::string description(const std::string& model) {
     return R"({"device":{"type":"Samsung SmartTV","model":")" + model +
@@ -127,11 +137,11 @@ struct Rig {
     }
 
     const std::string carried =
-        storedZip({{"config.xml",
-                    R"(<widget><tizen:application id="R4vT7mWq2Z.Quorvex" package="R4vT7mWq2Z"/>)"
-                    "</widget>"},
-                   {"index.html", "<html></html>"},
-                   {"author-signature.xml", "old"}});
+        zipOf({{"config.xml",
+                R"(<widget><tizen:application id="R4vT7mWq2Z.Quorvex" package="R4vT7mWq2Z"/>)"
+                "</widget>"},
+               {"index.html", "<html></html>"},
+               {"author-signature.xml", "old"}});
     std::deque<std::string> duids{"DUIDINSAN1\n"};
     std::deque<std::string> installs;
     std::string pushedProfile, pushedWidget;
@@ -164,10 +174,16 @@ TEST_F(SignedInstall, ASignedRunReadsTheDuidSignsPushesTheProfileAndInstalls) {
     EXPECT_EQ(verbs(), signedRun);
     // The signed package replaces the old signature and keeps the rest; the carried one is as it
     // was.
-    EXPECT_NE(pushedWidget.find("author-signature.xml"), std::string::npos);
-    EXPECT_NE(pushedWidget.find("signature1.xml"), std::string::npos);
-    EXPECT_EQ(pushedWidget.find("old"), std::string::npos);
-    EXPECT_NE(pushedWidget.find("<html></html>"), std::string::npos);
+    const std::vector<unsigned char> pushed(pushedWidget.begin(), pushedWidget.end());
+    const widget::WidgetPackage package(pushed);
+    const auto contents = [&](const char* name) {
+        const auto* member = package.find(name);
+        const auto data = member ? package.contents(*member) : std::vector<unsigned char>();
+        return std::string(data.begin(), data.end());
+    };
+    EXPECT_EQ(contents("index.html"), "<html></html>");
+    EXPECT_NE(contents("author-signature.xml").find("AuthorSignature"), std::string::npos);
+    EXPECT_NE(contents("signature1.xml").find("DistributorSignature"), std::string::npos);
     const auto resource = os.resources.find(L"WGTFILE");
     EXPECT_EQ(std::string(resource.begin(), resource.end()), carried);
     EXPECT_EQ(pushedProfile, deviceProfile);
@@ -341,7 +357,7 @@ TEST_F(SignedInstall, ACarriedWidgetThatFailsStopsTheRunAndCleansUp) {
     };
     for (const auto& c : std::vector<Case>{
              {"not a zip archive", {}, {"kill-server", "connect", "getduid", "kill-server"}},
-             {storedZip({{"index.html", "<html></html>"}}), {otherAuthor}, late}}) {
+             {zipOf({{"index.html", "<html></html>"}}), {otherAuthor}, late}}) {
         Rig t;
         t.os.resources.add(L"WGTFILE", c.carried);
         t.installs = c.installs;
@@ -502,12 +518,3 @@ TEST(Duid, OnlyOneWordOfLettersAndDigitsIsADuid) {
 }
 
 }  // namespace
-
-TEST(SigningTexts, EveryTextHasBothLanguages) {
-    for (int id = 0; id < sgnTextCount; ++id) {
-        const auto& russian = signingText(static_cast<SigningText>(id), languageRussian);
-        const auto& english = signingText(static_cast<SigningText>(id), languageEnglish);
-        EXPECT_FALSE(russian.empty() || english.empty()) << id;
-        EXPECT_NE(russian, english) << id;
-    }
-}
