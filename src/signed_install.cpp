@@ -1,6 +1,8 @@
 // The window's side of a signed run, for TVs that install only a widget signed with their
 // owner's Samsung certificate profile: asking for the profile, the TV's DUID, signing, the
 // device profile, and another author's copy.
+#include <algorithm>
+
 #include "platform/error.h"
 #include "src/command_runner.h"
 #include "src/install_outcome.h"
@@ -14,14 +16,18 @@
 #include "src/widget_package.h"
 #include "src/widget_signer.h"
 
-#include <algorithm>
-
-using namespace std::chrono_literals;
-
 namespace {
 
 constexpr int firstSigningYear = 2023;
 constexpr int duidAttempts = 2;  // slow sets may need a second ask
+
+// What the program remembers is a convenience: a registry that refuses only costs asking again.
+void remember(platform::Settings& settings, const std::optional<std::wstring>& folder) {
+    try {
+        settings.setProfileFolder(folder);
+    } catch (const std::exception&) {
+    }
+}
 
 // Deletes a file when the scope is left, however it is left.
 class RemovedAfterwards {
@@ -75,10 +81,10 @@ std::optional<OwnerProfile> TmainForm::chooseProfile(const std::wstring& why) {
                                       widget::findProfiles(system_.files, root));
         if (!folder) {
             // The way back to "no profile".
-            settings.setProfileFolder(std::nullopt);
+            remember(settings, std::nullopt);
             return std::nullopt;
         }
-        settings.setProfileFolder(*folder);
+        remember(settings, folder);
     }
     const platform::PasswordDialogTexts texts{
         signingText(sgnPasswordTitle, lang),
