@@ -167,11 +167,12 @@ void TmainForm::BitInstallClick() {
     if (!outcome)
         return;
     if (!profile && !outcome->succeeded && refusedAsUnsigned(outcome->reason)) {
-        // A 2023+ set the check did not recognise: the owner's profile gets it through.
+        // A set that takes only packages signed for it, which the check did not recognise: the
+        // owner's profile gets the widget through.
         phase_ = Phase::checking;
         const bool again =
             controls_.askYesNo(fillIn(signingText(sgnAfterRefusal, language()), {*address}) +
-                               L"\n\n" + outcome->reason);
+                               L"\n\n" + outcome->reason + L"\n(" + outcome->logFile + L")");
         if (system_.loop.terminated())
             return;
         if (again) {
