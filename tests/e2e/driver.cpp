@@ -38,7 +38,8 @@
 //                       file was written ("profile-to-signed-ms": the profile's check, the
 //                       first commands, the DUID and signing) and how long after the DUID log
 //                       got its text ("sign-ms": the DUID check and signing)
-//     --hold-at=KIND    hold only at that kind of window: question, password-dialog or box
+//     --hold-at=KIND    hold only at that kind of window: question (questionN: the Nth),
+//                       password-dialog or box; print "holding: KIND" then
 //     --timeout=SECONDS give up after this long (default 120)
 //     --paste           put the address in with WM_SETTEXT instead of typing it
 //     --timing          watch the run passively (files only: a message to the window would wake
@@ -231,10 +232,14 @@ int wmain(int argc, wchar_t** argv) {
             fail(L"unknown option " + arg);
     }
     const auto deadline = Clock::now() + std::chrono::seconds(timeout);
-    const auto holdFor = [&](const wchar_t* kind) {
-        if (holdAt.empty() || holdAt == kind)
-            waitForFile(hold);
+    const auto holdFor = [&](const std::wstring& kind) {
+        if (!holdAt.empty() && holdAt != kind)
+            return;
+        if (!holdAt.empty() && !hold.empty())
+            say(L"holding", kind);
+        waitForFile(hold);
     };
+    int questions = 0;
     probe::Handle held;
     if (!holdOpen.empty()) {
         held.reset(CreateFileW((workDir + L"\\" + holdOpen).c_str(), GENERIC_READ, 0, nullptr,
@@ -441,7 +446,8 @@ int wmain(int argc, wchar_t** argv) {
             say(L"series-at-question",
                 std::to_wstring(SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, 1)),
                                              BM_GETCHECK, 0, 0) == BST_CHECKED));
-            holdFor(L"question");
+            ++questions;
+            holdFor(questions == 1 ? L"question" : L"question" + std::to_wstring(questions));
             PostMessageW(box, WM_COMMAND, answerYes ? IDYES : IDNO, 0);
             declined = !answerYes;
             while (IsWindow(box) && Clock::now() < deadline)

@@ -84,7 +84,7 @@ drive_with_shot() {
         "$tv_address" "$series" --hold="$(winpath "$hold")" "$@" >"$out" 2>"$dir/driver.err" &
     local pid=$!
     for _ in $(seq 1 600); do
-        grep -qE "^(${shot_kind:-question|box|list-shown}):" "$out" 2>/dev/null && break
+        grep -qE "${shot_pattern:-^(question|box|list-shown):}" "$out" 2>/dev/null && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -103,11 +103,12 @@ drive_with_shot() {
 }
 
 # drive_shot_at KIND SHOT ADDRESS SERIES [driver options]: as drive_with_shot, the screenshot
-# taken at the first window of that kind (question, password-dialog or box).
+# taken at the first window of that kind (question, question2 for the second, password-dialog
+# or box).
 drive_shot_at() {
     local kind=$1
     shift
-    shot_kind=$kind drive_with_shot "$@" --hold-at="$kind"
+    shot_pattern="^holding: $kind\$" drive_with_shot "$@" --hold-at="$kind"
 }
 
 # The owner's certificate profiles, made at test time from throwaway CAs in $dir/ca:
@@ -420,7 +421,7 @@ signed_other_author)
     check "the question names the other author's copy" has_part "question: На телевизоре уже установлен этот виджет, подписанный другим автором."
     check "No: the failure names the cause" has_part "box: На телевизоре уже установлена копия этого виджета от другого автора."
     check "No: nothing uninstalled" bash -c "! grep -q 'vd_appuninstall R4vT7mWq2Z.Quorvex' '$dir/tv/commands.log'"
-    drive "$address" 1 --answers=yes,yes --password=pw-b
+    drive_shot_at question2 signed-other-author-ru "$address" 1 --answers=yes,yes --password=pw-b
     check "Yes: uninstalled by the package's own id" grep -q 'vd_appuninstall R4vT7mWq2Z.Quorvex' "$dir/tv/commands.log"
     check "Yes: installed" has "$ru_done"
     check "Yes: the TV has it" grep -q '^installed: R4vT7mWq2Z.Quorvex' "$dir/tv/commands.log"
