@@ -96,9 +96,9 @@ check_has old.err "error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permi
 
 # A TV whose Host PC IP is another computer closes the connection: never online.
 iu s.out s.err connect "$TV_strict:26101"
-sleep 4
+refused() { text_of tv/strict/commands.log | grep -qxF "refused: 127.0.0.1"; }
+wait_for 15 refused || fail "the TV with another Host PC IP did not refuse 127.0.0.1"
 online "$TV_strict:26101" && fail "a TV with another Host PC IP came online"
-check_line tv/strict/commands.log "refused: 127.0.0.1"
 # Developer mode off: nothing listens.
 iu off.out off.err connect "$TV_off:26101"
 check_text off.out "error: failed to connect to remote target '$TV_off'"
