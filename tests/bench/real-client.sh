@@ -9,18 +9,19 @@
 set -uo pipefail
 mode=$1 source=$2 out=$3 tvsim=$4
 shift 4
-if [ ! -x "$source/build.sh" ]; then
+# The host tree builds it into itself (never into the repository); a tree built before gets it here.
+"$(dirname "$0")/build-real-client.sh" "$source" "$out"
+case $? in
+0) ;;
+77)
     echo "SKIP: no real bridge tool source at $source (its tests need ../shared/third_party/sdb)"
     exit 77
-fi
-# Built once per build tree, into it (never into the repository), by whichever test gets here first.
-mkdir -p "$out"
-(
-    flock 9
-    if [ ! -x "$out/sdb" ] || [ ! -f "$out/sdb.exe" ] || [ "$source/build.sh" -nt "$out/sdb" ]; then
-        "$source/build.sh" "$out" >"$out/build.log" 2>&1 || { cat "$out/build.log"; exit 1; }
-    fi
-) 9>"$out.lock" || { echo "FAIL: building the real tool"; exit 1; }
+    ;;
+*)
+    echo "FAIL: building the real tool"
+    exit 1
+    ;;
+esac
 tool=$out/sdb
 [ "$mode" = windows ] && tool=$out/sdb.exe
 set -- "$mode" "$tool" "$tvsim" "$@"
