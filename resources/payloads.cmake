@@ -17,8 +17,20 @@ endfunction()
 
 if(NOT QUORVEX_BRIDGE_TOOL STREQUAL "")
     quorvex_payload_source(_bridge_source _bridge_depends "${QUORVEX_BRIDGE_TOOL}")
+elseif(QUORVEX_STRIP)
+    # The bench's stand-in: it speaks only to the simulated TV. Carried without its symbols and
+    # debug sections (two thirds of it); they go to a file beside it, which it names for a debugger.
+    set(_bridge_source "${CMAKE_CURRENT_BINARY_DIR}/payloads/stand-in-bridge")
+    add_custom_command(OUTPUT "${_bridge_source}" "${_bridge_source}.debug"
+        COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:quorvex_bridge>"
+                "${_bridge_source}.debug"
+        COMMAND "${CMAKE_OBJCOPY}" --strip-all "--add-gnu-debuglink=${_bridge_source}.debug"
+                "$<TARGET_FILE:quorvex_bridge>" "${_bridge_source}"
+        DEPENDS quorvex_bridge
+        COMMENT "The stand-in bridge tool without its debug sections"
+        VERBATIM)
+    set(_bridge_depends "${_bridge_source}")
 else()
-    # The bench's stand-in: it speaks only to the simulated TV.
     set(_bridge_source "$<TARGET_FILE:quorvex_bridge>")
     set(_bridge_depends quorvex_bridge)
 endif()

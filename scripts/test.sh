@@ -1,39 +1,63 @@
 #!/usr/bin/env bash
-# Runs every test: the host build (plain and under ASan/UBSan), then the Windows build under Wine
-# (unit tests, GUI tests, bench and end-to-end scenarios). Installs what is missing first.
+# Runs every test, in three passes, each with a build tree of its own (README, "Tests", says what
+# each pass runs and why; CMakePresets.json's test presets pick the tests):
+#   host         build/native       the C++ tests, fuzzing, the real client, the package checks
+#   sanitizers   build/native-asan  the C++ tests and the bench's scenarios under ASan/UBSan
+#   Windows      build/windows      everything cross-built, under Wine and Xvfb
+# A pass's tests mostly wait on timers and other processes, so they run while the next tree
+# builds. Installs what is missing first. QUORVEX_TEST_JOBS sets how many tests run at once.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
 
 export QUORVEX_WINEPREFIX="$PWD/build/wineprefix"
+jobs=${QUORVEX_TEST_JOBS:-4}
 passed=0
 failed=0
 status=0
+started=$SECONDS
 
-# run_suite NAME PRESET [wrapper...]: configure, build and test one preset, tallying ctest's counts.
-run_suite() {
-    local name=$1 preset=$2
-    shift 2
+# phase_time WHAT SECONDS: a phase's time, for the summary at the end.
+times=()
+phase_time() {
+    times+=("$(printf '%-34s %2d min %02d s' "$1" $(($2 / 60)) $(($2 % 60)))")
+}
+
+# build NAME PRESET: configure and build one tree; fails on an error.
+build() {
+    local name=$1 preset=$2 since=$SECONDS
     echo "=== $name: configure and build"
     if ! cmake --preset "$preset" >"build/$preset-configure.log" 2>&1; then
         cat "build/$preset-configure.log"
         echo "=== $name: configure FAILED"
-        status=1
-        return
+        return 1
     fi
-    if ! cmake --build --preset "$preset" 2>&1 | tail -n 40; then
+    cmake --build --preset "$preset" >"build/$preset-build.log" 2>&1
+    local built=$?
+    tail -n 20 "build/$preset-build.log"
+    if [ "$built" -ne 0 ]; then
         echo "=== $name: build FAILED"
-        status=1
-        return
+        return 1
     fi
-    if [ "${PIPESTATUS[0]}" -ne 0 ]; then
-        echo "=== $name: build FAILED"
-        status=1
-        return
-    fi
+    phase_time "$name: build" $((SECONDS - since))
+}
+
+# run_tests PRESET [wrapper...]: ctest into build/PRESET-test.log, its time into PRESET-test.time
+# (report shows both once it ended, so that a build running meanwhile keeps its output apart).
+run_tests() {
+    local preset=$1 since=$SECONDS
+    shift
+    echo "=== $preset: tests started (build/$preset-test.log)"
+    "$@" ctest --preset "$preset" -j"$jobs" --timeout 300 >"build/$preset-test.log" 2>&1
+    echo $((SECONDS - since)) >"build/$preset-test.time"
+}
+
+# report NAME PRESET: shows a finished test run and adds its counts.
+report() {
+    local name=$1 preset=$2 log="build/$2-test.log"
     echo "=== $name: test"
-    local log="build/$preset-test.log"
-    "$@" ctest --preset "$preset" -j2 --timeout 300 2>&1 | tee "$log"
+    cat "$log"
+    phase_time "$name: tests" "$(cat "build/$preset-test.time" 2>/dev/null || echo 0)"
     local line total fails
     line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
     if [ -z "$line" ]; then
@@ -49,10 +73,45 @@ run_suite() {
 }
 
 mkdir -p build
-run_suite "host" native
-run_suite "host, sanitizers" native-asan
-run_suite "Windows under Wine" windows xvfb-run -a -s "-screen 0 1400x1000x24"
+rm -f build/*-test.log build/*-test.time
+# Each pass's tests start once its tree is built and run while the next tree builds.
+ran=()
+trap 'kill $(jobs -p) 2>/dev/null; exit 130' INT TERM
+if build "host" native; then
+    run_tests native &
+    ran+=("host:native:$!")
+else
+    status=1
+fi
+if build "host, sanitizers" native-asan; then
+    run_tests native-asan &
+    ran+=("host, sanitizers:native-asan:$!")
+else
+    status=1
+fi
+# The booted Wine prefix the Windows tests copy, made meanwhile (in a namespace of its own).
+tests/isolated.sh --wine true >build/wineprefix-boot.log 2>&1 &
+prefix_boot=$!
+build "Windows" windows
+windows_built=$?
+wait "$prefix_boot" || cat build/wineprefix-boot.log
+if [ "$windows_built" -eq 0 ]; then
+    # The Windows tests use the host tree's simulated TV; the real client, which the host tests
+    # also build, is built once, under a lock, by whichever gets there first.
+    run_tests windows xvfb-run -a -s "-screen 0 1400x1000x24"
+    ran+=("Windows under Wine:windows:")
+else
+    status=1
+fi
+for entry in "${ran[@]}"; do
+    IFS=: read -r name preset pid <<<"$entry"
+    [ -z "$pid" ] || wait "$pid"
+    report "$name" "$preset"
+done
 
 echo
+printf '%s\n' "${times[@]}"
+took=$((SECONDS - started))
+printf '%-34s %2d min %02d s\n' "all of it" $((took / 60)) $((took % 60))
 echo "$passed passed, $failed failed"
 exit $status

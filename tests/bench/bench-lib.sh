@@ -38,6 +38,9 @@ port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 SERVER_PORT=26099
 # A server this test fails to stop ends by itself.
 export QUORVEX_BRIDGE_SERVER_IDLE_EXIT=300
+# The tool's fixed 3 s wait after starting its server is the real tool's; only server-lifecycle.sh
+# times it, the other scripts would wait it out at every start.
+export QUORVEX_BRIDGE_START_WAIT_MS=${QUORVEX_BRIDGE_START_WAIT_MS-100}
 # The native server's log (sdb.log in the temporary folder) stays with the test.
 export TMPDIR=$WORK/tmp
 mkdir -p "$TMPDIR"

@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # run-gui-test.sh DRIVER PROGRAM DPI SCREEN-DIR
-# Runs the GUI driver against the program in a fresh Wine prefix set to DPI, on an Xvfb display of
-# its own (so parallel tests never share a screenshot), and takes the screenshots it asks for.
+# Runs the GUI driver against the program in the Wine prefix tests/isolated.sh --wine copied for
+# this test (the booted one: no wineboot of its own), set to DPI, on an Xvfb display of its own (so
+# parallel tests never share a screenshot), and takes the screenshots it asks for.
 set -uo pipefail
 driver=$1 program=$2 dpi=$3 screens=$4
 # The installer searches its adapters' networks as soon as its window opens.
 source "$(dirname "$0")/../own-netns.sh"
 require_own_netns "run-gui-test.sh"
 
+[ -n "${WINEPREFIX:-}" ] || { echo "FAIL: no Wine prefix of this test's own (run it through isolated.sh --wine)"; exit 1; }
 work=$(mktemp -d /tmp/quorvex-gui-XXXXXX)
-prefix=$work/prefix sync=$work/sync
+sync=$work/sync
 mkdir -p "$sync" "$screens"
 xvfb_pid=
 cleanup() {
-    WINEPREFIX=$prefix timeout 20 wineserver -k >/dev/null 2>&1
+    timeout 20 wineserver -k >/dev/null 2>&1
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
@@ -29,8 +31,7 @@ done
 [ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=:$(head -n 1 "$work/display")
 
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-timeout 60 wineboot -i >/dev/null 2>&1
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ "$dpi" != 96 ]; then
     timeout 30 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
         >/dev/null 2>&1 || { echo "FAIL: could not set LogPixels"; exit 1; }
