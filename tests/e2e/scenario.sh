@@ -667,7 +667,8 @@ unspellable_folder)
 real_client_unspellable)
     # The real (old) client in place of the stand-in, in a Cyrillic folder. Its connect does not
     # wait for the TV, so the commands right after it may find the TV offline: it is judged by
-    # its server and its connection.
+    # its server and its connection (whether the application list comes before the TV is
+    # online depends on the machine's load).
     real=$(real_tool) || { echo "SKIP: no real bridge tool source in ../shared/third_party/sdb"; exit 77; }
     start_tv --tizen 5.0
     work=$dir/Иван
@@ -682,7 +683,6 @@ real_client_unspellable)
     check "its server started" log_has step1.txt "server started successfully"
     check "and it connected" log_has step1.txt "connected to $address:26101"
     check "it listed the TV" log_has step2.txt "$address:26101"
-    check "and got its application list" log_has step7.txt "Application List for user"
     check "no log says the server could not start" bash -c "! grep -rqE 'fail to create|failed to start server' '$work/doLog'"
     check "the TV saw the connection" grep -q '^connection:' "$dir/tv/commands.log"
     check "the tool is gone" bash -c "! ls '$own_folders'/*/iu.exe >/dev/null 2>&1"
