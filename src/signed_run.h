@@ -12,7 +12,8 @@ inline constexpr const wchar_t* duidLogFile = L"doLog\\duid.txt";
 inline constexpr const wchar_t* profileLogFile = L"doLog\\profile.txt";
 inline constexpr const wchar_t* uninstallLogFile = L"doLog\\uninstall.txt";
 inline constexpr const wchar_t* signedRunLogs[] = {duidLogFile, profileLogFile, uninstallLogFile};
-// The device profile, copied next to iu.exe under a name any code page spells.
+// The device profile, copied into the current folder (where the commands run) under a name any
+// code page spells: the tool cannot open a path its code page cannot spell.
 inline constexpr const wchar_t* deviceProfileCopy = L"device-profile.xml";
 inline constexpr const wchar_t* deviceProfileOnTv = L"/home/developer/device-profile.xml";
 

@@ -404,13 +404,13 @@ certificate_refused)
 dropped_push)
     # The link drops in the middle of the push: the box blames the link, not the series.
     start_tv --tizen 5.0 --drop-after 4000
-    drive "$address" 1
+    drive_with_shot failure-ru "$address" 1
     check "no hang: the run ended" has "progress: 100"
     check "failure text in the status" has "status: $ru_failed"
     check "nothing installed" bash -c "! grep -qF R4vT7mWq2Z.Quorvex '$dir/tv/apps.tsv' 2>/dev/null"
     check "the push log says the connection failed" log_has step5.txt "connection fails"
     check "the box starts with the dropped link" has_part "box: Телевизор $address прервал соединение."
-    drive "$address" 1 --english
+    drive_with_shot failure-en "$address" 1 --english
     check "in English too" has_part "box: The TV at $address dropped the connection."
     ;;
 tool_in_use)
