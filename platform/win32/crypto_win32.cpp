@@ -388,7 +388,7 @@ std::unique_ptr<SigningKey> Win32Crypto::openKeyFile(std::span<const unsigned ch
     auto container = std::make_unique<Container>(containerName(provider));
 
     // The key may sit under either key spec, whatever the certificate's properties say: under
-    // Wine, the spec they gave found no key, and the exchange key signs.
+    // Wine, the key spec they gave found no key, and the exchange key signs.
     std::vector<unsigned char> infoBytes;
     for (const DWORD spec :
          {static_cast<DWORD>(AT_KEYEXCHANGE), static_cast<DWORD>(AT_SIGNATURE)}) {
