@@ -42,27 +42,33 @@ void appendWide(std::wstring& out, char32_t c) {
 
 }  // namespace
 
-std::string toUtf8(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
+std::size_t toUtf8(std::wstring_view text, std::span<char> out) {
+    std::size_t n = 0;
+    const auto put = [&](char32_t byte) { out[n++] = static_cast<char>(byte); };
     for (size_t i = 0; i < text.size();) {
         const char32_t c = nextCodePoint(text, i);
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
+            put(c);
         } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            put(0xC0 | (c >> 6));
+            put(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            put(0xE0 | (c >> 12));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            put(0xF0 | (c >> 18));
+            put(0x80 | ((c >> 12) & 0x3F));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
         }
     }
+    return n;
+}
+
+std::string toUtf8(std::wstring_view text) {
+    std::string out(text.size() * 4, '\0');
+    out.resize(toUtf8(text, out));
     return out;
 }
 

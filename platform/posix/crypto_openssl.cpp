@@ -12,6 +12,8 @@
 #include <climits>
 #include <ctime>
 
+#include "platform/text.h"
+
 namespace platform {
 
 namespace {
@@ -61,48 +63,19 @@ void loadProviders() {
 // buffer sized once and wiped when done.
 class Utf8Password {
   public:
-    explicit Utf8Password(const Secret& secret) {
-        bytes_.reserve(secret.size() * 4 + 1);
-        const wchar_t* text = secret.c_str();
-        for (std::size_t i = 0; i < secret.size(); ++i) {
-            char32_t c = static_cast<char32_t>(text[i]);
-            if constexpr (sizeof(wchar_t) == 2) {
-                if (c >= 0xD800 && c < 0xDC00 && i + 1 < secret.size() && text[i + 1] >= 0xDC00 &&
-                    text[i + 1] < 0xE000) {
-                    c = 0x10000 + ((c - 0xD800) << 10) +
-                        (static_cast<char32_t>(text[++i]) - 0xDC00);
-                }
-            }
-            if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) {
-                c = 0xFFFD;
-            }
-            if (c < 0x80) {
-                bytes_.push_back(static_cast<char>(c));
-            } else if (c < 0x800) {
-                bytes_.push_back(static_cast<char>(0xC0 | (c >> 6)));
-                bytes_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            } else if (c < 0x10000) {
-                bytes_.push_back(static_cast<char>(0xE0 | (c >> 12)));
-                bytes_.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-                bytes_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            } else {
-                bytes_.push_back(static_cast<char>(0xF0 | (c >> 18)));
-                bytes_.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-                bytes_.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-                bytes_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            }
-        }
-        bytes_.push_back('\0');
+    explicit Utf8Password(const Secret& secret) : bytes_(secret.size() * 4 + 1, '\0') {
+        length_ = toUtf8(std::wstring_view(secret.c_str(), secret.size()), bytes_);
     }
     ~Utf8Password() { OPENSSL_cleanse(bytes_.data(), bytes_.size()); }
     Utf8Password(const Utf8Password&) = delete;
     Utf8Password& operator=(const Utf8Password&) = delete;
 
     const char* c_str() const noexcept { return bytes_.data(); }
-    int size() const noexcept { return static_cast<int>(bytes_.size() - 1); }
+    int size() const noexcept { return static_cast<int>(length_); }
 
   private:
-    std::vector<char> bytes_;
+    std::vector<char> bytes_;  // zero after the text
+    std::size_t length_ = 0;
 };
 
 std::wstring commonName(const X509_NAME* name) {
