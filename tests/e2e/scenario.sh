@@ -338,8 +338,11 @@ signed_install)
     check "the password is in no log" bash -c "! grep -rqF pw-living '$work'"
     remembered=$(remembered_profile)
     echo "registry: $remembered"
-    check "the folder is still remembered" grep -qF '"CertificateProfile"="Z:\\work' <<<"$remembered"
-    check "with its Cyrillic name" grep -qF 'Гостиная ТВ"' <<<"$remembered"
+    # regedit doubles each backslash in what it exports
+    exported=$(winpath "$prof")
+    exported=${exported//\\/\\\\}
+    check "the folder, Cyrillic name and all, is still remembered" \
+        grep -qF "\"CertificateProfile\"=\"$exported\"" <<<"$remembered"
     check "the password is not in the registry" bash -c "! grep -qF 'pw-living' <<<'$remembered'"
     for figure in profile-check-ms duid-ms sign-ms profile-to-signed-ms; do
         echo "figure: $figure $(value $figure)"
