@@ -10,7 +10,7 @@ namespace {
 const std::vector<std::wstring> thisPc = {L"192.168.1.64"};
 const std::wstring toolFolder = L"C:\\ProgramData\\Quorvex\\S-1-5-21-7";
 
-std::wstring text(MessageId id, std::initializer_list<std::wstring_view> values = {}) {
+std::wstring english(MessageId id, std::initializer_list<std::wstring_view> values = {}) {
     return fillIn(StringTable::instance().text(id, languageEnglish), values);
 }
 
@@ -33,48 +33,48 @@ TEST(FailureCause, EachRealTextHasItsCause) {
         std::wstring expected;
     } cases[] = {
         {L"error: more than one target found. Specify the target with -s option.",
-         text(msgCauseTwoTargets)},
-        {L"closed", text(msgCauseDropped, {L"192.168.1.66"})},
-        {L"error: target offline", text(msgCauseDropped, {L"192.168.1.66"})},
-        {L"error: target not found", text(msgCauseDropped, {L"192.168.1.66"})},
+         english(msgCauseTwoTargets)},
+        {L"closed", english(msgCauseDropped, {L"192.168.1.66"})},
+        {L"error: target offline", english(msgCauseDropped, {L"192.168.1.66"})},
+        {L"error: target not found", english(msgCauseDropped, {L"192.168.1.66"})},
         {L"app_id[kR4vT7mWq2Z.Quorvex] install failed[118, -11], reason: Author certificate not "
          L"match :",
-         text(msgCauseAuthor)},
-        {L"app_id[X] install failed[118, -4]", text(msgCauseTizenTooOld)},
-        {L"app_id[X] install failed[118]", text(msgCauseNotPermitted)},
+         english(msgCauseAuthor)},
+        {L"app_id[X] install failed[118, -4]", english(msgCauseTizenTooOld)},
+        {L"app_id[X] install failed[118]", english(msgCauseNotPermitted)},
         {L"app_id[X] install failed[118, -12], reason: Check certificate error : :Certificate in "
          L"signature is not valid yet.:<-7>",
-         text(msgCauseClock)},
+         english(msgCauseClock)},
         {L"app_id[X] install failed[118, -12], reason: Check certificate error : :Invalid format "
          L"of certificate in signature.:<-2>",
-         text(msgCauseCertificate)},
-        {L"app_id[X] install failed[118, -2]", text(msgCauseCertificate)},
+         english(msgCauseCertificate)},
+        {L"app_id[X] install failed[118, -2]", english(msgCauseCertificate)},
         // Older firmware's refusals, told by the progress line before "install
         // failed[PKGMGR_ERROR]".
-        {L"installing[23] SIGNATURE_VERIFICATION_FAILED", text(msgCauseCertificate)},
-        {L"installing[34] CERTIFICATE_EXPIRED", text(msgCauseCertificateExpired)},
+        {L"installing[23] SIGNATURE_VERIFICATION_FAILED", english(msgCauseCertificate)},
+        {L"installing[34] CERTIFICATE_EXPIRED", english(msgCauseCertificateExpired)},
         {L"error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied",
-         text(msgCauseWrongSeries)},
-        {L"sdb sync: FAIL: You cannot push files to this path.", text(msgCauseWrongSeries)},
+         english(msgCauseWrongSeries)},
+        {L"sdb sync: FAIL: You cannot push files to this path.", english(msgCauseWrongSeries)},
         // A push cut short is the link, not the series.
         {L"fatal: failed to close '/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt': connection "
          L"fails",
-         text(msgCauseDropped, {L"192.168.1.66"})},
-        {L"error: connection to the target was lost", text(msgCauseDropped, {L"192.168.1.66"})},
+         english(msgCauseDropped, {L"192.168.1.66"})},
+        {L"error: connection to the target was lost", english(msgCauseDropped, {L"192.168.1.66"})},
         // The tool's exe path has letters the ANSI code page cannot spell.
-        {L"fail to create sdb server process: 123", text(msgCauseServerNotStarted)},
-        {L"error: failed to start server", text(msgCauseServerNotStarted)},
+        {L"fail to create sdb server process: 123", english(msgCauseServerNotStarted)},
+        {L"error: failed to start server", english(msgCauseServerNotStarted)},
         // iu.exe removed or blocked after it was written: cmd.exe's words, Wine's and Windows'.
         {L"Can't recognize 'iu.exe connect 192.168.1.66:26101' as an internal or external "
          L"command, or batch script.",
-         text(msgCauseToolBlocked, {toolFolder})},
+         english(msgCauseToolBlocked, {toolFolder})},
         {L"'iu.exe' is not recognized as an internal or external command,",
-         text(msgCauseToolBlocked, {toolFolder})},
-        {L"Access is denied.", text(msgCauseToolBlocked, {toolFolder})},
+         english(msgCauseToolBlocked, {toolFolder})},
+        {L"Access is denied.", english(msgCauseToolBlocked, {toolFolder})},
         {L"\"iu.exe\" не является внутренней или внешней командой, исполняемой программой или "
          L"пакетным файлом.",
-         text(msgCauseToolBlocked, {toolFolder})},
-        {L"Отказано в доступе.", text(msgCauseToolBlocked, {toolFolder})},
+         english(msgCauseToolBlocked, {toolFolder})},
+        {L"Отказано в доступе.", english(msgCauseToolBlocked, {toolFolder})},
     };
     for (const auto& c : cases)
         EXPECT_EQ(cause(c.line), c.expected) << c.line;
@@ -88,30 +88,30 @@ TEST(FailureCause, WhatTheCheckLearntNamesAddressesYearAndSeries) {
     const wchar_t* dropped = L"failed to connect to 192.168.1.66:26101";
     // The TV looked ready, or was never asked: the refused connection itself.
     const auto ready = checked(TvReadiness::ready);
-    EXPECT_EQ(cause(refused, &ready), text(msgCauseNoConnection, {L"192.168.1.66"}));
-    EXPECT_EQ(cause(dropped), text(msgCauseNoConnection, {L"192.168.1.66"}));
+    EXPECT_EQ(cause(refused, &ready), english(msgCauseNoConnection, {L"192.168.1.66"}));
+    EXPECT_EQ(cause(dropped), english(msgCauseNoConnection, {L"192.168.1.66"}));
     // Otherwise what the check found, with the addresses.
     auto other = checked(TvReadiness::otherHostIp);
     other.hostIp = L"192.168.1.70";
     EXPECT_EQ(cause(dropped, &other),
-              text(msgVerdictOtherHost, {L"192.168.1.66", L"192.168.1.70", L"192.168.1.64"}));
+              english(msgVerdictOtherHost, {L"192.168.1.66", L"192.168.1.70", L"192.168.1.64"}));
     const auto off = checked(TvReadiness::developerOff);
-    EXPECT_EQ(cause(refused, &off), text(msgVerdictDeveloperOff, {L"192.168.1.66"}));
+    EXPECT_EQ(cause(refused, &off), english(msgVerdictDeveloperOff, {L"192.168.1.66"}));
 
     // A refused push names the series of the TV's year.
     const wchar_t* push =
         L"error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permission denied";
     const auto set2016 = checked(TvReadiness::ready, "16_JAZZL_UHD_BASIC");
-    EXPECT_EQ(cause(push, &set2016), text(msgCauseWrongSeriesYear, {L"2016", L"J,K"}));
-    EXPECT_EQ(cause(push, &ready), text(msgCauseWrongSeriesYear, {L"2019", L"M,N,Q,R,T"}));
+    EXPECT_EQ(cause(push, &set2016), english(msgCauseWrongSeriesYear, {L"2016", L"J,K"}));
+    EXPECT_EQ(cause(push, &ready), english(msgCauseWrongSeriesYear, {L"2019", L"M,N,Q,R,T"}));
 
     // A refused certificate on a 2023 or later set is the Samsung certificate it demands.
     const wchar_t* certificate =
         L"app_id[X] install failed[118, -12], reason: Check certificate error : :Invalid "
         L"certificate chain with certificate in signature.:<-3>";
     const auto set2023 = checked(TvReadiness::ready, "23_PONTUSM_FHD");
-    EXPECT_EQ(cause(certificate, &set2023), text(msgCauseCertificateNew, {L"2023"}));
-    EXPECT_EQ(cause(certificate, &ready), text(msgCauseCertificate));
+    EXPECT_EQ(cause(certificate, &set2023), english(msgCauseCertificateNew, {L"2023"}));
+    EXPECT_EQ(cause(certificate, &ready), english(msgCauseCertificate));
 }
 
 TEST(FailureCause, VerdictTextsNameTheAddressesInBothLanguages) {

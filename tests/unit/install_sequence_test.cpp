@@ -10,6 +10,7 @@
 #include "src/main_form.h"
 #include "src/string_table.h"
 #include "tests/unit/fake_system.h"
+#include "tests/unit/message_text.h"
 
 using platform::Control;
 using namespace std::chrono_literals;
@@ -19,10 +20,6 @@ namespace {
 constexpr const char* installCompleted =
     "app_id[R4vT7mWq2Z.Quorvex] install start\napp_id[R4vT7mWq2Z.Quorvex] installing[100]\n"
     "app_id[R4vT7mWq2Z.Quorvex] install completed\nspend time for wascmd is [1843]ms\ncmd_ret:0\n";
-
-const std::wstring& text(MessageId id, int language) {
-    return StringTable::instance().text(id, language);
-}
 
 class InstallSequence : public ::testing::Test {
   protected:

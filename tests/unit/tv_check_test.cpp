@@ -7,6 +7,7 @@
 #include "src/main_form.h"
 #include "src/string_table.h"
 #include "tests/unit/fake_system.h"
+#include "tests/unit/message_text.h"
 
 using platform::Control;
 using Box = platform::memory::MemoryForm::Box;
@@ -16,10 +17,6 @@ namespace {
 std::string description(const std::string& model, const std::string& mode, const std::string& ip) {
     return R"({"device":{"type":"Samsung SmartTV","model":")" + model + R"(","developerMode":")" +
            mode + R"(","developerIP":")" + ip + R"("}})";
-}
-
-const std::wstring& text(MessageId id, int language) {
-    return StringTable::instance().text(id, language);
 }
 
 class TvCheck : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include "src/main_form.h"
 #include "src/string_table.h"
 #include "tests/unit/fake_system.h"
+#include "tests/unit/message_text.h"
 
 using platform::Control;
 
@@ -20,10 +21,6 @@ std::string description(const std::string& name, const std::string& model, const
 
 platform::FoundHost host(const wchar_t* address, bool bridge, std::optional<std::string> json) {
     return {address, json.has_value(), {bridge, std::move(json)}};
-}
-
-const std::wstring& text(MessageId id, int language) {
-    return StringTable::instance().text(id, language);
 }
 
 class TvSearch : public ::testing::Test {
