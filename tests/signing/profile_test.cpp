@@ -19,110 +19,79 @@ using widget::ProfileProblemKind;
 
 namespace {
 
-// The shared profiles and, beside them, broken ones made from "good".
-const ProfileSet& profiles() {
-    static const ProfileSet& made = []() -> const ProfileSet& {
-        const ProfileSet& set = signingProfiles();
-        const fs::path good = set / "good", pem = set.path / "author.pem";
-        // good's author.p12 written again: certificates alone, a key alone, its root added.
-        for (const auto& [name, options] :
-             {std::pair{"no key", std::string("-nokeys")},
-              {"no cert", "-nocerts"},
-              {"with root", "-certfile " + quote(set / "ca/author-root.pem")}}) {
-            fs::copy(good, set / name);
-            runOrThrow("openssl pkcs12 -in " + quote(good / "author.p12") +
-                       " -passin pass:test-pass -nodes -out " + quote(pem) +
-                       " && openssl pkcs12 -export " + options + " -in " + quote(pem) + " -inkey " +
-                       quote(pem) + " -passout pass:test-pass -out " +
-                       quote(set / name / "author.p12"));
-        }
-        fs::copy(good, set / "truncated");
-        fs::copy(good, set / "huge");
-        Bytes author = readBytes(good / "author.p12");
-        writeBytes(set / "truncated/author.p12",
-                   Bytes(author.begin(), author.begin() + author.size() / 2));
-        writeBytes(set / "huge/distributor.p12", Bytes(widget::maxKeyFileBytes * 3, '0'));
-        fs::create_directories(set / "empty folder");
-        fs::create_directories(set / "author only");
-        fs::copy(good / "author.p12", set / "author only");
-        return set;
-    }();
-    return made;
-}
-
 std::wstring folder(const std::string& name) {
-    return platform::fromUtf8((profiles() / name).string());
+    return platform::fromUtf8((signingProfiles() / name).string());
 }
 
-std::optional<widget::ProfileProblem> problemOf(const std::string& name, const wchar_t* author,
-                                                const wchar_t* distributor,
-                                                std::optional<std::wstring> duid,
-                                                system_clock::time_point now) {
+std::optional<widget::ProfileProblem> problemOf(
+    const std::string& name, const wchar_t* author, const wchar_t* distributor, const wchar_t* duid,
+    system_clock::time_point now = system_clock::now()) {
     platform::posix::PosixFileSystem files;
     platform::OpenSslCrypto crypto;
     return widget::checkProfile(widget::readProfile(files, folder(name)), crypto, Secret(author),
-                                Secret(distributor), now, duid);
+                                Secret(distributor), now,
+                                duid ? std::optional<std::wstring>(duid) : std::nullopt);
 }
 
-// The first problem, told as "kind file [DUID] [empty]" with the file named within its folder.
-std::string check(const std::string& name, const wchar_t* author, const wchar_t* distributor,
-                  std::optional<std::wstring> duid,
-                  system_clock::time_point now = system_clock::now()) {
-    auto problem = problemOf(name, author, distributor, duid, now);
+// The first problem told as "kind file [DUID] [empty]", the file named within its folder.
+std::string told(const std::string& name, const std::optional<widget::ProfileProblem>& problem) {
     if (!problem) {
         return "ok";
     }
     const char* kinds[] = {"fileMissing", "wrongPassword", "notKeyFile",   "swapped",
                            "expired",     "notYetValid",   "duidNotListed"};
-    std::wstring file = problem->file, prefix = folder(name) + L"\\";
-    file = file.starts_with(prefix) ? file.substr(prefix.size()) : file;
-    return kinds[static_cast<int>(problem->kind)] + (" " + platform::toUtf8(file)) +
+    std::wstring file = problem->file, within = folder(name) + L"\\";
+    return kinds[static_cast<int>(problem->kind)] +
+           (" " + platform::toUtf8(file.starts_with(within) ? file.substr(within.size()) : file)) +
            (problem->duid.empty() ? "" : " " + platform::toUtf8(problem->duid)) +
            (problem->emptyPassword ? " empty" : "");
 }
 
 TEST(Profiles, FirstProblemOfEachProfile) {
     const wchar_t *p = L"test-pass", *d = L"TESTDUID0001";
-    const std::tuple<const char*, const wchar_t*, const wchar_t*, std::optional<std::wstring>,
-                     const char*>
-        cases[] = {
-            {"good", p, p, d, "ok"},
-            {"good", p, p, std::nullopt, "ok"},  // before the TV is reached
-            {"good", p, p, L"OTHERTV", "duidNotListed distributor.p12 OTHERTV"},
-            {"san", p, p, L"TV-SAN2", "ok"},
-            {"san", p, p, L"TV-XML", "duidNotListed distributor.p12 TV-XML"},
-            {"xml", p, p, L"TV-XML\r\n", "ok"},
-            {"xml", p, p, L"TV-SAN", "duidNotListed distributor.p12 TV-SAN"},
-            {"expired", p, p, d, "expired author.p12"},
-            {"not-yet", p, p, d, "notYetValid author.p12"},
-            {"swapped", p, p, d, "swapped author.p12"},
-            {"good", L"wrong", p, d, "wrongPassword author.p12"},
-            {"good", p, L"test-pas", d, "wrongPassword distributor.p12"},
-            {"good", L"", L"", d, "wrongPassword author.p12 empty"},
-            {"empty", L"", L"", d, "ok"},
-            {"empty", L"x", L"", d, "wrongPassword author.p12"},
-            {"профиль Ä", L"пароль Ä", L"другой", d, "ok"},
-            {"профиль Ä", L"пароль A", L"другой", d, "wrongPassword author.p12"},
-            {"профиль Ä", L"пароль Ä", L"пароль Ä", d, "wrongPassword distributor.p12"},
-            {"4096", p, p, d, "ok"},
-            {"truncated", p, p, d, "notKeyFile author.p12"},
-            {"no key", p, p, d, "notKeyFile author.p12"},
-            {"no cert", p, p, d, "notKeyFile author.p12"},
-            {"huge", p, p, d, "notKeyFile distributor.p12"},
-            {"empty folder", p, p, d, "fileMissing author.p12"},
-            {"author only", p, p, d, "fileMissing distributor.p12"},
-        };
+    // The profile, the two passwords, the TV's DUID (none: the TV not reached yet), the problem.
+    // clang-format off
+    const std::tuple<const char*, const wchar_t*, const wchar_t*, const wchar_t*, const char*> cases[] = {
+        {"good", p, p, d, "ok"},
+        {"good", p, p, nullptr, "ok"},
+        {"good", p, p, L"OTHERTV", "duidNotListed distributor.p12 OTHERTV"},
+        {"san", p, p, L"TV-SAN2", "ok"},
+        {"san", p, p, L"TV-XML", "duidNotListed distributor.p12 TV-XML"},
+        {"xml", p, p, L"TV-XML\r\n", "ok"},
+        {"xml", p, p, L"TV-SAN", "duidNotListed distributor.p12 TV-SAN"},
+        {"expired", p, p, d, "expired author.p12"},
+        {"not-yet", p, p, d, "notYetValid author.p12"},
+        {"swapped", p, p, d, "swapped author.p12"},
+        {"good", L"wrong", p, d, "wrongPassword author.p12"},
+        {"good", p, L"test-pas", d, "wrongPassword distributor.p12"},
+        {"good", L"", L"", d, "wrongPassword author.p12 empty"},
+        {"empty", L"", L"", d, "ok"},
+        {"empty", L"x", L"", d, "wrongPassword author.p12"},
+        {"профиль Ä", L"пароль Ä", L"другой", d, "ok"},
+        {"профиль Ä", L"пароль A", L"другой", d, "wrongPassword author.p12"},
+        {"профиль Ä", L"пароль Ä", L"пароль Ä", d, "wrongPassword distributor.p12"},
+        {"4096", p, p, d, "ok"},
+        {"truncated", p, p, d, "notKeyFile author.p12"},
+        {"no key", p, p, d, "notKeyFile author.p12"},
+        {"no cert", p, p, d, "notKeyFile author.p12"},
+        {"huge", p, p, d, "notKeyFile distributor.p12"},
+        {"empty folder", p, p, d, "fileMissing author.p12"},
+        {"author only", p, p, d, "fileMissing distributor.p12"},
+    };
+    // clang-format on
     for (const auto& [profile, author, distributor, duid, expected] : cases) {
-        EXPECT_EQ(check(profile, author, distributor, duid), expected)
+        EXPECT_EQ(told(profile, problemOf(profile, author, distributor, duid)), expected)
             << profile << " " << platform::toUtf8(author) << "/" << platform::toUtf8(distributor);
     }
 }
 
 TEST(Profiles, DatesAreJudgedByTheClockGiven) {
     auto now = system_clock::now();
-    EXPECT_EQ(check("not-yet", L"test-pass", L"test-pass", std::nullopt, now + days(61)), "ok");
-    auto expired = problemOf("good", L"test-pass", L"test-pass", std::nullopt, now + days(730));
-    ASSERT_TRUE(expired && expired->kind == ProfileProblemKind::expired);
+    EXPECT_EQ(
+        told("not-yet", problemOf("not-yet", L"test-pass", L"test-pass", nullptr, now + days(61))),
+        "ok");
+    auto expired = problemOf("good", L"test-pass", L"test-pass", nullptr, now + days(730));
+    ASSERT_EQ(told("good", expired), "expired author.p12");
     // The dates named are the certificate's: valid from yesterday for one year.
     EXPECT_LT(abs(duration_cast<hours>(expired->notBefore - (now - days(1))).count()), 2);
     EXPECT_LT(abs(duration_cast<hours>(expired->notAfter - expired->notBefore - days(365)).count()),
@@ -131,25 +100,26 @@ TEST(Profiles, DatesAreJudgedByTheClockGiven) {
 
 TEST(Profiles, KeyFilesOpenToTheirChainWithoutRootOrSayWhyNot) {
     using enum platform::KeyFileProblem;
-    const std::tuple<const char*, const wchar_t*, std::optional<platform::KeyFileProblem>> cases[] =
-        {
-            {"good", L"test-pass", std::nullopt}, {"with root", L"test-pass", std::nullopt},
-            {"good", L"test-pas", wrongPassword}, {"truncated", L"test-pass", notPkcs12},
-            {"no key", L"test-pass", noKey},      {"no cert", L"test-pass", noCertificate},
-        };
+    // clang-format off
+    const std::tuple<const char*, const wchar_t*, std::optional<platform::KeyFileProblem>> cases[] = {
+        {"good", L"test-pass", std::nullopt}, {"with root", L"test-pass", std::nullopt},
+        {"good", L"test-pas", wrongPassword}, {"truncated", L"test-pass", notPkcs12},
+        {"no key", L"test-pass", noKey},      {"no cert", L"test-pass", noCertificate},
+    };
+    // clang-format on
     for (const auto& [name, password, expected] : cases) {
         platform::OpenSslCrypto crypto;
         try {
-            auto key =
-                crypto.openKeyFile(readBytes(profiles() / name / "author.p12"), Secret(password));
+            auto key = crypto.openKeyFile(readBytes(signingProfiles() / name / "author.p12"),
+                                          Secret(password));
             ASSERT_FALSE(expected) << name << ": opened";
             ASSERT_EQ(key->chain().size(), 2u) << name;
+            EXPECT_FALSE(key->chain()[0].der.empty());
             EXPECT_EQ(key->chain()[0].subjectCommonName + L" / " +
                           key->chain()[0].issuerCommonName + L" / " +
                           key->chain()[1].issuerCommonName,
                       L"Quorvex Test Author / Test Samsung Author CA Class / Test Samsung Author "
                       L"Root CA");
-            EXPECT_FALSE(key->chain()[0].der.empty());
         } catch (const platform::KeyFileError& e) {
             EXPECT_EQ(std::optional(e.problem()), expected) << name << ": " << e.what();
         }
@@ -158,16 +128,15 @@ TEST(Profiles, KeyFilesOpenToTheirChainWithoutRootOrSayWhyNot) {
 
 TEST(Profiles, FindsTheFoldersHoldingBothKeyFiles) {
     platform::posix::PosixFileSystem files;
-    const std::wstring root = platform::fromUtf8(profiles().path.string());
+    const std::wstring root = platform::fromUtf8(signingProfiles().path.string());
     auto found = widget::findProfiles(files, root);
-    std::set<std::wstring> expected;
+    std::vector<std::wstring> expected;
     for (const char* name :
-         {"good", "san", "xml", "expired", "not-yet", "swapped", "empty", "профиль Ä", "4096",
-          "truncated", "huge", "no key", "no cert", "with root"}) {
-        expected.insert(root + L"\\" + platform::fromUtf8(name));
+         {"4096", "empty", "expired", "good", "huge", "no cert", "no key", "not-yet", "san",
+          "swapped", "truncated", "with root", "xml", "профиль Ä"}) {
+        expected.push_back(root + L"\\" + platform::fromUtf8(name));
     }
-    EXPECT_EQ(std::set<std::wstring>(found.begin(), found.end()), expected);
-    EXPECT_TRUE(std::is_sorted(found.begin(), found.end()));
+    EXPECT_EQ(found, expected);
 
     platform::memory::MemoryFileSystem memory;
     memory.directories = {L"root\\a", L"root\\b", L"root\\a\\deep", L"other\\c"};
@@ -190,31 +159,27 @@ TEST(ProfileTexts, EachProblemNamesWhatIsWrongInBothLanguages) {
     using enum ProfileProblemKind;
     auto from = sys_days{2025y / 11 / 9} + hours(16) + minutes(31), until = from + days(365);
     const std::wstring file = L"C:\\Users\\Иван\\SamsungCertificate\\tv\\author.p12";
-    // The problem; what both languages say; what the English text says besides.
+    const std::wstring fromText = L"2025-11-09 16:31 UTC", untilText = L"2026-11-09 16:31 UTC";
+    // The problem; what both languages name; what the English text says besides.
+    // clang-format off
     const std::tuple<widget::ProfileProblem, std::vector<std::wstring>, std::wstring> cases[] = {
         {{fileMissing, file}, {file}, L""},
         {{wrongPassword, file}, {file}, L""},
         {{wrongPassword, file, true}, {file}, L"No password was typed"},
         {{notKeyFile, file}, {file, L"PKCS#12"}, L""},
         {{swapped, file}, {file, L"TizenSDK"}, L""},
-        {{expired, file, false, from, until},
-         {file, L"2026-11-09 16:31 UTC", L"2025-11-09 16:31 UTC"},
-         L""},
-        {{notYetValid, file, false, from, until},
-         {file, L"2025-11-09 16:31 UTC"},
-         L"its own clock"},
-        {{duidNotListed, file, false, {}, {}, L"QWERTY123", {L"A1", L"B2"}},
-         {L"QWERTY123", L"A1, B2", L"Certificate Manager"},
-         L""},
+        {{expired, file, false, from, until}, {file, untilText, fromText}, L""},
+        {{notYetValid, file, false, from, until}, {file, fromText}, L"its own clock"},
+        {{duidNotListed, file, false, {}, {}, L"QWERTY123", {L"A1", L"B2"}}, {L"QWERTY123", L"A1, B2", L"Certificate Manager"}, L""},
         {{duidNotListed, file, false, {}, {}, L"X", {}}, {L"X"}, L"lists: none"},
     };
+    // clang-format on
     std::set<std::wstring> seen;
     for (const auto& [problem, named, english] : cases) {
         std::wstring ru = widget::profileProblemText(problem, languageRussian),
                      en = widget::profileProblemText(problem, languageEnglish);
         SCOPED_TRACE(platform::toUtf8(en));
-        EXPECT_NE(ru, en);
-        EXPECT_NE(en.find(english), std::wstring::npos);
+        EXPECT_TRUE(ru != en && en.find(english) != std::wstring::npos && seen.insert(en).second);
         for (const auto& word : named) {
             EXPECT_TRUE(ru.find(word) != std::wstring::npos && en.find(word) != std::wstring::npos)
                 << platform::toUtf8(word);
@@ -224,7 +189,6 @@ TEST(ProfileTexts, EachProblemNamesWhatIsWrongInBothLanguages) {
                 EXPECT_FALSE(at + 1 < text.size() && iswdigit(text[at + 1]));
             }
         }
-        EXPECT_TRUE(seen.insert(en).second) << "two problems read alike";
     }
 }
 

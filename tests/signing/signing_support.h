@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "src/signing_profile.h"
+
 namespace signing_test {
 
 namespace fs = std::filesystem;
@@ -26,7 +28,7 @@ inline Bytes readBytes(const fs::path& file) {
     return {text.begin(), text.end()};
 }
 inline void writeBytes(const fs::path& file, const Bytes& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc)
+    std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
 }
 
@@ -47,10 +49,10 @@ inline RunResult run(const std::string& command) {
     RunResult result;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     char buffer[4096];
-    while (std::size_t n = pipe ? fread(buffer, 1, sizeof buffer, pipe) : 0) {
+    while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
         result.output.append(buffer, n);
     }
-    int status = pipe ? pclose(pipe) : -1;
+    int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
@@ -60,47 +62,28 @@ inline void runOrThrow(const std::string& command) {
     }
 }
 
-// A folder under the system's temporary folder, removed with everything in it.
+// A folder of its own under the system's temporary folder, removed with everything in it.
 struct TempDir {
-    TempDir() {
+    fs::path path = [] {
         std::string pattern = (fs::temp_directory_path() / "quorvex-signing-XXXXXX").string();
-        path = mkdtemp(pattern.data());
-    }
+        return fs::path(mkdtemp(pattern.data()));
+    }();
     ~TempDir() {
         std::error_code ignored;
         fs::remove_all(path, ignored);
     }
-    fs::path path;
-};
-
-// Test profiles, one folder each (name -> make-profile.sh's options), their CAs in "ca".
-struct ProfileSet : TempDir {
-    explicit ProfileSet(const std::map<std::string, std::string>& made) {
-        for (const auto& [name, options] : made) {
-            runOrThrow("bash " + quote(QUORVEX_SOURCE_DIR "/tests/signing/make-profile.sh") + " " +
-                       quote(path / name) + " " + options);
-        }
-    }
     fs::path operator/(const std::string& name) const { return path / name; }
 };
 
-// The profiles the signing tests share, made once per process.
-inline const ProfileSet& signingProfiles() {
-    static const ProfileSet made({
-        {"good", ""},
-        {"san", "--duid-in san --duid TV-SAN --duid TV-SAN2"},
-        {"xml", "--duid-in profile --duid TV-XML"},
-        {"expired", "--validity expired"},
-        {"not-yet", "--validity not-yet-valid"},
-        {"swapped", "--swap"},
-        {"empty", "--password ''"},
-        {"профиль Ä", "--legacy --bits 4096 --password 'пароль Ä' --distributor-password 'другой'"},
-        {"4096", "--bits 4096"},
-    });
-    return made;
+// Test profiles, one folder each (name -> make-profile.sh's options), their CAs in "ca".
+inline void makeProfiles(const TempDir& dir, const std::map<std::string, std::string>& made) {
+    for (const auto& [name, options] : made) {
+        runOrThrow("bash " QUORVEX_SOURCE_DIR "/tests/signing/make-profile.sh " +
+                   quote(dir / name) + " " + options);
+    }
 }
 
-// The files written afresh under `folder`.
+// The files written afresh under `folder`; then, zipped, the package they make.
 inline void writeTree(const fs::path& folder, const Files& files) {
     fs::remove_all(folder);
     for (const auto& [name, content] : files) {
@@ -108,17 +91,43 @@ inline void writeTree(const fs::path& folder, const Files& files) {
         std::ofstream(folder / name, std::ios::binary) << content;
     }
 }
-// A package zipped from these files (stored in this order by name).
 inline Bytes zipOf(const fs::path& folder, const Files& files) {
     writeTree(folder, files);
-    std::string names;
-    for (const auto& file : files) {
-        names += " " + quote(file.first);
-    }
-    fs::path zip = folder.string() + ".zip";
-    fs::remove(zip);
-    runOrThrow("cd " + quote(folder) + " && zip -q -X " + quote(zip) + names);
-    return readBytes(zip);
+    fs::remove(folder.string() + ".zip");
+    runOrThrow("cd " + quote(folder) + " && zip -qrXD ../" + quote(folder.filename()) + ".zip .");
+    return readBytes(folder.string() + ".zip");
+}
+
+// The profiles the signing tests share, made once per process, and broken ones made from "good":
+// certificates alone, a key alone, its root added, a truncated author.p12, a distributor.p12 too
+// large to read, an empty folder and one with author.p12 alone.
+inline const TempDir& signingProfiles() {
+    static const TempDir dir;
+    [[maybe_unused]] static const bool made = [] {
+        makeProfiles(dir,
+                     {{"good", ""},
+                      {"san", "--duid-in san --duid TV-SAN --duid TV-SAN2"},
+                      {"xml", "--duid-in profile --duid TV-XML"},
+                      {"expired", "--validity expired"},
+                      {"not-yet", "--validity not-yet-valid"},
+                      {"swapped", "--swap"},
+                      {"empty", "--password ''"},
+                      {"профиль Ä",
+                       "--legacy --bits 4096 --password 'пароль Ä' --distributor-password другой"},
+                      {"4096", "--bits 4096"}});
+        runOrThrow("cd " + quote(dir.path) + R"( && set -e
+            openssl pkcs12 -in good/author.p12 -passin pass:test-pass -nodes -out author.pem
+            for f in 'no key' 'no cert' 'with root' truncated huge; do cp -r good "$f"; done
+            p12() { openssl pkcs12 -export -in author.pem -inkey author.pem -passout pass:test-pass -out "$@"; }
+            p12 'no key/author.p12' -nokeys && p12 'no cert/author.p12' -nocerts
+            p12 'with root/author.p12' -certfile ca/author-root.pem
+            head -c $(($(stat -c %s good/author.p12) / 2)) good/author.p12 >truncated/author.p12
+            head -c $((3 * )" +
+                   std::to_string(widget::maxKeyFileBytes) + R"()) /dev/zero >huge/distributor.p12
+            mkdir 'empty folder' 'author only' && cp good/author.p12 'author only'/)");
+        return true;
+    }();
+    return dir;
 }
 
 }  // namespace signing_test
