@@ -117,27 +117,24 @@ TEST(WidgetPackage, ReadsItsIdsFromConfigXml) {
     auto ids = widget::readPackageIds(WidgetPackage(readBytes(QUORVEX_SAMPLE_WIDGET)));
     EXPECT_EQ(ids.applicationId + L" " + ids.packageId, L"R4vT7mWq2Z.Quorvex R4vT7mWq2Z");
     TempDir dir;
+    // clang-format off
     const std::pair<const char*, const wchar_t*> cases[] = {
-        {"<widget xmlns:t=\"http://tizen.org/ns/widgets\"><t:application\n package='Ab12345678'"
-         " id='Ab12345678.App'/></widget>",
-         L"Ab12345678.App"},
-        {"<widget><tizen:applicationx id=\"X.Y\" package=\"X\"/><tizen:application "
-         "required_version=\"2.3\" id=\"Pk.Name\" package=\"Pk\"/></widget>",
-         L"Pk.Name"},
-        {"<widget><tizen:application id=\"Other.App\" package=\"Pk\"/></widget>", nullptr},
-        {"<widget><tizen:application id=\"Pk.a&amp;b\" package=\"Pk\"/></widget>", nullptr},
-        {"<widget><tizen:application id=\"Pk.\" package=\"Pk\"/></widget>", nullptr},
-        {"<widget><tizen:application package=\"Pk\"/></widget>", nullptr},
+        {"<widget xmlns:t=\"http://tizen.org/ns/widgets\"><t:application\n package='Ab12345678' id='Ab12345678.App'/></widget>", L"Ab12345678.App"},
+        {R"(<widget><tizen:applicationx id="X.Y" package="X"/><tizen:application required_version="2.3" id="Pk.Name" package="Pk"/></widget>)", L"Pk.Name"},
+        {R"(<widget><tizen:application id="Other.App" package="Pk"/></widget>)", nullptr},
+        {R"(<widget><tizen:application id="Pk.a&amp;b" package="Pk"/></widget>)", nullptr},
+        {R"(<widget><tizen:application id="Pk." package="Pk"/></widget>)", nullptr},
+        {R"(<widget><tizen:application package="Pk"/></widget>)", nullptr},
         {"<widget></widget>", nullptr},
-        {nullptr, nullptr},  // no config.xml
+        {"", nullptr},  // no config.xml
     };
+    // clang-format on
     for (const auto& [xml, expected] : cases) {
-        WidgetPackage package(
-            zipOf(dir.path / "w", {{xml ? "config.xml" : "a.xml", xml ? xml : ""}}));
+        WidgetPackage package(zipOf(dir / "w", {{*xml ? "config.xml" : "a.xml", xml}}));
         if (expected) {
             EXPECT_EQ(widget::readPackageIds(package).applicationId, expected) << xml;
         } else {
-            EXPECT_THROW(widget::readPackageIds(package), PackageError) << (xml ? xml : "none");
+            EXPECT_THROW(widget::readPackageIds(package), PackageError) << xml;
         }
     }
 }

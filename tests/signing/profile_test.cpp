@@ -5,7 +5,6 @@
 #include <cwctype>
 #include <set>
 
-#include "platform/memory/memory_files.h"
 #include "platform/posix/crypto_openssl.h"
 #include "platform/posix/files_posix.h"
 #include "signing_support.h"
@@ -126,6 +125,7 @@ TEST(Profiles, KeyFilesOpenToTheirChainWithoutRootOrSayWhyNot) {
     }
 }
 
+// Only folders right under the root count: not "nest", whose inner folder holds a profile.
 TEST(Profiles, FindsTheFoldersHoldingBothKeyFiles) {
     platform::posix::PosixFileSystem files;
     const std::wstring root = platform::fromUtf8(signingProfiles().path.string());
@@ -137,15 +137,6 @@ TEST(Profiles, FindsTheFoldersHoldingBothKeyFiles) {
         expected.push_back(root + L"\\" + platform::fromUtf8(name));
     }
     EXPECT_EQ(found, expected);
-
-    platform::memory::MemoryFileSystem memory;
-    memory.directories = {L"root\\a", L"root\\b", L"root\\a\\deep", L"other\\c"};
-    for (const wchar_t* file :
-         {L"root\\a\\author.p12", L"root\\a\\distributor.p12", L"root\\b\\author.p12",
-          L"other\\c\\author.p12", L"other\\c\\distributor.p12"}) {
-        memory.files[file] = "";
-    }
-    EXPECT_EQ(widget::findProfiles(memory, L"root"), std::vector<std::wstring>{L"root\\a"});
 }
 
 TEST(ProfileDuids, DeviceProfileEntriesAreTrimmedAndEmptyOnesSkipped) {

@@ -100,7 +100,7 @@ inline Bytes zipOf(const fs::path& folder, const Files& files) {
 
 // The profiles the signing tests share, made once per process, and broken ones made from "good":
 // certificates alone, a key alone, its root added, a truncated author.p12, a distributor.p12 too
-// large to read, an empty folder and one with author.p12 alone.
+// large to read, an empty folder, one with author.p12 alone and a profile a level deeper.
 inline const TempDir& signingProfiles() {
     static const TempDir dir;
     [[maybe_unused]] static const bool made = [] {
@@ -124,7 +124,8 @@ inline const TempDir& signingProfiles() {
             head -c $(($(stat -c %s good/author.p12) / 2)) good/author.p12 >truncated/author.p12
             head -c $((3 * )" +
                    std::to_string(widget::maxKeyFileBytes) + R"()) /dev/zero >huge/distributor.p12
-            mkdir 'empty folder' 'author only' && cp good/author.p12 'author only'/)");
+            mkdir -p 'empty folder' 'author only' nest/inner && cp good/*.p12 nest/inner
+            cp good/author.p12 'author only'/)");
         return true;
     }();
     return dir;
