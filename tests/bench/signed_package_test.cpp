@@ -57,35 +57,35 @@ std::vector<std::string> tv(std::vector<std::string> more = {},
     return args;
 }
 
-// A TV with `args` (its state kept from the last one's unless `fresh`) given `files` as the
-// pushed package and, when named, a profile's device list; what it answers to the installation.
-std::string install(const Files& files, std::vector<std::string> args, std::string& log,
-                    const std::string& listFrom = "", bool fresh = true) {
+// Runs `command` (the installation unless told) on a TV with `args`, its state kept from the last
+// one's unless `fresh`, after `files` were pushed as the package and, when named, a profile's
+// device list: the TV's answer, its log in `log`.
+std::string onTv(std::vector<std::string> args, const Files& files, std::string& log,
+                 const std::string& listFrom = "", bool fresh = true,
+                 const std::string& command = "vd_appinstall " + kApp + " " + kStaging) {
     const fs::path state = profiles() / "tv";
     if (fresh) {
         fs::remove_all(state);
     }
     args.insert(args.end(), {"--address", "127.0.0.5", "--state", state.string()});
-    auto options = tvsim::parseOptions(args);
-    if (auto* problem = std::get_if<std::string>(&options)) {
-        return "options refused: " + *problem;
+    tvsim::Tv tv(std::get<tvsim::TvOptions>(tvsim::parseOptions(args)));
+    if (!files.empty()) {
+        writeBytes(tv.hostPath(kStaging), zipOf(profiles() / "zipped", files));
     }
-    tvsim::Tv tv(std::get<tvsim::TvOptions>(options));
-    writeBytes(tv.hostPath(kStaging), zipOf(profiles() / "zipped", files));
     if (!listFrom.empty()) {
         fs::create_directories(tv.hostPath("/home/developer"));
         fs::copy_file(profiles() / listFrom / "device-profile.xml",
                       tv.hostPath("/home/developer/device-profile.xml"));
     }
     std::string answer;
-    tv.runShell("vd_appinstall " + kApp + " " + kStaging, [&](const std::string& line) {
+    tv.runShell(command, [&](const std::string& line) {
         if (line.find("install failed") != std::string::npos ||
             line.find("install completed") != std::string::npos) {
-            answer = line.substr(line.find(']') + 2);
+            answer = line.substr(line.find("] ") + 2, line.size() - line.find("] ") - 3);
         }
     });
     log = readText(state / "commands.log");
-    return answer.substr(0, answer.find_last_not_of('\n') + 1);
+    return answer;
 }
 
 std::string refusal(const std::string& text, int code) {
@@ -94,12 +94,12 @@ std::string refusal(const std::string& text, int code) {
 }
 
 TEST(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
+    // clang-format off
     const std::string ok = "install completed", yes = "installed: ",
-                      chain =
-                          refusal("Invalid certificate chain with certificate in signature.", -3),
-                      mismatch = refusal(
-                          "Invalid signature. The signature does not match the package.", -4),
-                      unsigned_ = refusal("Invalid file reference. An unsinged file is found.", -5);
+        chain = refusal("Invalid certificate chain with certificate in signature.", -3),
+        mismatch = refusal("Invalid signature. The signature does not match the package.", -4),
+        unsigned_ = refusal("Invalid file reference. An unsinged file is found.", -5);
+    // clang-format on
     const auto year = [](int years, const char* date) {
         return tv({"--clock", std::to_string(1970 + std::time(nullptr) / 31556952 + years) + date});
     };
@@ -146,7 +146,7 @@ TEST(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
         Files files = signedWith(c.profile, c.options);
         c.change(files);
         std::string log;
-        EXPECT_EQ(install(files, c.args, log, c.listFrom), c.answer) << c.what;
+        EXPECT_EQ(onTv(c.args, files, log, c.listFrom), c.answer) << c.what;
         EXPECT_NE(log.find(c.logged), std::string::npos) << c.what << ": " << log;
     }
 }
@@ -156,22 +156,15 @@ TEST(SignedInstall, AnotherAuthorsCopyStaysUntilUninstalledByItsOwnId) {
         "install failed[118, -11], reason: Author certificate not match :";
     const Files files = signedWith("san", "");
     std::string log;
-    EXPECT_EQ(install(files, tv({"--installed-by-other-author"}), log), otherAuthor);
+    EXPECT_EQ(onTv(tv({"--installed-by-other-author"}), files, log), otherAuthor);
     EXPECT_NE(log.find("another-author"), std::string::npos) << log;
-    auto options = tvsim::parseOptions(
-        {"--year", "2023", "--address", "127.0.0.5", "--state", (profiles() / "tv").string()});
-    std::string said;
-    tvsim::Tv(std::get<tvsim::TvOptions>(options))
-        .runShell("vd_appuninstall " + kApp, [&](const std::string& line) { said += line; });
-    EXPECT_NE(said.find("uninstall completed"), std::string::npos) << said;
-    EXPECT_EQ(install(files, tv(), log, "", false), "install completed") << log;
+    EXPECT_EQ(onTv(tv(), {}, log, "", false, "vd_appuninstall " + kApp), "uninstall completed");
+    EXPECT_EQ(onTv(tv(), files, log, "", false), "install completed") << log;
     // Now the user is the author: signing again with the same profile installs over it; a
     // profile with another author certificate (a CA of its own) is refused in turn.
-    EXPECT_EQ(install(signedWith("san", ""), tv(), log, "", false), "install completed") << log;
-    EXPECT_EQ(install(signedWith("second", ""), tv({}, {"ca2/author", "ca2/distributor"}), log, "",
-                      false),
-              otherAuthor)
-        << log;
+    EXPECT_EQ(onTv(tv(), signedWith("san", ""), log, "", false), "install completed") << log;
+    const auto ca2 = tv({}, {"ca2/author", "ca2/distributor"});
+    EXPECT_EQ(onTv(ca2, signedWith("second", ""), log, "", false), otherAuthor) << log;
 }
 
 }  // namespace
