@@ -1,8 +1,6 @@
 #pragma once
 // What the signing tests (and the bench's signed-package tests) share: shell commands, files,
 // folders of their own and test profiles made by make-profile.sh.
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -40,34 +38,27 @@ inline std::string quote(const fs::path& path) {
     return out + "'";
 }
 
-// Runs a shell command: its exit status and what it printed on both streams.
-struct RunResult {
-    int status = -1;
+// Runs a shell command: nothing when it succeeds, else its exit status and what it printed.
+inline std::string failure(const std::string& command) {
     std::string output;
-};
-inline RunResult run(const std::string& command) {
-    RunResult result;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     char buffer[4096];
     while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
-        result.output.append(buffer, n);
+        output.append(buffer, n);
     }
     int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return status == 0 ? "" : command + ": status " + std::to_string(status) + "\n" + output;
 }
 inline void runOrThrow(const std::string& command) {
-    if (RunResult r = run(command); r.status != 0) {
-        throw std::runtime_error(command + ": " + r.output);
+    if (std::string why = failure(command); !why.empty()) {
+        throw std::runtime_error(why);
     }
 }
 
 // A folder of its own under the system's temporary folder, removed with everything in it.
 struct TempDir {
-    fs::path path = [] {
-        std::string pattern = (fs::temp_directory_path() / "quorvex-signing-XXXXXX").string();
-        return fs::path(mkdtemp(pattern.data()));
-    }();
+    std::string pattern = (fs::temp_directory_path() / "quorvex-signing-XXXXXX").string();
+    fs::path path = mkdtemp(pattern.data());
     ~TempDir() {
         std::error_code ignored;
         fs::remove_all(path, ignored);
