@@ -83,13 +83,10 @@ TEST_F(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
                                 std::string(id) + "\">\n"));
             EXPECT_NE(xml.find("#role-" + std::string(role)), std::string::npos) << file;
             EXPECT_EQ(xml.find('\r'), std::string::npos) << file;
-            std::set<std::string> uris;
             std::regex reference("<Reference URI=\"([^\"]*)\">");
-            for (auto it = std::sregex_iterator(xml.begin(), xml.end(), reference);
-                 it != std::sregex_iterator(); ++it) {
-                uris.insert((*it)[1]);
-            }
-            EXPECT_EQ(uris, files) << file;
+            EXPECT_EQ(std::set<std::string>(
+                          std::sregex_token_iterator(xml.begin(), xml.end(), reference, 1), {}),
+                      files);
             files.insert("author-signature.xml");
             // KeyInfo holds the end-entity certificate and its intermediate, not the root;
             // base64 runs in lines of 76.
