@@ -16,53 +16,47 @@ using namespace signing_test;
 
 namespace {
 
-class Signer : public testing::Test {
-  protected:
-    static Bytes sign(const Bytes& package, const std::string& profile = "good",
-                      const wchar_t* author = L"test-pass",
-                      const wchar_t* distributor = L"test-pass") {
-        const fs::path folder = signingProfiles() / profile;
-        platform::OpenSslCrypto crypto;
-        return widget::signWidget(package, crypto, readBytes(folder / "author.p12"),
-                                  platform::Secret(author), readBytes(folder / "distributor.p12"),
-                                  platform::Secret(distributor));
-    }
-    fs::path unpack(const Bytes& package) {
-        fs::path wgt = dir_ / "out.wgt", out = dir_ / std::to_string(++unpacked_);
-        writeBytes(wgt, package);
-        EXPECT_EQ(failure("unzip -q -d " + quote(out) + " " + quote(wgt)), "");
-        return out;
-    }
-    // xmlsec1 on a signature file in `folder`, trusting one test root only.
-    static std::string xmlsec(const fs::path& folder, const std::string& file,
-                              const std::string& root) {
-        return failure("cd " + quote(folder) +
-                       " && xmlsec1 --verify --id-attr:Id Object --trusted-pem " +
-                       quote(signingProfiles() / "ca" / (root + "-root.pem")) +
-                       " --enabled-reference-uris empty,same-doc,local,remote " + file);
-    }
-    static std::size_t count(const std::string& text, const std::regex& what) {
-        return std::distance(std::sregex_iterator(text.begin(), text.end(), what), {});
-    }
+const Bytes sample = readBytes(QUORVEX_SAMPLE_WIDGET);
+const TempDir scratch;
 
-    const Bytes sample_ = readBytes(QUORVEX_SAMPLE_WIDGET);
-    TempDir dir_;
-    int unpacked_ = 0;
-};
+Bytes sign(const Bytes& package, const std::string& profile = "good",
+           const wchar_t* author = L"test-pass", const wchar_t* distributor = L"test-pass") {
+    const fs::path folder = signingProfiles() / profile;
+    platform::OpenSslCrypto crypto;
+    return widget::signWidget(package, crypto, readBytes(folder / "author.p12"),
+                              platform::Secret(author), readBytes(folder / "distributor.p12"),
+                              platform::Secret(distributor));
+}
+
+fs::path unpack(const Bytes& package, const std::string& name) {
+    writeBytes(scratch / (name + ".wgt"), package);
+    EXPECT_EQ(
+        failure("unzip -q -d " + quote(scratch / name) + " " + quote(scratch / (name + ".wgt"))),
+        "");
+    return scratch / name;
+}
+
+// xmlsec1 on a signature file in `folder`, trusting one test root only.
+std::string xmlsec(const fs::path& folder, const std::string& file, const std::string& root) {
+    return failure("cd " + quote(folder) +
+                   " && xmlsec1 --verify --id-attr:Id Object --trusted-pem " +
+                   quote(signingProfiles() / "ca" / (root + "-root.pem")) +
+                   " --enabled-reference-uris empty,same-doc,local,remote " + file);
+}
 
 // Each signature verifies against its own root alone, names every file (encoded, the distributor's
 // the author signature too), and has the fixed shape; a changed file fails both.
-TEST_F(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
-    const Bytes names = zipOf(dir_ / "names", {{"config.xml", "<widget/>"},
-                                               {"keep-_.!~*'() &=?#%+.txt", "a"},
-                                               {"img/фото+1.png", "b"},
-                                               {"author-signature.xml", "old"},
-                                               {"signature1.xml", "old"},
-                                               {"signature12.xml", "old"},
-                                               {"sub/signature2.xml", "kept: not at the root"}});
+TEST(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
+    const Bytes names = zipOf(scratch / "names", {{"config.xml", "<widget/>"},
+                                                  {"keep-_.!~*'() &=?#%+.txt", "a"},
+                                                  {"img/фото+1.png", "b"},
+                                                  {"author-signature.xml", "old"},
+                                                  {"signature1.xml", "old"},
+                                                  {"signature12.xml", "old"},
+                                                  {"sub/signature2.xml", "kept: not at the root"}});
     // clang-format off
     const std::tuple<const char*, const wchar_t*, const wchar_t*, const Bytes&, std::set<std::string>> cases[] = {
-        {"good", L"test-pass", L"test-pass", sample_,
+        {"good", L"test-pass", L"test-pass", sample,
          {"config.xml", "css%2Fstyle.css", "index.html", "js%2Fmain.js", "logo_117.png", "#prop"}},
         {"профиль Ä", L"пароль Ä", L"другой", names,
          {"config.xml", "keep-_.!~*'()%20%26%3D%3F%23%25%2B.txt", "img%2F%D1%84%D0%BE%D1%82%D0%BE%2B1.png", "sub%2Fsignature2.xml", "#prop"}},
@@ -70,7 +64,7 @@ TEST_F(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
     // clang-format on
     for (auto [profile, author, distributor, input, files] : cases) {
         SCOPED_TRACE(profile);
-        fs::path folder = unpack(sign(input, profile, author, distributor));
+        fs::path folder = unpack(sign(input, profile, author, distributor), profile);
         EXPECT_FALSE(fs::exists(folder / "signature12.xml"));
         for (const auto& [file, id, role, other] :
              {std::tuple{"author-signature.xml", "AuthorSignature", "author", "distributor"},
@@ -90,9 +84,13 @@ TEST_F(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
             files.insert("author-signature.xml");
             // KeyInfo holds the end-entity certificate and its intermediate, not the root;
             // base64 runs in lines of 76.
-            EXPECT_EQ(count(xml, std::regex("<X509Certificate>")), 2u) << file;
-            EXPECT_GT(count(xml, std::regex("\n[^<\n]{76}\n")), 0u) << file;
-            EXPECT_EQ(count(xml, std::regex("\n[^<\n]{77}")), 0u) << file;
+            const auto count = [&](const char* pattern) {
+                const std::regex what(pattern);
+                return std::distance(std::sregex_iterator(xml.begin(), xml.end(), what), {});
+            };
+            EXPECT_EQ(count("<X509Certificate>"), 2) << file;
+            EXPECT_GT(count("\n[^<\n]{76}\n"), 0) << file;
+            EXPECT_EQ(count("\n[^<\n]{77}"), 0) << file;
         }
         std::ofstream(folder / "config.xml", std::ios::app) << "\n";
         EXPECT_NE(xmlsec(folder, "author-signature.xml", "author"), "") << "a changed file";
@@ -102,21 +100,21 @@ TEST_F(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
 
 // The sample signed in little time, every other member kept byte for byte, the old signatures
 // replaced; unzip, Python's zipfile and libzip take the archive.
-TEST_F(Signer, TheSignedSampleKeepsEveryOtherMemberAndEveryReaderTakesIt) {
+TEST(Signer, TheSignedSampleKeepsEveryOtherMemberAndEveryReaderTakesIt) {
     signingProfiles();
     auto start = std::chrono::steady_clock::now();
-    Bytes output = sign(sample_);
+    Bytes output = sign(sample);
     std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     std::printf("signing the sample widget natively: %.1f ms\n", took.count());
     EXPECT_LT(took.count(), 500.0);  // the bound the program must keep under Wine
-    widget::WidgetPackage before(sample_), after(output);
+    widget::WidgetPackage before(sample), after(output);
     std::set<std::string> expected = {"author-signature.xml", "signature1.xml"}, names;
     for (const auto& m : before.members()) {
         if (const widget::ZipMember* n = after.find(m.name); !widget::isSignatureFile(m.name)) {
             expected.insert(m.name);
             ASSERT_TRUE(n && n->recordSize == m.recordSize) << m.name;
-            EXPECT_TRUE(std::equal(sample_.begin() + m.recordOffset,
-                                   sample_.begin() + m.recordOffset + m.recordSize,
+            EXPECT_TRUE(std::equal(sample.begin() + m.recordOffset,
+                                   sample.begin() + m.recordOffset + m.recordSize,
                                    output.begin() + n->recordOffset))
                 << m.name;
         }
@@ -126,7 +124,7 @@ TEST_F(Signer, TheSignedSampleKeepsEveryOtherMemberAndEveryReaderTakesIt) {
     }
     EXPECT_EQ(names, expected);
 
-    fs::path wgt = dir_ / "signed.wgt";
+    fs::path wgt = scratch / "signed.wgt";
     writeBytes(wgt, output);
     for (const char* reader : {"unzip -tq ",
                                "python3 -c 'import sys, zipfile; sys.exit(1 if "
