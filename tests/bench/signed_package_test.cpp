@@ -2,260 +2,169 @@
 // with profiles from tests/signing/make-profile.sh: what it accepts, each refusal's code, and the
 // installed author.
 #include <gtest/gtest.h>
-#include <unistd.h>
-#include <zip.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <map>
-#include <string>
-#include <vector>
 
+#include "tests/signing/signing_support.h"
 #include "tools/tvsim/options.h"
 #include "tools/tvsim/tv.h"
 
+using namespace signing_test;
+
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kStaging = "/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt";
 const std::string kApp = "R4vT7mWq2Z.Quorvex";
-const std::string kSource = QUORVEX_SOURCE_DIR;
+const std::string kStaging = "/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt";
 
-void writeZip(const fs::path& file, const std::map<std::string, std::string>& members) {
-    fs::create_directories(file.parent_path());
-    fs::remove(file);
-    int error = 0;
-    zip_t* archive = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    ASSERT_NE(archive, nullptr);
-    for (const auto& [name, bytes] : members) {
-        zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
-        ASSERT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8), 0);
-    }
-    ASSERT_EQ(zip_close(archive), 0);
+const TempDir& profiles() {
+    static const TempDir dir;
+    [[maybe_unused]] static const bool made =
+        (makeProfiles(dir, {{"san", "--duid-in san"},
+                            {"listed", "--duid-in profile"},
+                            {"swapped", "--swap"},
+                            {"second", "--duid-in san --ca " + quote(dir / "ca2")}}),
+         true);
+    return dir;
 }
 
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+// The widget signed with a profile by sign-package.sh (its options: --sha256, --leave-out).
+Files signedWith(const std::string& profile, const std::string& options) {
+    Files files = {{"config.xml",
+                    "<widget xmlns=\"http://www.w3.org/ns/widgets\" xmlns:tizen=\"http://tizen.org/"
+                    "ns/widgets\"><tizen:application id=\"" +
+                        kApp + "\" package=\"R4vT7mWq2Z\" required_version=\"2.3\"/></widget>\n"},
+                   {"index.html", "<html>signed</html>\n"},
+                   {"js/main.js", "console.log('signed');\n"},
+                   {"images/my icon.png", std::string("\x89PNG\r\n\x1a\n", 8)}};
+    const fs::path dir = profiles() / "package";
+    writeTree(dir, files);
+    runOrThrow("bash " QUORVEX_SOURCE_DIR "/tests/bench/sign-package.sh " + quote(dir) + " " +
+               quote(profiles() / profile) + " " + options);
+    for (const char* file : {"author-signature.xml", "signature1.xml"}) {
+        files[file] = readText(dir / file);
+    }
+    return files;
 }
 
-// A helper script's output goes to this log, kept for a look after a failure.
-const fs::path kScriptLog = fs::temp_directory_path() / "quorvex-bench-signed.log";
-
-int run(const std::string& command) {
-    const fs::path& log = kScriptLog;
-    return std::system((command + " >>'" + log.string() + "' 2>&1").c_str());
+// A 2023 set's options: the profiles' DUID, these roots trusted, then `more`.
+std::vector<std::string> tv(std::vector<std::string> more = {},
+                            std::vector<std::string> roots = {"ca/author", "ca/distributor"}) {
+    std::vector<std::string> args = {"--year", "2023", "--duid", "TESTDUID0001"};
+    for (const auto& root : roots) {
+        args.insert(args.end(), {"--trusted-root", (profiles() / (root + "-root.pem")).string()});
+    }
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
 }
 
-class SignedInstall : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        root_ = fs::temp_directory_path() / ("quorvex-bench-signed-" + std::to_string(::getpid()));
-        fs::remove_all(root_);
-        fs::remove(kScriptLog);
-        const std::string script = kSource + "/tests/signing/make-profile.sh";
-        for (const auto& [profile, args] :
-             std::map<std::string, std::string>{{"san", "--duid-in san"},
-                                                {"listed", "--duid-in profile"},
-                                                {"swapped", "--swap"}}) {
-            ASSERT_EQ(run("bash '" + script + "' '" + (root_ / profile).string() + "' " + args), 0)
-                << "make-profile.sh " << args;
-        }
+// Runs `command` (the installation unless told) on a TV with `args`, its state kept from the last
+// one's unless `fresh`, after `files` were pushed as the package and, when named, a profile's
+// device list: the TV's answer, its log in `log`.
+std::string onTv(std::vector<std::string> args, const Files& files, std::string& log,
+                 const std::string& listFrom = "", bool fresh = true,
+                 const std::string& command = "vd_appinstall " + kApp + " " + kStaging) {
+    const fs::path state = profiles() / "tv";
+    if (fresh) {
+        fs::remove_all(state);
     }
-    static void TearDownTestSuite() { fs::remove_all(root_); }
-
-    void SetUp() override {
-        members_ = {{"config.xml",
-                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<widget "
-                     "xmlns=\"http://www.w3.org/ns/widgets\" "
-                     "xmlns:tizen=\"http://tizen.org/ns/widgets\">\n<tizen:application id=\"" +
-                         kApp +
-                         "\" package=\"R4vT7mWq2Z\" required_version=\"2.3\"/>\n"
-                         "<name>Quorvex</name>\n</widget>\n"},
-                    {"index.html", "<html>signed</html>\n"},
-                    {"js/main.js", "console.log('signed');\n"},
-                    {"images/my icon.png", std::string("\x89PNG\r\n\x1a\n", 8)}};
+    args.insert(args.end(), {"--address", "127.0.0.5", "--state", state.string()});
+    tvsim::Tv tv(std::get<tvsim::TvOptions>(tvsim::parseOptions(args)));
+    if (!files.empty()) {
+        writeBytes(tv.hostPath(kStaging), zipOf(profiles() / "zipped", files));
     }
-
-    // Both signatures over the members as they are now, with `profile`'s certificates;
-    // `options` go to sign-package.sh (--sha256, --leave-out ROLE:FILE).
-    void sign(const std::string& profile, const std::string& options = "") {
-        const fs::path dir = root_ / "pkg";
-        fs::remove_all(dir);
-        for (const auto& [name, bytes] : members_) {
-            fs::create_directories((dir / name).parent_path());
-            std::ofstream(dir / name, std::ios::binary) << bytes;
-        }
-        ASSERT_EQ(run("bash '" + kSource + "/tests/bench/sign-package.sh' '" + dir.string() +
-                      "' '" + (root_ / profile).string() + "' " + options),
-                  0);
-        for (const char* file : {"author-signature.xml", "signature1.xml"}) {
-            members_[file] = readFile(dir / file);
-        }
+    if (!listFrom.empty()) {
+        fs::create_directories(tv.hostPath("/home/developer"));
+        fs::copy_file(profiles() / listFrom / "device-profile.xml",
+                      tv.hostPath("/home/developer/device-profile.xml"));
     }
-
-    // Starts a TV with `args` (a fresh state), pushes the package (and the profile's device list
-    // when asked), installs; the answer's failure or completion line and the TV's log.
-    std::string install(std::vector<std::string> args, const std::string& pushProfileFrom = "") {
-        const fs::path state = root_ / "tv";
-        if (fresh_) {
-            fs::remove_all(state);
+    std::string answer;
+    tv.runShell(command, [&](const std::string& line) {
+        if (line.find("install failed") != std::string::npos ||
+            line.find("install completed") != std::string::npos) {
+            answer = line.substr(line.find("] ") + 2, line.size() - line.find("] ") - 3);
         }
-        args.insert(args.end(), {"--address", "127.0.0.5", "--state", state.string()});
-        auto parsed = tvsim::parseOptions(args);
-        if (auto* problem = std::get_if<std::string>(&parsed)) {
-            return "options refused: " + *problem;
-        }
-        tvsim::Tv tv(std::get<tvsim::TvOptions>(parsed));
-        writeZip(tv.hostPath(kStaging), members_);
-        if (!pushProfileFrom.empty()) {
-            fs::create_directories(tv.hostPath("/home/developer"));
-            fs::copy_file(root_ / pushProfileFrom / "device-profile.xml",
-                          tv.hostPath("/home/developer/device-profile.xml"),
-                          fs::copy_options::overwrite_existing);
-        }
-        std::string answer;
-        tv.runShell(kAppInstall, [&](const std::string& line) {
-            if (line.find("install failed") != std::string::npos ||
-                line.find("install completed") != std::string::npos) {
-                answer = line.substr(line.find(']') + 2);
-                answer.pop_back();
-            }
-        });
-        log_ = readFile(state / "commands.log");
-        return answer;
-    }
-
-    static std::string trust(const std::string& which) {
-        return (root_ / "ca" / (which + "-root.pem")).string();
-    }
-    // A 2023 set that trusts both test roots, with the profiles' DUID.
-    static std::vector<std::string> tv2023Args(std::vector<std::string> more) {
-        std::vector<std::string> args = {"--year",        "2023",           "--trusted-root",
-                                         trust("author"), "--trusted-root", trust("distributor"),
-                                         "--duid",        "TESTDUID0001"};
-        args.insert(args.end(), more.begin(), more.end());
-        return args;
-    }
-    static std::vector<std::string> tv2023() { return tv2023Args({}); }
-
-    static inline fs::path root_;
-    static inline const std::string kAppInstall = "vd_appinstall " + kApp + " " + kStaging;
-    std::map<std::string, std::string> members_;
-    std::string log_;
-    bool fresh_ = true;
-};
+    });
+    log = readText(state / "commands.log");
+    return answer;
+}
 
 std::string refusal(const std::string& text, int code) {
     return "install failed[118, -12], reason: Check certificate error : :" + text + ":<" +
            std::to_string(code) + ">";
 }
 
-TEST_F(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
-    const std::string completed = "install completed";
-    const std::string mismatch =
-        refusal("Invalid signature. The signature does not match the package.", -4);
-    const std::string chain =
-        refusal("Invalid certificate chain with certificate in signature.", -3);
-    struct Case {
-        const char* what;
-        std::string profile;
-        std::function<void(std::map<std::string, std::string>&)> afterSigning;
-        std::string signOptions;
-        std::vector<std::string> args;
-        std::string pushProfileFrom;
-        std::string answer;
-        std::string logged;
+TEST(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
+    // clang-format off
+    const std::string ok = "install completed", yes = "installed: ",
+        chain = refusal("Invalid certificate chain with certificate in signature.", -3),
+        mismatch = refusal("Invalid signature. The signature does not match the package.", -4),
+        unsigned_ = refusal("Invalid file reference. An unsinged file is found.", -5);
+    // clang-format on
+    const auto year = [](int years, const char* date) {
+        return tv({"--clock", std::to_string(1970 + std::time(nullptr) / 31556952 + years) + date});
     };
-    const auto clock = [](int years, const char* date) {
-        return tv2023Args(
-            {"--clock", std::to_string(1970 + std::time(nullptr) / 31556952 + years) + date});
-    };
-    const auto change = [](const char* file, const char* more) {
-        return [=](std::map<std::string, std::string>& m) { m[file] += more; };
+    using Change = std::function<void(Files&)>;
+    const auto add = [](const char* file, const char* more) {
+        return [=](Files& f) { f[file] += more; };
     };
     // One letter of the distributor's SignatureValue changed: digests right, signature wrong.
-    const auto forge = [](std::map<std::string, std::string>& m) {
-        std::string& xml = m["signature1.xml"];
-        char& letter = xml[xml.find("<SignatureValue>") + 20];
+    const Change forge = [](Files& f) {
+        char& letter = f["signature1.xml"][f["signature1.xml"].find("<SignatureValue>") + 20];
         letter = letter == 'A' ? 'B' : 'A';
     };
-    const auto swapFiles = [](std::map<std::string, std::string>& m) {
-        std::swap(m["signature1.xml"], m["author-signature.xml"]);
+    const Change swap = [](Files& f) { std::swap(f["signature1.xml"], f["author-signature.xml"]); };
+    struct Case {
+        const char* what;
+        std::string answer, logged;
+        std::vector<std::string> args = tv();
+        std::string profile = "san", options = "", listFrom = "";
+        Change change = [](Files&) {};
     };
-    const std::string unsigned_ = refusal("Invalid file reference. An unsinged file is found.", -5);
-    const std::string onlyAuthorRoot[] = {"--year",        "2023",   "--trusted-root",
-                                          trust("author"), "--duid", "TESTDUID0001"};
     // clang-format off
-    const std::vector<Case> cases = {
-        {"DUID in the distributor certificate", "san", {}, "", tv2023(), "", completed, "installed: "},
-        {"DUID only in the pushed device profile", "listed", {}, "", tv2023(), "listed", completed, "installed: "},
-        {"a Tizen 8 set", "san", {}, "", tv2023Args({"--tizen", "8.0"}), "", completed, "installed: "},
-        {"rsa-sha256 and sha256 digests", "san", {}, "--sha256", tv2023(), "", completed, "installed: "},
-        {"DUID nowhere: no device profile pushed", "listed", {}, "", tv2023(), "", chain, "DUID"},
-        {"another TV's DUID", "san", {}, "", tv2023Args({"--duid", "OTHERDUID99"}), "", chain, "OTHERDUID99"},
-        {"a file added after signing", "san", change("extra.txt", "x"), "", tv2023(), "", unsigned_, "extra.txt"},
-        {"a file only the distributor signed", "san", {}, "--leave-out author:index.html", tv2023(), "", unsigned_,
-         "author-signature.xml does not reference index.html"},
-        {"the author signature left out by the distributor", "san", {}, "--leave-out distributor:author-signature.xml",
-         tv2023(), "", unsigned_, "signature1.xml does not reference author-signature.xml"},
-        {"a file changed after signing", "san", change("js/main.js", "//"), "", tv2023(), "", mismatch, "js/main.js"},
-        {"the author signature changed after the distributor signed it", "san",
-         change("author-signature.xml", " "), "", tv2023(), "", mismatch, "digest mismatch for author-signature.xml"},
-        {"a forged SignatureValue", "san", forge, "", tv2023(), "", mismatch, "SignatureValue"},
-        {"a profile whose two files were swapped", "swapped", {}, "", tv2023(), "", chain, "swapped"},
-        {"the signature files swapped", "san", swapFiles, "", tv2023(), "", mismatch, "role-author"},
-        {"only the author's root trusted", "san", {}, "", {std::begin(onlyAuthorRoot), std::end(onlyAuthorRoot)},
-         "", chain, "signature1.xml: certificate chain not trusted"},
-        {"no root trusted", "san", {}, "", {"--year", "2023"}, "", chain, "no root trusted"},
-        {"the TV's clock two years on", "san", {}, "", clock(2, "-06-01T00:00:00Z"), "",
-         refusal("Certificate in signature is expired.", -6), "expired"},
-        {"the TV's clock a year back", "san", {}, "", clock(-1, "-01-01T00:00:00Z"), "",
-         refusal("Certificate in signature is not valid yet.", -7), "not valid yet"},
+    const Case cases[] = {
+        {"DUID in the distributor certificate", ok, yes},
+        {"DUID only in the pushed device profile", ok, yes, tv(), "listed", "", "listed"},
+        {"a Tizen 8 set", ok, yes, tv({"--tizen", "8.0"})},
+        {"rsa-sha256 and sha256 digests", ok, yes, tv(), "san", "--sha256"},
+        {"DUID nowhere: no device profile pushed", chain, "DUID", tv(), "listed"},
+        {"another TV's DUID", chain, "OTHERDUID99", tv({"--duid", "OTHERDUID99"})},
+        {"a file added after signing", unsigned_, "extra.txt", tv(), "san", "", "", add("extra.txt", "x")},
+        {"a file only the distributor signed", unsigned_, "author-signature.xml does not reference index.html", tv(), "san", "--leave-out author:index.html"},
+        {"the distributor leaves out the author signature", unsigned_, "signature1.xml does not reference author-signature.xml", tv(), "san", "--leave-out distributor:author-signature.xml"},
+        {"a file changed after signing", mismatch, "js/main.js", tv(), "san", "", "", add("js/main.js", "//")},
+        {"the author signature changed after the distributor signed it", mismatch, "digest mismatch for author-signature.xml", tv(), "san", "", "", add("author-signature.xml", " ")},
+        {"a forged SignatureValue", mismatch, "SignatureValue", tv(), "san", "", "", forge},
+        {"a profile whose two files were swapped", chain, "swapped", tv(), "swapped"},
+        {"the signature files swapped", mismatch, "role-author", tv(), "san", "", "", swap},
+        {"only the author's root trusted", chain, "signature1.xml: certificate chain not trusted", tv({}, {"ca/author"})},
+        {"no root trusted", chain, "no root trusted", tv({}, {})},
+        {"the TV's clock two years on", refusal("Certificate in signature is expired.", -6), "expired", year(2, "-06-01T00:00:00Z")},
+        {"the TV's clock a year back", refusal("Certificate in signature is not valid yet.", -7), "not valid yet", year(-1, "-01-01T00:00:00Z")},
     };
     // clang-format on
     for (const auto& c : cases) {
-        SetUp();
-        sign(c.profile, c.signOptions);
-        if (c.afterSigning) {
-            c.afterSigning(members_);
-        }
-        EXPECT_EQ(install(c.args, c.pushProfileFrom), c.answer) << c.what;
-        EXPECT_NE(log_.find(c.logged), std::string::npos) << c.what << ": " << log_;
+        Files files = signedWith(c.profile, c.options);
+        c.change(files);
+        std::string log;
+        EXPECT_EQ(onTv(c.args, files, log, c.listFrom), c.answer) << c.what;
+        EXPECT_NE(log.find(c.logged), std::string::npos) << c.what << ": " << log;
     }
 }
 
-TEST_F(SignedInstall, AnotherAuthorsCopyStaysUntilUninstalledByItsOwnId) {
-    sign("san");
-    const auto args = tv2023Args({"--installed-by-other-author"});
-    EXPECT_EQ(install(args), "install failed[118, -11], reason: Author certificate not match :");
-    EXPECT_NE(log_.find("another-author"), std::string::npos) << log_;
-    fresh_ = false;
-    auto parsed = tvsim::parseOptions(
-        {"--year", "2023", "--address", "127.0.0.5", "--state", (root_ / "tv").string()});
-    tvsim::Tv tv(std::get<tvsim::TvOptions>(parsed));
-    std::string said;
-    tv.runShell("vd_appuninstall " + kApp, [&](const std::string& line) { said += line; });
-    EXPECT_NE(said.find("uninstall completed"), std::string::npos) << said;
-    EXPECT_EQ(install(tv2023()), "install completed") << log_;
-    // Now the user is the author: signing again with the same profile installs over it.
-    EXPECT_EQ(install(tv2023()), "install completed") << log_;
-    // A profile with another author certificate (a second CA folder) is refused in turn.
-    ASSERT_EQ(
-        run("bash '" + kSource + "/tests/signing/make-profile.sh' '" + (root_ / "second").string() +
-            "' --ca '" + (root_ / "ca2").string() + "' --duid-in san"),
-        0);
-    SetUp();
-    sign("second");
-    EXPECT_EQ(
-        install({"--year", "2023", "--trusted-root", (root_ / "ca2" / "author-root.pem").string(),
-                 "--trusted-root", (root_ / "ca2" / "distributor-root.pem").string(), "--duid",
-                 "TESTDUID0001"}),
-        "install failed[118, -11], reason: Author certificate not match :")
-        << log_;
+TEST(SignedInstall, AnotherAuthorsCopyStaysUntilUninstalledByItsOwnId) {
+    const std::string otherAuthor =
+        "install failed[118, -11], reason: Author certificate not match :";
+    const Files files = signedWith("san", "");
+    std::string log;
+    EXPECT_EQ(onTv(tv({"--installed-by-other-author"}), files, log), otherAuthor);
+    EXPECT_NE(log.find("another-author"), std::string::npos) << log;
+    EXPECT_EQ(onTv(tv(), {}, log, "", false, "vd_appuninstall " + kApp), "uninstall completed");
+    EXPECT_EQ(onTv(tv(), files, log, "", false), "install completed") << log;
+    // Now the user is the author: signing again with the same profile installs over it; a
+    // profile with another author certificate (a CA of its own) is refused in turn.
+    EXPECT_EQ(onTv(tv(), signedWith("san", ""), log, "", false), "install completed") << log;
+    const auto ca2 = tv({}, {"ca2/author", "ca2/distributor"});
+    EXPECT_EQ(onTv(ca2, signedWith("second", ""), log, "", false), otherAuthor) << log;
 }
 
 }  // namespace

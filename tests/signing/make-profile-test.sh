@@ -8,40 +8,40 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
 
-# One fact about a key file: field FILE PASSWORD NAME.
+# One fact about a profile: field PROFILE a|d (author.p12 or distributor.p12) PASSWORD NAME.
 field() {
-    local p12=(openssl pkcs12 -legacy -in "$1" -passin "pass:$2") ee
+    local p12=(openssl pkcs12 -legacy -in "$1/$([ "$2" = a ] && echo author || echo distributor).p12" -passin "pass:$3") ee
+    if [ "$4" = xml ]; then tr -d '\n' 2>/dev/null <"$1/device-profile.xml" || echo none; return; fi
     ee=$("${p12[@]}" -nokeys -clcerts 2>/dev/null) || { echo no-open && return; }
-    case "$3" in
-    subject | issuer) openssl x509 -noout "-$3" -nameopt multiline <<<"$ee" | sed -n 's/ *commonName *= //p' ;;
-    duids) openssl x509 -noout -ext subjectAltName <<<"$ee" 2>/dev/null | grep -o 'deviceid=[^,]*' |
-        cut -d= -f2 | tr '\n' ' ' ;;
+    case "$4" in
+    subject | issuer) openssl x509 -noout "-$4" -nameopt multiline <<<"$ee" | sed -n 's/ *commonName *= //p' ;;
+    duids) openssl x509 -noout -ext subjectAltName <<<"$ee" 2>/dev/null | grep -o 'deviceid=[^,]*' | cut -d= -f2 | xargs ;;
     bits) "${p12[@]}" -nocerts -nodes 2>/dev/null | openssl pkey -noout -text | sed -n 's/.*(\([0-9]*\) bit.*/\1/p' ;;
     cipher) "${p12[@]}" -info -noout 2>&1 | grep -o 'RC2-CBC\|AES-256-CBC' | head -1 ;;
     chain) # the key's certificate, then its intermediate (no root), up to the role's root
-        local root=author-root.pem
-        [[ "$(openssl x509 -noout -subject <<<"$ee")" != *TizenSDK* ]] || root=distributor-root.pem
+        local root=author && [[ "$(openssl x509 -noout -subject <<<"$ee")" != *TizenSDK* ]] || root=distributor
         "${p12[@]}" -nokeys -cacerts 2>/dev/null >"$work/ca.pem"
         [ "$(grep -c BEGIN "$work/ca.pem")" = 1 ] &&
-            openssl verify -CAfile "$work/ca/$root" -untrusted "$work/ca.pem" <<<"$ee" >/dev/null 2>&1 &&
-            [ "$("${p12[@]}" -nocerts -nodes 2>/dev/null | openssl pkey -pubout)" = \
-                "$(openssl x509 -noout -pubkey <<<"$ee")" ] && echo ok || echo bad ;;
+            openssl verify -CAfile "$work/ca/$root-root.pem" -untrusted "$work/ca.pem" <<<"$ee" >/dev/null 2>&1 &&
+            [ "$("${p12[@]}" -nocerts -nodes 2>/dev/null | openssl pkey -pubout)" = "$(openssl x509 -noout -pubkey <<<"$ee")" ] &&
+            echo ok || echo bad ;;
     when) if ! openssl x509 -noout -checkend 0 <<<"$ee" >/dev/null; then echo expired
-        elif [ "$(date -d "$(openssl x509 -noout -startdate <<<"$ee" | cut -d= -f2)" +%s)" -gt "$(date +%s)" ]
-        then echo not-yet-valid; else echo valid; fi ;;
+        elif [ "$(date -d "$(openssl x509 -noout -startdate <<<"$ee" | cut -d= -f2)" +%s)" -gt "$(date +%s)" ]; then
+            echo not-yet-valid; else echo valid; fi ;;
     esac
 }
 
-# name | options | file:password:field=expected;...
+x='<?xml version="1.0" encoding="UTF-8" standalone="no"?><Profile name="test"><TestDeviceInfo><TestDevice>'
+# name | options | a|d:password:field=expected;...
 cases=(
-    "default||author.p12:test-pass:subject=Quorvex Test Author;author.p12:test-pass:issuer=Test Samsung Author CA Class;distributor.p12:test-pass:subject=TizenSDK;distributor.p12:test-pass:issuer=Test VD DEVELOPER Public CA Class;distributor.p12:test-pass:duids=TESTDUID0001 ;author.p12:test-pass:chain=ok;distributor.p12:test-pass:chain=ok;author.p12:test-pass:bits=2048;author.p12:test-pass:cipher=AES-256-CBC;author.p12:test-pass:when=valid;author.p12:wrong:subject=no-open"
-    "san|--duid-in san --duid TV1 --duid TV2|distributor.p12:test-pass:duids=TV1 TV2 "
-    "xml|--duid-in profile --duid TV3|distributor.p12:test-pass:duids="
-    "legacy|--legacy --bits 4096 --password пароль-Ä|author.p12:пароль-Ä:cipher=RC2-CBC;author.p12:пароль-Ä:bits=4096;distributor.p12:пароль-Ä:chain=ok"
-    "passwords|--password '' --distributor-password other|author.p12::subject=Quorvex Test Author;distributor.p12:other:subject=TizenSDK;distributor.p12::subject=no-open"
-    "expired|--validity expired|author.p12:test-pass:when=expired;distributor.p12:test-pass:when=expired"
-    "later|--validity not-yet-valid|author.p12:test-pass:when=not-yet-valid;distributor.p12:test-pass:when=not-yet-valid"
-    "swapped|--swap|author.p12:test-pass:subject=TizenSDK;distributor.p12:test-pass:subject=Quorvex Test Author;author.p12:test-pass:chain=ok"
+    "default||a:test-pass:subject=Quorvex Test Author;a:test-pass:issuer=Test Samsung Author CA Class;d:test-pass:subject=TizenSDK;d:test-pass:issuer=Test VD DEVELOPER Public CA Class;d:test-pass:duids=TESTDUID0001;a:test-pass:chain=ok;d:test-pass:chain=ok;a:test-pass:bits=2048;a:test-pass:cipher=AES-256-CBC;a:test-pass:when=valid;a:wrong:subject=no-open;a::xml=${x}TESTDUID0001</TestDevice></TestDeviceInfo></Profile>"
+    "san|--duid-in san --duid TV1 --duid TV2|d:test-pass:duids=TV1 TV2;a::xml=none"
+    "xml|--duid-in profile --duid TV3|d:test-pass:duids=;a::xml=${x}TV3</TestDevice></TestDeviceInfo></Profile>"
+    "legacy|--legacy --bits 4096 --password пароль-Ä|a:пароль-Ä:cipher=RC2-CBC;a:пароль-Ä:bits=4096;d:пароль-Ä:chain=ok"
+    "passwords|--password '' --distributor-password other|a::subject=Quorvex Test Author;d:other:subject=TizenSDK;d::subject=no-open"
+    "expired|--validity expired|a:test-pass:when=expired;d:test-pass:when=expired"
+    "later|--validity not-yet-valid|a:test-pass:when=not-yet-valid;d:test-pass:when=not-yet-valid"
+    "swapped|--swap|a:test-pass:subject=TizenSDK;d:test-pass:subject=Quorvex Test Author;a:test-pass:chain=ok"
 )
 for c in "${cases[@]}"; do
     IFS='|' read -r name opts checks <<<"$c"
@@ -50,20 +50,10 @@ for c in "${cases[@]}"; do
     IFS=';' read -r -a list <<<"$checks"
     for item in "${list[@]}"; do
         IFS=':' read -r file pass rest <<<"$item"
-        found=$(field "$work/$name/$file" "$pass" "${rest%%=*}")
+        found=$(field "$work/$name" "$file" "$pass" "${rest%%=*}")
         [ "$found" = "${rest#*=}" ] || fail "$name $file ${rest%%=*}: expected [${rest#*=}], found [$found]"
     done
 done
-
-expected='<?xml version="1.0" encoding="UTF-8" standalone="no"?>
-<Profile name="test">
-<TestDeviceInfo>
-<TestDevice>TESTDUID0001</TestDevice>
-</TestDeviceInfo>
-</Profile>'
-[ "$(cat "$work/default/device-profile.xml")" = "$expected" ] || fail "device-profile.xml"
-grep -qx '<TestDevice>TV3</TestDevice>' "$work/xml/device-profile.xml" || fail "xml: its DUID"
-[ ! -e "$work/san/device-profile.xml" ] || fail "san: a device-profile.xml"
 
 # The CAs are made once and reused; a bad option fails with a message.
 root=$(sha256sum <"$work/ca/author-root.pem")

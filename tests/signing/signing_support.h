@@ -1,95 +1,125 @@
 #pragma once
-// What the signing tests share: a folder of their own, test profiles made by make-profile.sh,
-// files read and written, and commands run through the shell.
+// What the signing tests (and the bench's signed-package tests) share: shell commands, files,
+// folders of their own and test profiles made by make-profile.sh.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "src/signing_profile.h"
+
 namespace signing_test {
 
 namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+using Files = std::map<std::string, std::string>;  // name in the package -> contents
 
-inline std::vector<unsigned char> readBytes(const fs::path& file) {
+inline std::string readText(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+inline Bytes readBytes(const fs::path& file) {
+    std::string text = readText(file);
+    return {text.begin(), text.end()};
+}
+inline void writeBytes(const fs::path& file, const Bytes& bytes) {
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
 }
 
-inline void writeBytes(const fs::path& file, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string quote(const std::string& text) {
+inline std::string quote(const fs::path& path) {
     std::string out = "'";
-    for (char c : text) {
+    for (char c : path.string()) {
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     return out + "'";
 }
 
-// Runs a shell command; its exit status and what it printed (both streams).
-struct RunResult {
-    int status = -1;
+// Runs a shell command: nothing when it succeeds, else its exit status and what it printed.
+inline std::string failure(const std::string& command) {
     std::string output;
-};
-inline RunResult run(const std::string& command) {
-    RunResult result;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) {
-        return result;
-    }
     char buffer[4096];
     while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
-        result.output.append(buffer, n);
+        output.append(buffer, n);
     }
     int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return status == 0 ? "" : command + ": status " + std::to_string(status) + "\n" + output;
+}
+inline void runOrThrow(const std::string& command) {
+    if (std::string why = failure(command); !why.empty()) {
+        throw std::runtime_error(why);
+    }
 }
 
-// A folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "quorvex-signing-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
+// A folder of its own under the system's temporary folder, removed with everything in it.
+struct TempDir {
+    std::string pattern = (fs::temp_directory_path() / "quorvex-signing-XXXXXX").string();
+    fs::path path = mkdtemp(pattern.data());
     ~TempDir() {
         std::error_code ignored;
-        fs::remove_all(path_, ignored);
+        fs::remove_all(path, ignored);
     }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
+    fs::path operator/(const std::string& name) const { return path / name; }
 };
 
-// Makes a profile in `dir` (CAs in its parent's "ca"); false with the script's words on failure.
-inline RunResult makeProfile(const fs::path& dir, const std::string& options) {
-    return run("bash " + quote(QUORVEX_MAKE_PROFILE) + " " + quote(dir.string()) + " " + options);
+// Test profiles, one folder each (name -> make-profile.sh's options), their CAs in "ca".
+inline void makeProfiles(const TempDir& dir, const std::map<std::string, std::string>& made) {
+    for (const auto& [name, options] : made) {
+        runOrThrow("bash " QUORVEX_SOURCE_DIR "/tests/signing/make-profile.sh " +
+                   quote(dir / name) + " " + options);
+    }
 }
 
-// A package made by zip from files of these names and contents, old signatures included.
-inline std::vector<unsigned char> zipOf(
-    const fs::path& folder, const std::vector<std::pair<std::string, std::string>>& files) {
+// The files written afresh under `folder`; then, zipped, the package they make.
+inline void writeTree(const fs::path& folder, const Files& files) {
     fs::remove_all(folder);
-    std::string names;
     for (const auto& [name, content] : files) {
         fs::create_directories((folder / name).parent_path());
         std::ofstream(folder / name, std::ios::binary) << content;
-        names += " " + quote(name);
     }
-    RunResult r = run("cd " + quote(folder.string()) + " && zip -q -X ../" +
-                      quote(folder.filename().string() + ".zip") + names);
-    if (r.status != 0) {
-        throw std::runtime_error(r.output);
-    }
+}
+inline Bytes zipOf(const fs::path& folder, const Files& files) {
+    writeTree(folder, files);
+    fs::remove(folder.string() + ".zip");
+    runOrThrow("cd " + quote(folder) + " && zip -qrXD ../" + quote(folder.filename()) + ".zip .");
     return readBytes(folder.string() + ".zip");
+}
+
+// The profiles the signing tests share, made once per process, and broken ones made from "good":
+// certificates alone, a key alone, its root added, a truncated author.p12, a distributor.p12 too
+// large to read, an empty folder, one with author.p12 alone and a profile a level deeper.
+inline const TempDir& signingProfiles() {
+    static const TempDir dir;
+    [[maybe_unused]] static const bool made = [] {
+        makeProfiles(dir,
+                     {{"good", ""},
+                      {"san", "--duid-in san --duid TV-SAN --duid TV-SAN2"},
+                      {"xml", "--duid-in profile --duid TV-XML"},
+                      {"expired", "--validity expired"},
+                      {"not-yet", "--validity not-yet-valid"},
+                      {"swapped", "--swap"},
+                      {"empty", "--password ''"},
+                      {"профиль Ä",
+                       "--legacy --bits 4096 --password 'пароль Ä' --distributor-password другой"},
+                      {"4096", "--bits 4096"}});
+        runOrThrow("cd " + quote(dir.path) + R"( && set -e
+            openssl pkcs12 -in good/author.p12 -passin pass:test-pass -nodes -out author.pem
+            for f in 'no key' 'no cert' 'with root' truncated huge; do cp -r good "$f"; done
+            p12() { openssl pkcs12 -export -in author.pem -inkey author.pem -passout pass:test-pass -out "$@"; }
+            p12 'no key/author.p12' -nokeys && p12 'no cert/author.p12' -nocerts
+            p12 'with root/author.p12' -certfile ca/author-root.pem
+            head -c $(($(stat -c %s good/author.p12) / 2)) good/author.p12 >truncated/author.p12
+            head -c $((3 * )" +
+                   std::to_string(widget::maxKeyFileBytes) + R"()) /dev/zero >huge/distributor.p12
+            mkdir -p 'empty folder' 'author only' nest/inner && cp good/*.p12 nest/inner
+            cp good/author.p12 'author only'/)");
+        return true;
+    }();
+    return dir;
 }
 
 }  // namespace signing_test
