@@ -1,10 +1,7 @@
 // The profile dialogs and the remembered folder, in-process: the main thread opens each dialog
-// as the window will, a second thread plays the user through window messages.
-//
-//   quorvex_profile_dialogs_test <unused> <dpi> <sync-dir> <shot-prefix>
-//
-// Run by run-gui-test.sh (a fresh prefix at that DPI, a display of its own); screenshots are
-// asked for as in gui_driver.cpp. Prints "FAIL: ..." for each fault, exits 1 when any.
+// as the window will, a second thread plays the user through window messages. run-gui-test.sh
+// runs it as `quorvex_profile_dialogs_test <unused> <dpi> <sync-dir> <shot-prefix>` and takes the
+// screenshots it asks for as in gui_driver.cpp. Prints "FAIL: ..." for each fault.
 #include <windows.h>
 
 #include <cstdio>
@@ -24,22 +21,19 @@
 namespace {
 
 namespace ids = platform::win32::passwordDialog;
-namespace fs = std::filesystem;
+using Typed = std::optional<std::pair<std::wstring, std::wstring>>;
 
 int failures = 0;
 UINT dpi = 96;
-std::wstring syncDir, shotPrefix;
+std::wstring shotBase;  // the sync folder and the screenshots' prefix
 DWORD dialogThread = 0;
-
-void say(const std::wstring& line) {
-    std::fputs((platform::toUtf8(line) + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
+std::vector<int> boxesAtEnd;  // how much each password box held as it was destroyed
 
 void check(bool ok, const std::wstring& what) {
     if (!ok) {
         ++failures;
-        say(L"FAIL: " + what);
+        std::printf("FAIL: %s\n", platform::toUtf8(what).c_str());
+        std::fflush(stdout);
     }
 }
 
@@ -49,14 +43,17 @@ std::wstring textOf(HWND window) {
     return text;
 }
 
-HWND waitForDialog(const std::wstring& title) {
-    for (int i = 0; i < 200; ++i) {
-        const HWND dialog = FindWindowW(L"#32770", title.c_str());
-        if (dialog != nullptr && IsWindowVisible(dialog))
-            return dialog;
-        Sleep(50);
+// The visible dialog of that title (any, without one), waited for up to `tries` times 50 ms.
+HWND dialog(const wchar_t* title, int tries = 200) {
+    for (int i = 0; i < tries; ++i) {
+        for (HWND d = nullptr; (d = FindWindowExW(nullptr, d, L"#32770", title)) != nullptr;) {
+            if (IsWindowVisible(d))
+                return d;
+        }
+        if (i + 1 < tries)
+            Sleep(50);
     }
-    throw std::runtime_error("the dialog " + platform::toUtf8(title) + " did not open");
+    return nullptr;
 }
 
 HWND focused() {
@@ -78,65 +75,43 @@ void press(HWND control, WPARAM key) {
     Sleep(300);
 }
 
+void click(HWND dialog, int button) {
+    PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+}
+
 void screenshot(const std::wstring& name) {
     Sleep(400);  // let the dialog paint
-    const std::wstring base = syncDir + L"\\" + shotPrefix + L"-" + name;
-    const HANDLE file = CreateFileW((base + L".want").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
-    for (int i = 0; i < 300; ++i) {
-        if (GetFileAttributesW((base + L".done").c_str()) != INVALID_FILE_ATTRIBUTES)
-            return;
+    CloseHandle(CreateFileW((shotBase + name + L".want").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+    const std::wstring done = shotBase + name + L".done";
+    for (int i = 0; i < 300 && GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(100);
-    }
-    check(false, L"screenshot " + name + L" was not taken");
+    check(GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES,
+          L"screenshot " + name + L" was not taken");
 }
 
-bool dialogOpen() {
-    bool open = false;
-    EnumThreadWindows(
-        dialogThread,
-        [](HWND window, LPARAM found) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (IsWindowVisible(window) && std::wstring(name) == L"#32770")
-                *reinterpret_cast<bool*>(found) = true;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&open));
-    return open;
-}
-
-// Runs `open` here while `drive` plays the user on a second thread. A dialog still open 5 s
-// after the user is done (or one that asks back, such as "folder not found") is a failure, and
-// everything open is cancelled so that the test ends.
+// Runs `open` here while `user` plays the user on a second thread. A dialog still open 5 s after
+// the user is done (or one that asks back, such as "folder not found") is a failure, and every
+// dialog open is cancelled so that the test ends.
 template <typename Result>
-Result withUser(const std::function<Result()>& open, const std::function<void()>& drive) {
-    std::thread user([&] {
+Result withUser(const std::function<Result()>& open, const std::function<void()>& user) {
+    std::thread player([&] {
         try {
-            drive();
-            for (int i = 0; i < 50 && dialogOpen(); ++i)
+            user();
+            for (int i = 0; i < 50 && dialog(nullptr, 1) != nullptr; ++i)
                 Sleep(100);
-            if (dialogOpen())
+            if (dialog(nullptr, 1) != nullptr)
                 throw std::runtime_error("a dialog stayed open after the user was done");
         } catch (const std::exception& e) {
             check(false, platform::fromUtf8(e.what()));
-            EnumThreadWindows(
-                dialogThread,
-                [](HWND window, LPARAM) -> BOOL {
-                    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-                    return TRUE;
-                },
-                0);
+            for (HWND d = nullptr; (d = FindWindowExW(nullptr, d, L"#32770", nullptr)) != nullptr;)
+                PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
         }
     });
     Result result = open();
-    user.join();
+    player.join();
     return result;
 }
-
-// How much each password box held as it was destroyed.
-std::vector<int> boxesAtEnd;
 
 LRESULT CALLBACK watchDestroy(int code, WPARAM w, LPARAM l) {
     const auto* message = reinterpret_cast<const CWPSTRUCT*>(l);
@@ -165,34 +140,23 @@ const platform::PasswordDialogTexts english{
     L"OK",
     L"Cancel"};
 
-struct Boxes {
-    HWND dialog, author, distributor;
-};
-
-Boxes boxesOf(const platform::PasswordDialogTexts& texts) {
-    const HWND dialog = waitForDialog(texts.title);
-    return {dialog, GetDlgItem(dialog, ids::authorBoxId),
-            GetDlgItem(dialog, ids::distributorBoxId)};
-}
-
-// The dialog drawn for its DPI: the client area, the font and every control inside.
-void checkScaled(const Boxes& b) {
-    check(platform::win32::dpiForWindow(b.dialog) == dpi, L"the dialog does not run at the DPI");
+// The dialog drawn for its DPI: the client area, the font and every control inside, in order.
+void checkScaled(HWND dialog) {
+    const auto scaled = [](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
+    check(platform::win32::dpiForWindow(dialog) == dpi, L"the dialog does not run at the DPI");
     RECT client{};
-    GetClientRect(b.dialog, &client);
-    check(client.right == MulDiv(440, static_cast<int>(dpi), 96),
-          L"client width " + std::to_wstring(client.right) + L" not scaled");
+    GetClientRect(dialog, &client);
+    check(client.right == scaled(440), L"client width " + std::to_wstring(client.right));
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(b.author, WM_GETFONT, 0, 0)), sizeof font,
-               &font);
-    check(font.lfHeight == -MulDiv(15, static_cast<int>(dpi), 96),
-          L"font height " + std::to_wstring(font.lfHeight) + L" not scaled");
+    const LRESULT handle = SendDlgItemMessageW(dialog, ids::authorBoxId, WM_GETFONT, 0, 0);
+    GetObjectW(reinterpret_cast<HFONT>(handle), sizeof font, &font);
+    check(font.lfHeight == -scaled(15), L"font height " + std::to_wstring(font.lfHeight));
     int lastBottom = 0;
     for (const int id : {ids::introId, ids::authorLabelId, ids::authorBoxId,
                          ids::distributorLabelId, ids::distributorBoxId, IDOK}) {
         RECT r{};
-        GetWindowRect(GetDlgItem(b.dialog, id), &r);
-        MapWindowPoints(nullptr, b.dialog, reinterpret_cast<POINT*>(&r), 2);
+        GetWindowRect(GetDlgItem(dialog, id), &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
         check(r.top >= lastBottom && r.left >= 0 && r.right <= client.right &&
                   r.bottom <= client.bottom,
               L"control " + std::to_wstring(id) + L" overlaps or leaves the dialog");
@@ -200,48 +164,46 @@ void checkScaled(const Boxes& b) {
     }
 }
 
-using Typed = std::optional<std::pair<std::wstring, std::wstring>>;
-
 void passwordDialogCases(platform::ProfileDialogs& dialogs) {
     const struct {
         const wchar_t* name;
         const platform::PasswordDialogTexts& texts;
-        std::function<void(const Boxes&)> user;
+        std::function<void(HWND dialog, HWND author, HWND distributor)> user;
         Typed expected;
     } cases[] = {
         {L"typed, the distributor follows, Enter", russian,
-         [](const Boxes& b) {
-             check(focused() == b.author, L"the author's box has no focus at first");
-             checkScaled(b);
-             type(b.author, L"Пароль-1");
-             check(textOf(b.distributor) == L"Пароль-1", L"the distributor's box did not follow");
+         [](HWND dialog, HWND author, HWND distributor) {
+             check(focused() == author, L"the author's box has no focus at first");
+             checkScaled(dialog);
+             type(author, L"Пароль-1");
+             check(textOf(distributor) == L"Пароль-1", L"the distributor's box did not follow");
              screenshot(L"passwords-ru");
-             press(b.author, VK_RETURN);
+             press(author, VK_RETURN);
          },
          std::pair{L"Пароль-1", L"Пароль-1"}},
         {L"the distributor edited stops following, OK", english,
-         [](const Boxes& b) {
-             type(b.author, L"author-pw");
-             press(b.author, VK_TAB);
-             check(focused() == b.distributor, L"Tab does not lead to the distributor's box");
-             SendMessageW(b.distributor, EM_SETSEL, 0, -1);
-             type(b.distributor, L"dist-pw");
-             type(b.author, L"X");
-             check(textOf(b.distributor) == L"dist-pw", L"an edited distributor box changed");
+         [](HWND dialog, HWND author, HWND distributor) {
+             type(author, L"author-pw");
+             press(author, VK_TAB);
+             check(focused() == distributor, L"Tab does not lead to the distributor's box");
+             SendMessageW(distributor, EM_SETSEL, 0, -1);
+             type(distributor, L"dist-pw");
+             type(author, L"X");
+             check(textOf(distributor) == L"dist-pw", L"an edited distributor box changed");
              screenshot(L"passwords-en");
-             PostMessageW(GetDlgItem(b.dialog, IDOK), BM_CLICK, 0, 0);
+             click(dialog, IDOK);
          },
          std::pair{L"author-pwX", L"dist-pw"}},
         {L"Esc", english,
-         [](const Boxes& b) {
-             type(b.author, L"secret");
-             press(b.author, VK_ESCAPE);
+         [](HWND, HWND author, HWND) {
+             type(author, L"secret");
+             press(author, VK_ESCAPE);
          },
          std::nullopt},
         {L"Cancel", russian,
-         [](const Boxes& b) {
-             type(b.author, L"secret");
-             PostMessageW(GetDlgItem(b.dialog, IDCANCEL), BM_CLICK, 0, 0);
+         [](HWND dialog, HWND author, HWND) {
+             type(author, L"secret");
+             click(dialog, IDCANCEL);
          },
          std::nullopt},
     };
@@ -249,75 +211,77 @@ void passwordDialogCases(platform::ProfileDialogs& dialogs) {
         boxesAtEnd.clear();
         const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watchDestroy, nullptr, dialogThread);
         const auto answer = withUser<std::optional<platform::ProfilePasswords>>(
-            [&] { return dialogs.askPasswords(c.texts); }, [&] { c.user(boxesOf(c.texts)); });
+            [&] { return dialogs.askPasswords(c.texts); },
+            [&] {
+                const HWND d = dialog(c.texts.title.c_str());
+                if (d == nullptr)
+                    throw std::runtime_error("the password dialog did not open");
+                c.user(d, GetDlgItem(d, ids::authorBoxId), GetDlgItem(d, ids::distributorBoxId));
+            });
         UnhookWindowsHookEx(hook);
-        const std::wstring name = c.name;
         Typed got;
         if (answer)
-            got = std::pair{std::wstring(answer->author.c_str()),
-                            std::wstring(answer->distributor.c_str())};
-        check(got == c.expected, name + L": the dialog returned other passwords");
-        check(boxesAtEnd.size() == 2, name + L": the password boxes were not seen destroyed");
-        for (const int length : boxesAtEnd)
-            check(length == 0, name + L": a password box still held text when destroyed");
+            got = std::pair{answer->author.c_str(), answer->distributor.c_str()};
+        check(got == c.expected, c.name + std::wstring(L": the dialog returned other passwords"));
+        check(boxesAtEnd == std::vector{0, 0},
+              c.name + std::wstring(L": the password boxes were not seen emptied and destroyed"));
     }
-}
-
-// The file name box: under Wine an edit of its own (1152, beside IDOK "&Open"), under Windows
-// the edit of the file name combo box (1148).
-HWND nameBox(HWND dialog) {
-    const HWND edit = GetDlgItem(dialog, 1152);
-    return edit != nullptr ? edit
-                           : FindWindowExW(GetDlgItem(dialog, 1148), nullptr, L"Edit", nullptr);
 }
 
 void folderDialogCases(platform::ProfileDialogs& dialogs) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const fs::path root = fs::path(temp) / L"Профили ёжика" / L"SamsungCertificate";
-    fs::create_directories(root / L"Мой ТВ");
-    fs::create_directories(root / L"other");
-    const std::wstring title = L"Папка профиля сертификата";
-    const std::vector<std::wstring> offered{(root / L"Мой ТВ").wstring(),
-                                            (root / L"other").wstring()};
+    const auto root = std::filesystem::path(temp) / L"Профили ёжика" / L"SamsungCertificate";
+    std::filesystem::create_directories(root / L"Мой ТВ");
+    std::filesystem::create_directories(root / L"other");
+    const wchar_t* title = L"Папка профиля сертификата";
     const struct {
         const wchar_t* name;
         std::function<void(HWND)> user;
         std::optional<std::wstring> expected;
     } cases[] = {
-        // A name relative to the folder the dialog opened at.
+        // A name relative to the folder the dialog opened at, in the file name box: under Wine
+        // an edit of its own (1152), under Windows the edit of the file name combo box (1148).
         {L"a folder chosen",
          [](HWND dialog) {
              screenshot(L"folder");
-             SendMessageW(nameBox(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Мой ТВ"));
-             PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+             HWND name = GetDlgItem(dialog, 1152);
+             if (name == nullptr)
+                 name = FindWindowExW(GetDlgItem(dialog, 1148), nullptr, L"Edit", nullptr);
+             SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Мой ТВ"));
+             click(dialog, IDOK);
          },
          (root / L"Мой ТВ").wstring()},
-        {L"cancelled",
-         [](HWND dialog) { PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); },
-         std::nullopt},
+        {L"cancelled", [](HWND dialog) { click(dialog, IDCANCEL); }, std::nullopt},
     };
     for (const auto& c : cases) {
         const auto chosen = withUser<std::optional<std::wstring>>(
-            [&] { return dialogs.chooseFolder(title, root.wstring(), offered); },
-            [&] { c.user(waitForDialog(title)); });
+            [&] {
+                return dialogs.chooseFolder(
+                    title, root.wstring(),
+                    {(root / L"Мой ТВ").wstring(), (root / L"other").wstring()});
+            },
+            [&] {
+                const HWND d = dialog(title);
+                if (d == nullptr)
+                    throw std::runtime_error("the folder dialog did not open");
+                c.user(d);
+            });
         check(chosen == c.expected,
               std::wstring(c.name) + L": chose \"" + chosen.value_or(L"(nothing)") + L"\"");
     }
 }
 
 void settingsCases() {
+    using platform::win32::settingsKey, platform::win32::profileFolderValue;
     platform::win32::RegistrySettings settings;
-    const auto key = platform::win32::settingsKey;
-    const auto value = platform::win32::profileFolderValue;
     wchar_t profile[MAX_PATH];
     GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
     check(settings.defaultProfileRoot() == std::wstring(profile) + L"\\SamsungCertificate",
           L"the default profile root is " + settings.defaultProfileRoot());
     check(!settings.profileFolder(), L"a fresh user has a profile folder");
-
     const auto raw = [&](DWORD type, const std::wstring& text) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, key, value, type, text.c_str(),
+        RegSetKeyValueW(HKEY_CURRENT_USER, settingsKey, profileFolderValue, type, text.c_str(),
                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     };
     const struct {
@@ -341,45 +305,34 @@ void settingsCases() {
                   settings.profileFolder().value_or(L"(nothing)") + L"\"");
     }
     settings.setProfileFolder(std::nullopt);
-    check(RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-              ERROR_FILE_NOT_FOUND,
+    check(RegGetValueW(HKEY_CURRENT_USER, settingsKey, profileFolderValue, RRF_RT_ANY, nullptr,
+                       nullptr, nullptr) == ERROR_FILE_NOT_FOUND,
           L"the forgotten folder's value is still in the registry");
-}
-
-void beDpiAware() {
-    using SetContext = BOOL(WINAPI*)(HANDLE);
-    const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
-    if (set == nullptr || !set(reinterpret_cast<HANDLE>(-4)))  // per monitor, version 2
-        SetProcessDPIAware();
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 5) {
-        say(L"FAIL: usage: quorvex_profile_dialogs_test <unused> <dpi> <sync-dir> <shot-prefix>");
+        check(false, L"usage: quorvex_profile_dialogs_test <unused> <dpi> <sync-dir> <prefix>");
         return 2;
     }
     dpi = static_cast<UINT>(std::stoi(argv[2]));
-    syncDir = argv[3];
-    shotPrefix = argv[4];
-    beDpiAware();
+    shotBase = std::wstring(argv[3]) + L"\\" + argv[4] + L"-";
+    if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
+        SetProcessDPIAware();  // Wine 8 knows only the older kinds
     dialogThread = GetCurrentThreadId();
     try {
-        // The main window stands behind, as the dialogs' owner; dark, so that the frameless
-        // dialogs stand out in the screenshots.
-        WNDCLASSEXW ownerClass{};
-        ownerClass.cbSize = sizeof ownerClass;
-        ownerClass.lpfnWndProc = DefWindowProcW;
-        ownerClass.hInstance = GetModuleHandleW(nullptr);
-        ownerClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-        ownerClass.lpszClassName = L"QuorvexTestOwner";
-        RegisterClassExW(&ownerClass);
-        const HWND owner =
-            CreateWindowExW(0, ownerClass.lpszClassName, L"Quorvex owner", WS_OVERLAPPEDWINDOW, 40,
-                            40, 900, 650, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        ShowWindow(owner, SW_SHOWNORMAL);
+        // The main window stands behind as the dialogs' owner; dark, so that the dialogs stand
+        // out in the screenshots.
+        const auto dark = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+        const WNDCLASSW ownerClass{
+            0,       DefWindowProcW, 0,    0,       GetModuleHandleW(nullptr),
+            nullptr, nullptr,        dark, nullptr, L"QuorvexTestOwner"};
+        RegisterClassW(&ownerClass);
+        const HWND owner = CreateWindowExW(0, ownerClass.lpszClassName, L"Quorvex owner",
+                                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 900, 650,
+                                           nullptr, nullptr, ownerClass.hInstance, nullptr);
         UpdateWindow(owner);
         platform::win32::Win32ProfileDialogs dialogs(owner);
         passwordDialogCases(dialogs);
@@ -389,6 +342,6 @@ int wmain(int argc, wchar_t** argv) {
     } catch (const std::exception& e) {
         check(false, platform::fromUtf8(e.what()));
     }
-    say(failures == 0 ? L"profile dialogs: all checks passed" : L"profile dialogs: failures");
+    std::printf("profile dialogs: %s\n", failures == 0 ? "all checks passed" : "failures");
     return failures == 0 ? 0 : 1;
 }
