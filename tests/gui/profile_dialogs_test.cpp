@@ -164,50 +164,27 @@ void checkScaled(HWND dialog) {
     }
 }
 
+// Each case types the author's password, and the distributor's after Tab when it has one, then
+// clicks IDOK or IDCANCEL or presses a key.
 void passwordDialogCases(platform::ProfileDialogs& dialogs) {
     const struct {
         const wchar_t* name;
         const platform::PasswordDialogTexts& texts;
-        std::function<void(HWND dialog, HWND author, HWND distributor)> user;
+        const wchar_t* author;
+        const wchar_t* distributor;
+        int end;
+        const wchar_t* screenshot;
         Typed expected;
     } cases[] = {
-        {L"typed, the distributor follows, Enter", russian,
-         [](HWND dialog, HWND author, HWND distributor) {
-             check(focused() == author, L"the author's box has no focus at first");
-             checkScaled(dialog);
-             type(author, L"Пароль-1");
-             check(textOf(distributor) == L"Пароль-1", L"the distributor's box did not follow");
-             screenshot(L"passwords-ru");
-             press(author, VK_RETURN);
-         },
-         std::pair{L"Пароль-1", L"Пароль-1"}},
-        {L"the distributor edited stops following, OK", english,
-         [](HWND dialog, HWND author, HWND distributor) {
-             type(author, L"author-pw");
-             press(author, VK_TAB);
-             check(focused() == distributor, L"Tab does not lead to the distributor's box");
-             SendMessageW(distributor, EM_SETSEL, 0, -1);
-             type(distributor, L"dist-pw");
-             type(author, L"X");
-             check(textOf(distributor) == L"dist-pw", L"an edited distributor box changed");
-             screenshot(L"passwords-en");
-             click(dialog, IDOK);
-         },
-         std::pair{L"author-pwX", L"dist-pw"}},
-        {L"Esc", english,
-         [](HWND, HWND author, HWND) {
-             type(author, L"secret");
-             press(author, VK_ESCAPE);
-         },
-         std::nullopt},
-        {L"Cancel", russian,
-         [](HWND dialog, HWND author, HWND) {
-             type(author, L"secret");
-             click(dialog, IDCANCEL);
-         },
-         std::nullopt},
+        {L"Enter", russian, L"Пароль-1", nullptr, VK_RETURN, L"passwords-ru",
+         Typed{{L"Пароль-1", L"Пароль-1"}}},
+        {L"OK", english, L"author-pw", L"dist-pw", IDOK, L"passwords-en",
+         Typed{{L"author-pwX", L"dist-pw"}}},
+        {L"Esc", english, L"secret", nullptr, VK_ESCAPE, nullptr, std::nullopt},
+        {L"Cancel", russian, L"secret", nullptr, IDCANCEL, nullptr, std::nullopt},
     };
     for (const auto& c : cases) {
+        const std::wstring name = c.name;
         boxesAtEnd.clear();
         const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watchDestroy, nullptr, dialogThread);
         const auto answer = withUser<std::optional<platform::ProfilePasswords>>(
@@ -216,62 +193,73 @@ void passwordDialogCases(platform::ProfileDialogs& dialogs) {
                 const HWND d = dialog(c.texts.title.c_str());
                 if (d == nullptr)
                     throw std::runtime_error("the password dialog did not open");
-                c.user(d, GetDlgItem(d, ids::authorBoxId), GetDlgItem(d, ids::distributorBoxId));
+                const HWND author = GetDlgItem(d, ids::authorBoxId);
+                const HWND distributor = GetDlgItem(d, ids::distributorBoxId);
+                check(focused() == author, name + L": the author's box has no focus at first");
+                checkScaled(d);
+                type(author, c.author);
+                check(textOf(distributor) == c.author,
+                      name + L": the distributor's box did not follow");
+                if (c.distributor != nullptr) {
+                    press(author, VK_TAB);
+                    check(focused() == distributor,
+                          name + L": Tab does not lead to the distributor's box");
+                    SendMessageW(distributor, EM_SETSEL, 0, -1);
+                    type(distributor, c.distributor);
+                    type(author, L"X");
+                    check(textOf(distributor) == c.distributor,
+                          name + L": an edited distributor box changed");
+                }
+                if (c.screenshot != nullptr)
+                    screenshot(c.screenshot);
+                if (c.end == IDOK || c.end == IDCANCEL)
+                    click(d, c.end);
+                else
+                    press(author, static_cast<WPARAM>(c.end));
             });
         UnhookWindowsHookEx(hook);
         Typed got;
         if (answer)
             got = std::pair{answer->author.c_str(), answer->distributor.c_str()};
-        check(got == c.expected, c.name + std::wstring(L": the dialog returned other passwords"));
+        check(got == c.expected, name + L": the dialog returned other passwords");
         check(boxesAtEnd == std::vector{0, 0},
-              c.name + std::wstring(L": the password boxes were not seen emptied and destroyed"));
+              name + L": the password boxes were not seen emptied and destroyed");
     }
 }
 
+// A folder named relative to the one the dialog opened at, in the file name box (under Wine an
+// edit of its own, 1152; under Windows the edit of the file name combo box, 1148), or Cancel.
 void folderDialogCases(platform::ProfileDialogs& dialogs) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const auto root = std::filesystem::path(temp) / L"Профили ёжика" / L"SamsungCertificate";
-    std::filesystem::create_directories(root / L"Мой ТВ");
-    std::filesystem::create_directories(root / L"other");
+    const std::vector<std::wstring> offered{(root / L"Мой ТВ").wstring(),
+                                            (root / L"other").wstring()};
+    for (const auto& folder : offered)
+        std::filesystem::create_directories(folder);
     const wchar_t* title = L"Папка профиля сертификата";
-    const struct {
-        const wchar_t* name;
-        std::function<void(HWND)> user;
-        std::optional<std::wstring> expected;
-    } cases[] = {
-        // A name relative to the folder the dialog opened at, in the file name box: under Wine
-        // an edit of its own (1152), under Windows the edit of the file name combo box (1148).
-        {L"a folder chosen",
-         [](HWND dialog) {
-             screenshot(L"folder");
-             HWND name = GetDlgItem(dialog, 1152);
-             if (name == nullptr)
-                 name = FindWindowExW(GetDlgItem(dialog, 1148), nullptr, L"Edit", nullptr);
-             SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Мой ТВ"));
-             click(dialog, IDOK);
-         },
-         (root / L"Мой ТВ").wstring()},
-        {L"cancelled", [](HWND dialog) { click(dialog, IDCANCEL); }, std::nullopt},
-    };
-    for (const auto& c : cases) {
+    for (const auto& expected : {std::optional(offered[0]), std::optional<std::wstring>()}) {
         const auto chosen = withUser<std::optional<std::wstring>>(
-            [&] {
-                return dialogs.chooseFolder(
-                    title, root.wstring(),
-                    {(root / L"Мой ТВ").wstring(), (root / L"other").wstring()});
-            },
+            [&] { return dialogs.chooseFolder(title, root.wstring(), offered); },
             [&] {
                 const HWND d = dialog(title);
                 if (d == nullptr)
                     throw std::runtime_error("the folder dialog did not open");
-                c.user(d);
+                if (expected) {
+                    screenshot(L"folder");
+                    HWND name = GetDlgItem(d, 1152);
+                    if (name == nullptr)
+                        name = FindWindowExW(GetDlgItem(d, 1148), nullptr, L"Edit", nullptr);
+                    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Мой ТВ"));
+                }
+                click(d, expected ? IDOK : IDCANCEL);
             });
-        check(chosen == c.expected,
-              std::wstring(c.name) + L": chose \"" + chosen.value_or(L"(nothing)") + L"\"");
+        check(chosen == expected,
+              L"the folder dialog chose \"" + chosen.value_or(L"(nothing)") + L"\"");
     }
 }
 
+// What is written through the settings (type 0) or straight into the registry, and read back.
 void settingsCases() {
     using platform::win32::settingsKey, platform::win32::profileFolderValue;
     platform::win32::RegistrySettings settings;
@@ -280,28 +268,26 @@ void settingsCases() {
     check(settings.defaultProfileRoot() == std::wstring(profile) + L"\\SamsungCertificate",
           L"the default profile root is " + settings.defaultProfileRoot());
     check(!settings.profileFolder(), L"a fresh user has a profile folder");
-    const auto raw = [&](DWORD type, const std::wstring& text) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, settingsKey, profileFolderValue, type, text.c_str(),
-                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    };
     const struct {
-        const wchar_t* name;
-        std::function<void()> change;
-        std::optional<std::wstring> expected;
+        DWORD type;
+        std::optional<std::wstring> written, expected;
     } cases[] = {
-        {L"remembered", [&] { settings.setProfileFolder(L"C:\\Профиль ТВ\\Мой"); },
-         L"C:\\Профиль ТВ\\Мой"},
-        {L"replaced", [&] { settings.setProfileFolder(L"D:\\other"); }, L"D:\\other"},
-        {L"forgotten", [&] { settings.setProfileFolder(std::nullopt); }, std::nullopt},
-        {L"forgotten twice", [&] { settings.setProfileFolder(std::nullopt); }, std::nullopt},
-        {L"set in advance with a variable", [&] { raw(REG_EXPAND_SZ, L"%USERPROFILE%\\P"); },
-         std::wstring(profile) + L"\\P"},
-        {L"set empty", [&] { raw(REG_SZ, L""); }, std::nullopt},
+        {0, L"C:\\Профиль ТВ\\Мой", L"C:\\Профиль ТВ\\Мой"},
+        {0, L"D:\\other", L"D:\\other"},
+        {0, std::nullopt, std::nullopt},
+        {0, std::nullopt, std::nullopt},
+        {REG_EXPAND_SZ, L"%USERPROFILE%\\P", std::wstring(profile) + L"\\P"},
+        {REG_SZ, L"", std::nullopt},
     };
     for (const auto& c : cases) {
-        c.change();
+        if (c.type == 0)
+            settings.setProfileFolder(c.written);
+        else
+            RegSetKeyValueW(HKEY_CURRENT_USER, settingsKey, profileFolderValue, c.type,
+                            c.written->c_str(),
+                            static_cast<DWORD>((c.written->size() + 1) * sizeof(wchar_t)));
         check(settings.profileFolder() == c.expected,
-              std::wstring(L"settings ") + c.name + L": read \"" +
+              L"settings: wrote \"" + c.written.value_or(L"(nothing)") + L"\", read \"" +
                   settings.profileFolder().value_or(L"(nothing)") + L"\"");
     }
     settings.setProfileFolder(std::nullopt);
