@@ -43,17 +43,21 @@ std::wstring textOf(HWND window) {
     return text;
 }
 
-// The visible dialog of that title (any, without one), waited for up to `tries` times 50 ms.
-HWND dialog(const wchar_t* title, int tries = 200) {
-    for (int i = 0; i < tries; ++i) {
-        for (HWND d = nullptr; (d = FindWindowExW(nullptr, d, L"#32770", title)) != nullptr;) {
-            if (IsWindowVisible(d))
-                return d;
-        }
-        if (i + 1 < tries)
-            Sleep(50);
+// A visible dialog of that title (of any, without one).
+HWND visibleDialog(const wchar_t* title) {
+    for (HWND d = nullptr; (d = FindWindowExW(nullptr, d, L"#32770", title)) != nullptr;) {
+        if (IsWindowVisible(d))
+            return d;
     }
     return nullptr;
+}
+
+HWND waitForDialog(const wchar_t* title) {
+    for (int i = 0; i < 200; ++i, Sleep(50)) {
+        if (const HWND d = visibleDialog(title))
+            return d;
+    }
+    throw std::runtime_error("the dialog " + platform::toUtf8(title) + " did not open");
 }
 
 HWND focused() {
@@ -98,9 +102,9 @@ Result withUser(const std::function<Result()>& open, const std::function<void()>
     std::thread player([&] {
         try {
             user();
-            for (int i = 0; i < 50 && dialog(nullptr, 1) != nullptr; ++i)
+            for (int i = 0; i < 50 && visibleDialog(nullptr) != nullptr; ++i)
                 Sleep(100);
-            if (dialog(nullptr, 1) != nullptr)
+            if (visibleDialog(nullptr) != nullptr)
                 throw std::runtime_error("a dialog stayed open after the user was done");
         } catch (const std::exception& e) {
             check(false, platform::fromUtf8(e.what()));
@@ -190,9 +194,7 @@ void passwordDialogCases(platform::ProfileDialogs& dialogs) {
         const auto answer = withUser<std::optional<platform::ProfilePasswords>>(
             [&] { return dialogs.askPasswords(c.texts); },
             [&] {
-                const HWND d = dialog(c.texts.title.c_str());
-                if (d == nullptr)
-                    throw std::runtime_error("the password dialog did not open");
+                const HWND d = waitForDialog(c.texts.title.c_str());
                 const HWND author = GetDlgItem(d, ids::authorBoxId);
                 const HWND distributor = GetDlgItem(d, ids::distributorBoxId);
                 check(focused() == author, name + L": the author's box has no focus at first");
@@ -242,9 +244,7 @@ void folderDialogCases(platform::ProfileDialogs& dialogs) {
         const auto chosen = withUser<std::optional<std::wstring>>(
             [&] { return dialogs.chooseFolder(title, root.wstring(), offered); },
             [&] {
-                const HWND d = dialog(title);
-                if (d == nullptr)
-                    throw std::runtime_error("the folder dialog did not open");
+                const HWND d = waitForDialog(title);
                 if (expected) {
                     screenshot(L"folder");
                     HWND name = GetDlgItem(d, 1152);
