@@ -163,17 +163,14 @@ struct Rig {
 // The typed password reaches no command, log, file outside the profile, text or setting.
 void expectPasswordNowhere(const Rig& t) {
     std::vector<std::wstring> seen = t.os.processes.started;
-    seen.insert(seen.end(), t.os.files.log.begin(), t.os.files.log.end());
-    for (const auto& box : t.window.boxes())
-        seen.push_back(box.text);
+    std::ranges::copy(t.os.files.log, std::back_inserter(seen));
+    std::ranges::transform(t.window.boxes(), std::back_inserter(seen), &Box::text);
     for (const auto& q : t.os.dialogs.passwordQuestions)
         seen.insert(seen.end(), {q.title, q.intro, q.author, q.distributor});
-    seen.push_back(t.window.text(Control::statusLbl));
-    seen.push_back(t.os.settings.folder.value_or(L""));
-    for (const auto& [name, contents] : t.os.files.files) {
-        if (!name.starts_with(folder))
-            seen.push_back(platform::fromUtf8(contents));
-    }
+    for (const auto& [name, contents] : t.os.files.files)
+        seen.push_back(name.starts_with(folder) ? L"" : platform::fromUtf8(contents));
+    seen.insert(seen.end(),
+                {t.window.text(Control::statusLbl), t.os.settings.folder.value_or(L"")});
     for (const auto& text : seen)
         EXPECT_EQ(text.find(L"S3cret"), std::wstring::npos) << platform::toUtf8(text);
 }
