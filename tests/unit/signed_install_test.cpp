@@ -270,6 +270,7 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
         for (const wchar_t* gone : {L"iu.exe", L"Quorvex.wgt", L"device-profile.xml"})
             EXPECT_FALSE(t.os.files.files.contains(gone)) << platform::toUtf8(gone);
         EXPECT_EQ(t.os.crypto.mostOpen, 1);
+        EXPECT_EQ(t.os.settings.folder, folder);
         ASSERT_EQ(t.os.dialogs.passwordQuestions.size(), 1u);
         EXPECT_NE(t.os.dialogs.passwordQuestions[0].intro.find(folder), std::wstring::npos);
         expectPasswordNowhere(t);
