@@ -6,6 +6,7 @@
 
 #include <wincrypt.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,24 +19,26 @@
 
 namespace {
 
-using platform::KeyFileError;
 using platform::KeyFileProblem;
-using platform::Secret;
-namespace fs = std::filesystem;
+using Strings = std::vector<std::wstring>;
 
-fs::path profiles() {
-    wchar_t value[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(L"QUORVEX_PROFILES", value, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+std::filesystem::path in(const std::wstring& name) {
+    const wchar_t* folder = _wgetenv(L"QUORVEX_PROFILES");
+    if (folder == nullptr)
         throw std::runtime_error("QUORVEX_PROFILES is not set: run through run-crypto-test.sh");
-    return fs::path(std::wstring(value, length));
+    return std::filesystem::path(folder) / name;
 }
 
-std::vector<unsigned char> readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("missing " + file.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::vector<unsigned char> readFile(const std::wstring& name) {
+    std::ifstream file(in(name), std::ios::binary);
+    if (!file)
+        throw std::runtime_error("missing " + platform::toUtf8(name));
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::unique_ptr<platform::SigningKey> open(platform::Crypto& crypto, const std::wstring& file,
+                                           const std::string& password) {
+    return crypto.openKeyFile(readFile(file), platform::Secret(platform::fromUtf8(password)));
 }
 
 bool underWine() {
@@ -59,41 +62,20 @@ std::set<std::string> keyContainers() {
     return names;
 }
 
-std::unique_ptr<platform::SigningKey> open(platform::Crypto& crypto, const std::wstring& file,
-                                           const std::string& password) {
-    return crypto.openKeyFile(readFile(profiles() / file), Secret(platform::fromUtf8(password)));
-}
-
-std::optional<KeyFileProblem> problemOpening(const std::wstring& file,
-                                             const std::string& password) {
-    platform::win32::Win32Crypto crypto;
-    try {
-        open(crypto, file, password);
-        return std::nullopt;
-    } catch (const KeyFileError& e) {
-        return e.problem();
-    }
-}
-
 TEST(Win32Crypto, Sha512MatchesOpenssl) {
     platform::win32::Win32Crypto crypto;
-    for (const char* size : {"0", "3", "200000"}) {
-        SCOPED_TRACE(size);
-        const std::string name = std::string("data-") + size;
-        EXPECT_EQ(crypto.sha512(readFile(profiles() / (name + ".bin"))),
-                  readFile(profiles() / (name + ".sha512")));
-    }
+    for (const std::wstring data : {L"data-0", L"data-3", L"data-200000"})
+        EXPECT_EQ(crypto.sha512(readFile(data + L".bin")), readFile(data + L".sha512"))
+            << platform::toUtf8(data);
 }
 
 TEST(Win32Crypto, TellsWhyAKeyFileDoesNotOpen) {
     // Under Wine each UTF-16 unit of the password is cut to one byte before it reaches the
     // PKCS#12 code, so a password with Cyrillic letters never matches what openssl wrote (UTF-8
     // turned into UTF-16, as Windows itself does): the user is told the password is wrong.
-    const std::optional<KeyFileProblem> cyrillic =
-        underWine() ? std::optional(KeyFileProblem::wrongPassword) : std::nullopt;
-    // Wine's import (GnuTLS) needs both a key and a certificate in the file, and fails a file
-    // without either the way it fails a wrong password.
-    const auto missing = [](KeyFileProblem onWindows) {
+    // Wine's import (GnuTLS) also fails a file without a key or without a certificate as it
+    // fails a wrong password.
+    const auto wine = [](std::optional<KeyFileProblem> onWindows) {
         return underWine() ? KeyFileProblem::wrongPassword : onWindows;
     };
     const struct {
@@ -108,48 +90,46 @@ TEST(Win32Crypto, TellsWhyAKeyFileDoesNotOpen) {
         {L"plain\\author.p12", "", KeyFileProblem::wrongPassword},
         {L"plain\\author.p12", "test-pass ", KeyFileProblem::wrongPassword},
         {L"legacy\\distributor.p12", "legacy-pass", KeyFileProblem::wrongPassword},
-        {L"cyrillic\\author.p12", "пароль-ключа", cyrillic},
+        {L"cyrillic\\author.p12", "пароль-ключа", wine(std::nullopt)},
         {L"bad\\truncated.p12", "test-pass", KeyFileProblem::notPkcs12},
         {L"bad\\garbage.p12", "test-pass", KeyFileProblem::notPkcs12},
         {L"bad\\empty.p12", "test-pass", KeyFileProblem::notPkcs12},
         {L"plain\\device-profile.xml", "test-pass", KeyFileProblem::notPkcs12},
-        {L"bad\\certificates-only.p12", "test-pass", missing(KeyFileProblem::noKey)},
-        {L"bad\\key-only.p12", "test-pass", missing(KeyFileProblem::noCertificate)},
+        {L"bad\\certificates-only.p12", "test-pass", wine(KeyFileProblem::noKey)},
+        {L"bad\\key-only.p12", "test-pass", wine(KeyFileProblem::noCertificate)},
         {L"bad\\huge.p12", "test-pass", KeyFileProblem::notPkcs12},
     };
     const std::set<std::string> before = keyContainers();
     for (const auto& c : cases) {
         SCOPED_TRACE(platform::toUtf8(c.file) + " / '" + c.password + "'");
-        EXPECT_EQ(problemOpening(c.file, c.password), c.expected);
+        platform::win32::Win32Crypto crypto;
+        std::optional<KeyFileProblem> problem;
+        try {
+            open(crypto, c.file, c.password);
+        } catch (const platform::KeyFileError& e) {
+            problem = e.problem();
+        }
+        EXPECT_EQ(problem, c.expected);
         EXPECT_EQ(keyContainers(), before);
     }
 }
 
 TEST(Win32Crypto, ReadsTheChainAsTheCertificatesSay) {
+    const wchar_t* authorCa = L"Test Samsung Author CA Class";
+    const Strings none, duids{L"URN:tizen:packageid=", L"URN:tizen:deviceid=TESTDUID0001",
+                              L"URN:tizen:deviceid=TESTDUID0002"};
     const struct {
         const wchar_t* file;
         const wchar_t* subject;
         const wchar_t* issuer;
-        const char* dates;
-        std::vector<std::wstring> uris;
+        const wchar_t* dates;  // what openssl read: the validity in Unix seconds
+        const Strings& uris;
     } cases[] = {
-        {L"plain\\author.p12",
-         L"Quorvex Test Author",
-         L"Test Samsung Author CA Class",
-         "plain\\author.dates",
-         {}},
-        {L"plain\\distributor.p12",
-         L"TizenSDK",
-         L"Test VD DEVELOPER Public CA Class",
-         "plain\\distributor.dates",
-         {L"URN:tizen:packageid=", L"URN:tizen:deviceid=TESTDUID0001",
-          L"URN:tizen:deviceid=TESTDUID0002"}},
+        {L"plain\\author.p12", L"Quorvex Test Author", authorCa, L"plain\\author.dates", none},
+        {L"plain\\distributor.p12", L"TizenSDK", L"Test VD DEVELOPER Public CA Class",
+         L"plain\\distributor.dates", duids},
         // The root the file also carries is left out.
-        {L"bad\\with-root.p12",
-         L"Quorvex Test Author",
-         L"Test Samsung Author CA Class",
-         "plain\\author.dates",
-         {}},
+        {L"bad\\with-root.p12", L"Quorvex Test Author", authorCa, L"plain\\author.dates", none},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(platform::toUtf8(c.file));
@@ -163,56 +143,43 @@ TEST(Win32Crypto, ReadsTheChainAsTheCertificatesSay) {
         EXPECT_NE(chain[1].issuerCommonName, chain[1].subjectCommonName);
         EXPECT_EQ(chain[0].uris, c.uris);
         EXPECT_TRUE(chain[1].uris.empty());
-
-        std::ifstream dates(profiles() / c.dates);
         long long notBefore = 0, notAfter = 0;
-        ASSERT_TRUE(dates >> notBefore >> notAfter);
-        using std::chrono::seconds;
-        EXPECT_EQ(chain[0].notBefore.time_since_epoch(), seconds(notBefore));
-        EXPECT_EQ(chain[0].notAfter.time_since_epoch(), seconds(notAfter));
+        ASSERT_TRUE(std::ifstream(in(c.dates)) >> notBefore >> notAfter);
+        EXPECT_EQ(chain[0].notBefore.time_since_epoch(), std::chrono::seconds(notBefore));
+        EXPECT_EQ(chain[0].notAfter.time_since_epoch(), std::chrono::seconds(notAfter));
         EXPECT_FALSE(chain[0].der.empty());
         EXPECT_NE(chain[0].der, chain[1].der);
     }
 }
 
 TEST(Win32Crypto, SignsWithOneKeyAtATimeAndLeavesNoKeyBehind) {
-    const auto data = readFile(profiles() / L"data-200000.bin");
+    const auto data = readFile(L"data-200000.bin");
     const std::set<std::string> before = keyContainers();
     const struct {
-        const wchar_t* profile;
+        std::wstring profile;
         const char* authorPassword;
         const char* distributorPassword;
         std::size_t bits;
-    } cases[] = {
-        {L"plain", "test-pass", "test-pass", 2048},
-        {L"legacy", "legacy-pass", "other-pass", 2048},
-        {L"big", "test-pass", "test-pass", 4096},
-    };
+    } cases[] = {{L"plain", "test-pass", "test-pass", 2048},
+                 {L"legacy", "legacy-pass", "other-pass", 2048},
+                 {L"big", "test-pass", "test-pass", 4096}};
     platform::win32::Win32Crypto crypto;
     for (const auto& c : cases) {
-        for (const auto* role : {L"author", L"distributor"}) {
-            const std::wstring name = std::wstring(c.profile) + L"-" + role;
-            SCOPED_TRACE(platform::toUtf8(name));
-            const std::string password =
-                role == std::wstring(L"author") ? c.authorPassword : c.distributorPassword;
+        for (const std::wstring role : {L"author", L"distributor"}) {
+            SCOPED_TRACE(platform::toUtf8(c.profile + L"-" + role));
             {
-                const auto key =
-                    open(crypto, std::wstring(c.profile) + L"\\" + role + L".p12", password);
+                const auto key = open(crypto, c.profile + L"\\" + role + L".p12",
+                                      role == L"author" ? c.authorPassword : c.distributorPassword);
                 EXPECT_THROW(open(crypto, L"plain\\author.p12", "test-pass"), platform::Error);
                 // A key signs more than once, with digests made in between.
-                std::vector<unsigned char> signature;
-                try {
-                    signature = key->signSha512(data);
-                    crypto.sha512(data);
-                    EXPECT_EQ(key->signSha512(data), signature);
-                } catch (const platform::Error& e) {
-                    ADD_FAILURE() << e.what();
-                }
+                const auto signature = key->signSha512(data);
+                crypto.sha512(data);
+                EXPECT_EQ(key->signSha512(data), signature);
                 // Only after signing: under Wine, listing the containers while a key was open
                 // made its next signature fail the check against the certificate.
                 EXPECT_NE(keyContainers(), before);
                 EXPECT_EQ(signature.size() * 8, c.bits);
-                std::ofstream(profiles() / (name + L".sig"), std::ios::binary)
+                std::ofstream(in(c.profile + L"-" + role + L".sig"), std::ios::binary)
                     .write(reinterpret_cast<const char*>(signature.data()),
                            static_cast<std::streamsize>(signature.size()));
             }

@@ -13,12 +13,7 @@ trap 'rm -rf "$work"' EXIT
 p=$work/profiles
 # make NAME [make-profile options]. The script makes only keys Wine 8 imports right (it takes
 # some keys with a short private value wrongly).
-make() {
-    local name=$1
-    shift
-    bash "$make_profile" "$p/$name" "$@" --ca "$work/ca"
-}
-
+make() { bash "$make_profile" "$p/$1" "${@:2}" --ca "$work/ca"; }
 make plain --duid TESTDUID0001 --duid TESTDUID0002
 make legacy --legacy --password legacy-pass --distributor-password other-pass
 make big --bits 4096
@@ -28,16 +23,13 @@ mkdir -p "$p/bad"
 head -c 1500 "$p/plain/author.p12" >"$p/bad/truncated.p12"
 head -c 3000 /dev/urandom >"$p/bad/garbage.p12"
 : >"$p/bad/empty.p12"
+head -c 1048577 /dev/zero >"$p/bad/huge.p12"
 # Files with only the certificates, only the key, or the root CA too.
 openssl pkcs12 -in "$p/plain/author.p12" -passin pass:test-pass -nodes -out "$work/author.pem" 2>/dev/null
-openssl pkcs12 -export -nokeys -in "$work/author.pem" -passout pass:test-pass \
-    -out "$p/bad/certificates-only.p12"
-openssl pkcs12 -export -nocerts -in "$work/author.pem" -passout pass:test-pass \
-    -out "$p/bad/key-only.p12" 2>/dev/null
-head -c 1048577 /dev/zero >"$p/bad/huge.p12"
-openssl pkcs12 -export -in "$work/author.pem" -certfile "$work/ca/author-root.pem" \
-    -passout pass:test-pass -out "$p/bad/with-root.p12"
-
+export_p12() { openssl pkcs12 -export -in "$work/author.pem" -passout pass:test-pass "$@" 2>/dev/null; }
+export_p12 -nokeys -out "$p/bad/certificates-only.p12"
+export_p12 -nocerts -out "$p/bad/key-only.p12"
+export_p12 -certfile "$work/ca/author-root.pem" -out "$p/bad/with-root.p12"
 # What openssl reads of each end-entity certificate: its validity as Unix seconds.
 for role in author distributor; do
     openssl pkcs12 -in "$p/plain/$role.p12" -passin pass:test-pass -nokeys -clcerts 2>/dev/null |
@@ -51,26 +43,16 @@ done
 
 QUORVEX_PROFILES=$(winepath -w "$p") timeout 120 wine "$exe"
 
-password() {  # password PROFILE ROLE
-    case "$1/$2" in
-    legacy/author) echo legacy-pass ;;
-    legacy/distributor) echo other-pass ;;
-    *) echo test-pass ;;
-    esac
-}
 checked=0
-for profile in plain legacy big; do
-    for role in author distributor; do
-        signature=$p/$profile-$role.sig
-        [ -s "$signature" ] || { echo "FAIL: no signature $profile-$role.sig"; exit 1; }
-        openssl pkcs12 -in "$p/$profile/$role.p12" -passin "pass:$(password $profile $role)" \
-            -nokeys -clcerts -legacy 2>/dev/null | openssl x509 -pubkey -noout >"$work/key.pem"
-        if ! openssl dgst -sha512 -verify "$work/key.pem" -signature "$signature" \
-            "$p/data-200000.bin" >/dev/null; then
-            echo "FAIL: openssl does not verify the $profile $role signature"
-            exit 1
-        fi
-        checked=$((checked + 1))
-    done
+for signed in plain/author:test-pass plain/distributor:test-pass legacy/author:legacy-pass \
+    legacy/distributor:other-pass big/author:test-pass big/distributor:test-pass; do
+    name=${signed%%:*}
+    signature=$p/${name/\//-}.sig
+    [ -s "$signature" ] || { echo "FAIL: no signature ${name/\//-}.sig"; exit 1; }
+    openssl pkcs12 -in "$p/$name.p12" -passin "pass:${signed#*:}" -nokeys -clcerts -legacy \
+        2>/dev/null | openssl x509 -pubkey -noout >"$work/key.pem"
+    openssl dgst -sha512 -verify "$work/key.pem" -signature "$signature" "$p/data-200000.bin" \
+        >/dev/null || { echo "FAIL: openssl does not verify the $name signature"; exit 1; }
+    checked=$((checked + 1))
 done
 echo "openssl verified $checked signatures"

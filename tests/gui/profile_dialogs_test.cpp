@@ -1,10 +1,7 @@
 // The profile dialogs and the remembered folder, in-process: the main thread opens each dialog
-// as the window will, a second thread plays the user through window messages.
-//
-//   quorvex_profile_dialogs_test <unused> <dpi> <sync-dir> <shot-prefix>
-//
-// Run by run-gui-test.sh (a fresh prefix at that DPI, a display of its own); screenshots are
-// asked for as in gui_driver.cpp. Prints "FAIL: ..." for each fault, exits 1 when any.
+// as the window will, a second thread plays the user through window messages. run-gui-test.sh
+// runs it as `quorvex_profile_dialogs_test <unused> <dpi> <sync-dir> <shot-prefix>` and takes the
+// screenshots it asks for as in gui_driver.cpp. Prints "FAIL: ..." for each fault.
 #include <windows.h>
 
 #include <cstdio>
@@ -24,22 +21,19 @@
 namespace {
 
 namespace ids = platform::win32::passwordDialog;
-namespace fs = std::filesystem;
+using Typed = std::optional<std::pair<std::wstring, std::wstring>>;
 
 int failures = 0;
 UINT dpi = 96;
-std::wstring syncDir, shotPrefix;
+std::wstring shotBase;  // the sync folder and the screenshots' prefix
 DWORD dialogThread = 0;
-
-void say(const std::wstring& line) {
-    std::fputs((platform::toUtf8(line) + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
+std::vector<int> boxesAtEnd;  // how much each password box held as it was destroyed
 
 void check(bool ok, const std::wstring& what) {
     if (!ok) {
         ++failures;
-        say(L"FAIL: " + what);
+        std::printf("FAIL: %s\n", platform::toUtf8(what).c_str());
+        std::fflush(stdout);
     }
 }
 
@@ -49,12 +43,19 @@ std::wstring textOf(HWND window) {
     return text;
 }
 
-HWND waitForDialog(const std::wstring& title) {
-    for (int i = 0; i < 200; ++i) {
-        const HWND dialog = FindWindowW(L"#32770", title.c_str());
-        if (dialog != nullptr && IsWindowVisible(dialog))
-            return dialog;
-        Sleep(50);
+// A visible dialog of that title (of any, without one).
+HWND visibleDialog(const wchar_t* title) {
+    for (HWND d = nullptr; (d = FindWindowExW(nullptr, d, L"#32770", title)) != nullptr;) {
+        if (IsWindowVisible(d))
+            return d;
+    }
+    return nullptr;
+}
+
+HWND waitForDialog(const wchar_t* title) {
+    for (int i = 0; i < 200; ++i, Sleep(50)) {
+        if (const HWND d = visibleDialog(title))
+            return d;
     }
     throw std::runtime_error("the dialog " + platform::toUtf8(title) + " did not open");
 }
@@ -78,65 +79,43 @@ void press(HWND control, WPARAM key) {
     Sleep(300);
 }
 
+void click(HWND dialog, int button) {
+    PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+}
+
 void screenshot(const std::wstring& name) {
     Sleep(400);  // let the dialog paint
-    const std::wstring base = syncDir + L"\\" + shotPrefix + L"-" + name;
-    const HANDLE file = CreateFileW((base + L".want").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
-    for (int i = 0; i < 300; ++i) {
-        if (GetFileAttributesW((base + L".done").c_str()) != INVALID_FILE_ATTRIBUTES)
-            return;
+    CloseHandle(CreateFileW((shotBase + name + L".want").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+    const std::wstring done = shotBase + name + L".done";
+    for (int i = 0; i < 300 && GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(100);
-    }
-    check(false, L"screenshot " + name + L" was not taken");
+    check(GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES,
+          L"screenshot " + name + L" was not taken");
 }
 
-bool dialogOpen() {
-    bool open = false;
-    EnumThreadWindows(
-        dialogThread,
-        [](HWND window, LPARAM found) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (IsWindowVisible(window) && std::wstring(name) == L"#32770")
-                *reinterpret_cast<bool*>(found) = true;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&open));
-    return open;
-}
-
-// Runs `open` here while `drive` plays the user on a second thread. A dialog still open 5 s
-// after the user is done (or one that asks back, such as "folder not found") is a failure, and
-// everything open is cancelled so that the test ends.
+// Runs `open` here while `user` plays the user on a second thread. A dialog still open 5 s after
+// the user is done (or one that asks back, such as "folder not found") is a failure, and every
+// dialog open is cancelled so that the test ends.
 template <typename Result>
-Result withUser(const std::function<Result()>& open, const std::function<void()>& drive) {
-    std::thread user([&] {
+Result withUser(const std::function<Result()>& open, const std::function<void()>& user) {
+    std::thread player([&] {
         try {
-            drive();
-            for (int i = 0; i < 50 && dialogOpen(); ++i)
+            user();
+            for (int i = 0; i < 50 && visibleDialog(nullptr) != nullptr; ++i)
                 Sleep(100);
-            if (dialogOpen())
+            if (visibleDialog(nullptr) != nullptr)
                 throw std::runtime_error("a dialog stayed open after the user was done");
         } catch (const std::exception& e) {
             check(false, platform::fromUtf8(e.what()));
-            EnumThreadWindows(
-                dialogThread,
-                [](HWND window, LPARAM) -> BOOL {
-                    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-                    return TRUE;
-                },
-                0);
+            for (HWND d = nullptr; (d = FindWindowExW(nullptr, d, L"#32770", nullptr)) != nullptr;)
+                PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
         }
     });
     Result result = open();
-    user.join();
+    player.join();
     return result;
 }
-
-// How much each password box held as it was destroyed.
-std::vector<int> boxesAtEnd;
 
 LRESULT CALLBACK watchDestroy(int code, WPARAM w, LPARAM l) {
     const auto* message = reinterpret_cast<const CWPSTRUCT*>(l);
@@ -165,34 +144,23 @@ const platform::PasswordDialogTexts english{
     L"OK",
     L"Cancel"};
 
-struct Boxes {
-    HWND dialog, author, distributor;
-};
-
-Boxes boxesOf(const platform::PasswordDialogTexts& texts) {
-    const HWND dialog = waitForDialog(texts.title);
-    return {dialog, GetDlgItem(dialog, ids::authorBoxId),
-            GetDlgItem(dialog, ids::distributorBoxId)};
-}
-
-// The dialog drawn for its DPI: the client area, the font and every control inside.
-void checkScaled(const Boxes& b) {
-    check(platform::win32::dpiForWindow(b.dialog) == dpi, L"the dialog does not run at the DPI");
+// The dialog drawn for its DPI: the client area, the font and every control inside, in order.
+void checkScaled(HWND dialog) {
+    const auto scaled = [](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
+    check(platform::win32::dpiForWindow(dialog) == dpi, L"the dialog does not run at the DPI");
     RECT client{};
-    GetClientRect(b.dialog, &client);
-    check(client.right == MulDiv(440, static_cast<int>(dpi), 96),
-          L"client width " + std::to_wstring(client.right) + L" not scaled");
+    GetClientRect(dialog, &client);
+    check(client.right == scaled(440), L"client width " + std::to_wstring(client.right));
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(b.author, WM_GETFONT, 0, 0)), sizeof font,
-               &font);
-    check(font.lfHeight == -MulDiv(15, static_cast<int>(dpi), 96),
-          L"font height " + std::to_wstring(font.lfHeight) + L" not scaled");
+    const LRESULT handle = SendDlgItemMessageW(dialog, ids::authorBoxId, WM_GETFONT, 0, 0);
+    GetObjectW(reinterpret_cast<HFONT>(handle), sizeof font, &font);
+    check(font.lfHeight == -scaled(15), L"font height " + std::to_wstring(font.lfHeight));
     int lastBottom = 0;
     for (const int id : {ids::introId, ids::authorLabelId, ids::authorBoxId,
                          ids::distributorLabelId, ids::distributorBoxId, IDOK}) {
         RECT r{};
-        GetWindowRect(GetDlgItem(b.dialog, id), &r);
-        MapWindowPoints(nullptr, b.dialog, reinterpret_cast<POINT*>(&r), 2);
+        GetWindowRect(GetDlgItem(dialog, id), &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
         check(r.top >= lastBottom && r.left >= 0 && r.right <= client.right &&
                   r.bottom <= client.bottom,
               L"control " + std::to_wstring(id) + L" overlaps or leaves the dialog");
@@ -200,186 +168,157 @@ void checkScaled(const Boxes& b) {
     }
 }
 
-using Typed = std::optional<std::pair<std::wstring, std::wstring>>;
-
+// Each case types the author's password, and the distributor's after Tab when it has one, then
+// clicks IDOK or IDCANCEL or presses a key.
 void passwordDialogCases(platform::ProfileDialogs& dialogs) {
     const struct {
         const wchar_t* name;
         const platform::PasswordDialogTexts& texts;
-        std::function<void(const Boxes&)> user;
+        const wchar_t* author;
+        const wchar_t* distributor;
+        int end;
+        const wchar_t* screenshot;
         Typed expected;
     } cases[] = {
-        {L"typed, the distributor follows, Enter", russian,
-         [](const Boxes& b) {
-             check(focused() == b.author, L"the author's box has no focus at first");
-             checkScaled(b);
-             type(b.author, L"Пароль-1");
-             check(textOf(b.distributor) == L"Пароль-1", L"the distributor's box did not follow");
-             screenshot(L"passwords-ru");
-             press(b.author, VK_RETURN);
-         },
-         std::pair{L"Пароль-1", L"Пароль-1"}},
-        {L"the distributor edited stops following, OK", english,
-         [](const Boxes& b) {
-             type(b.author, L"author-pw");
-             press(b.author, VK_TAB);
-             check(focused() == b.distributor, L"Tab does not lead to the distributor's box");
-             SendMessageW(b.distributor, EM_SETSEL, 0, -1);
-             type(b.distributor, L"dist-pw");
-             type(b.author, L"X");
-             check(textOf(b.distributor) == L"dist-pw", L"an edited distributor box changed");
-             screenshot(L"passwords-en");
-             PostMessageW(GetDlgItem(b.dialog, IDOK), BM_CLICK, 0, 0);
-         },
-         std::pair{L"author-pwX", L"dist-pw"}},
-        {L"Esc", english,
-         [](const Boxes& b) {
-             type(b.author, L"secret");
-             press(b.author, VK_ESCAPE);
-         },
-         std::nullopt},
-        {L"Cancel", russian,
-         [](const Boxes& b) {
-             type(b.author, L"secret");
-             PostMessageW(GetDlgItem(b.dialog, IDCANCEL), BM_CLICK, 0, 0);
-         },
-         std::nullopt},
+        {L"Enter", russian, L"Пароль-1", nullptr, VK_RETURN, L"passwords-ru",
+         Typed{{L"Пароль-1", L"Пароль-1"}}},
+        {L"OK", english, L"author-pw", L"dist-pw", IDOK, L"passwords-en",
+         Typed{{L"author-pwX", L"dist-pw"}}},
+        {L"Esc", english, L"secret", nullptr, VK_ESCAPE, nullptr, std::nullopt},
+        {L"Cancel", russian, L"secret", nullptr, IDCANCEL, nullptr, std::nullopt},
     };
     for (const auto& c : cases) {
+        const std::wstring name = c.name;
         boxesAtEnd.clear();
         const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watchDestroy, nullptr, dialogThread);
         const auto answer = withUser<std::optional<platform::ProfilePasswords>>(
-            [&] { return dialogs.askPasswords(c.texts); }, [&] { c.user(boxesOf(c.texts)); });
+            [&] { return dialogs.askPasswords(c.texts); },
+            [&] {
+                const HWND d = waitForDialog(c.texts.title.c_str());
+                const HWND author = GetDlgItem(d, ids::authorBoxId);
+                const HWND distributor = GetDlgItem(d, ids::distributorBoxId);
+                check(focused() == author, name + L": the author's box has no focus at first");
+                checkScaled(d);
+                type(author, c.author);
+                check(textOf(distributor) == c.author,
+                      name + L": the distributor's box did not follow");
+                if (c.distributor != nullptr) {
+                    press(author, VK_TAB);
+                    check(focused() == distributor,
+                          name + L": Tab does not lead to the distributor's box");
+                    SendMessageW(distributor, EM_SETSEL, 0, -1);
+                    type(distributor, c.distributor);
+                    type(author, L"X");
+                    check(textOf(distributor) == c.distributor,
+                          name + L": an edited distributor box changed");
+                }
+                if (c.screenshot != nullptr)
+                    screenshot(c.screenshot);
+                if (c.end == IDOK || c.end == IDCANCEL)
+                    click(d, c.end);
+                else
+                    press(author, static_cast<WPARAM>(c.end));
+            });
         UnhookWindowsHookEx(hook);
-        const std::wstring name = c.name;
         Typed got;
         if (answer)
-            got = std::pair{std::wstring(answer->author.c_str()),
-                            std::wstring(answer->distributor.c_str())};
+            got = std::pair{answer->author.c_str(), answer->distributor.c_str()};
         check(got == c.expected, name + L": the dialog returned other passwords");
-        check(boxesAtEnd.size() == 2, name + L": the password boxes were not seen destroyed");
-        for (const int length : boxesAtEnd)
-            check(length == 0, name + L": a password box still held text when destroyed");
+        check(boxesAtEnd == std::vector{0, 0},
+              name + L": the password boxes were not seen emptied and destroyed");
     }
 }
 
-// The file name box: under Wine an edit of its own (1152, beside IDOK "&Open"), under Windows
-// the edit of the file name combo box (1148).
-HWND nameBox(HWND dialog) {
-    const HWND edit = GetDlgItem(dialog, 1152);
-    return edit != nullptr ? edit
-                           : FindWindowExW(GetDlgItem(dialog, 1148), nullptr, L"Edit", nullptr);
-}
-
+// A folder named relative to the one the dialog opened at, in the file name box (under Wine an
+// edit of its own, 1152; under Windows the edit of the file name combo box, 1148), or Cancel.
 void folderDialogCases(platform::ProfileDialogs& dialogs) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const fs::path root = fs::path(temp) / L"Профили ёжика" / L"SamsungCertificate";
-    fs::create_directories(root / L"Мой ТВ");
-    fs::create_directories(root / L"other");
-    const std::wstring title = L"Папка профиля сертификата";
+    const auto root = std::filesystem::path(temp) / L"Профили ёжика" / L"SamsungCertificate";
     const std::vector<std::wstring> offered{(root / L"Мой ТВ").wstring(),
                                             (root / L"other").wstring()};
-    const struct {
-        const wchar_t* name;
-        std::function<void(HWND)> user;
-        std::optional<std::wstring> expected;
-    } cases[] = {
-        // A name relative to the folder the dialog opened at.
-        {L"a folder chosen",
-         [](HWND dialog) {
-             screenshot(L"folder");
-             SendMessageW(nameBox(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Мой ТВ"));
-             PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-         },
-         (root / L"Мой ТВ").wstring()},
-        {L"cancelled",
-         [](HWND dialog) { PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); },
-         std::nullopt},
-    };
-    for (const auto& c : cases) {
+    for (const auto& folder : offered)
+        std::filesystem::create_directories(folder);
+    const wchar_t* title = L"Папка профиля сертификата";
+    for (const auto& expected : {std::optional(offered[0]), std::optional<std::wstring>()}) {
         const auto chosen = withUser<std::optional<std::wstring>>(
             [&] { return dialogs.chooseFolder(title, root.wstring(), offered); },
-            [&] { c.user(waitForDialog(title)); });
-        check(chosen == c.expected,
-              std::wstring(c.name) + L": chose \"" + chosen.value_or(L"(nothing)") + L"\"");
+            [&] {
+                const HWND d = waitForDialog(title);
+                if (expected) {
+                    screenshot(L"folder");
+                    HWND name = GetDlgItem(d, 1152);
+                    if (name == nullptr)
+                        name = FindWindowExW(GetDlgItem(d, 1148), nullptr, L"Edit", nullptr);
+                    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Мой ТВ"));
+                }
+                click(d, expected ? IDOK : IDCANCEL);
+            });
+        check(chosen == expected,
+              L"the folder dialog chose \"" + chosen.value_or(L"(nothing)") + L"\"");
     }
 }
 
+// What is written through the settings (type 0) or straight into the registry, and read back.
 void settingsCases() {
+    using platform::win32::settingsKey, platform::win32::profileFolderValue;
     platform::win32::RegistrySettings settings;
-    const auto key = platform::win32::settingsKey;
-    const auto value = platform::win32::profileFolderValue;
     wchar_t profile[MAX_PATH];
     GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
     check(settings.defaultProfileRoot() == std::wstring(profile) + L"\\SamsungCertificate",
           L"the default profile root is " + settings.defaultProfileRoot());
     check(!settings.profileFolder(), L"a fresh user has a profile folder");
-
-    const auto raw = [&](DWORD type, const std::wstring& text) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, key, value, type, text.c_str(),
-                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    };
     const struct {
-        const wchar_t* name;
-        std::function<void()> change;
-        std::optional<std::wstring> expected;
+        DWORD type;
+        std::optional<std::wstring> written, expected;
     } cases[] = {
-        {L"remembered", [&] { settings.setProfileFolder(L"C:\\Профиль ТВ\\Мой"); },
-         L"C:\\Профиль ТВ\\Мой"},
-        {L"replaced", [&] { settings.setProfileFolder(L"D:\\other"); }, L"D:\\other"},
-        {L"forgotten", [&] { settings.setProfileFolder(std::nullopt); }, std::nullopt},
-        {L"forgotten twice", [&] { settings.setProfileFolder(std::nullopt); }, std::nullopt},
-        {L"set in advance with a variable", [&] { raw(REG_EXPAND_SZ, L"%USERPROFILE%\\P"); },
-         std::wstring(profile) + L"\\P"},
-        {L"set empty", [&] { raw(REG_SZ, L""); }, std::nullopt},
+        {0, L"C:\\Профиль ТВ\\Мой", L"C:\\Профиль ТВ\\Мой"},
+        {0, L"D:\\other", L"D:\\other"},
+        {0, std::nullopt, std::nullopt},
+        {0, std::nullopt, std::nullopt},
+        {REG_EXPAND_SZ, L"%USERPROFILE%\\P", std::wstring(profile) + L"\\P"},
+        {REG_SZ, L"", std::nullopt},
     };
     for (const auto& c : cases) {
-        c.change();
+        if (c.type == 0)
+            settings.setProfileFolder(c.written);
+        else
+            RegSetKeyValueW(HKEY_CURRENT_USER, settingsKey, profileFolderValue, c.type,
+                            c.written->c_str(),
+                            static_cast<DWORD>((c.written->size() + 1) * sizeof(wchar_t)));
         check(settings.profileFolder() == c.expected,
-              std::wstring(L"settings ") + c.name + L": read \"" +
+              L"settings: wrote \"" + c.written.value_or(L"(nothing)") + L"\", read \"" +
                   settings.profileFolder().value_or(L"(nothing)") + L"\"");
     }
     settings.setProfileFolder(std::nullopt);
-    check(RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-              ERROR_FILE_NOT_FOUND,
+    check(RegGetValueW(HKEY_CURRENT_USER, settingsKey, profileFolderValue, RRF_RT_ANY, nullptr,
+                       nullptr, nullptr) == ERROR_FILE_NOT_FOUND,
           L"the forgotten folder's value is still in the registry");
-}
-
-void beDpiAware() {
-    using SetContext = BOOL(WINAPI*)(HANDLE);
-    const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
-    if (set == nullptr || !set(reinterpret_cast<HANDLE>(-4)))  // per monitor, version 2
-        SetProcessDPIAware();
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 5) {
-        say(L"FAIL: usage: quorvex_profile_dialogs_test <unused> <dpi> <sync-dir> <shot-prefix>");
+        check(false, L"usage: quorvex_profile_dialogs_test <unused> <dpi> <sync-dir> <prefix>");
         return 2;
     }
     dpi = static_cast<UINT>(std::stoi(argv[2]));
-    syncDir = argv[3];
-    shotPrefix = argv[4];
-    beDpiAware();
+    shotBase = std::wstring(argv[3]) + L"\\" + argv[4] + L"-";
+    if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
+        SetProcessDPIAware();  // Wine 8 knows only the older kinds
     dialogThread = GetCurrentThreadId();
     try {
-        // The main window stands behind, as the dialogs' owner; dark, so that the frameless
-        // dialogs stand out in the screenshots.
-        WNDCLASSEXW ownerClass{};
-        ownerClass.cbSize = sizeof ownerClass;
-        ownerClass.lpfnWndProc = DefWindowProcW;
-        ownerClass.hInstance = GetModuleHandleW(nullptr);
-        ownerClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-        ownerClass.lpszClassName = L"QuorvexTestOwner";
-        RegisterClassExW(&ownerClass);
-        const HWND owner =
-            CreateWindowExW(0, ownerClass.lpszClassName, L"Quorvex owner", WS_OVERLAPPEDWINDOW, 40,
-                            40, 900, 650, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        ShowWindow(owner, SW_SHOWNORMAL);
+        // The main window stands behind as the dialogs' owner; dark, so that the dialogs stand
+        // out in the screenshots.
+        const auto dark = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+        const WNDCLASSW ownerClass{
+            0,       DefWindowProcW, 0,    0,       GetModuleHandleW(nullptr),
+            nullptr, nullptr,        dark, nullptr, L"QuorvexTestOwner"};
+        RegisterClassW(&ownerClass);
+        const HWND owner = CreateWindowExW(0, ownerClass.lpszClassName, L"Quorvex owner",
+                                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 900, 650,
+                                           nullptr, nullptr, ownerClass.hInstance, nullptr);
         UpdateWindow(owner);
         platform::win32::Win32ProfileDialogs dialogs(owner);
         passwordDialogCases(dialogs);
@@ -389,6 +328,6 @@ int wmain(int argc, wchar_t** argv) {
     } catch (const std::exception& e) {
         check(false, platform::fromUtf8(e.what()));
     }
-    say(failures == 0 ? L"profile dialogs: all checks passed" : L"profile dialogs: failures");
+    std::printf("profile dialogs: %s\n", failures == 0 ? "all checks passed" : "failures");
     return failures == 0 ? 0 : 1;
 }
