@@ -1,6 +1,7 @@
 #pragma once
-// The owner's certificate profile as a signed run holds it: its files as read and the passwords
-// typed for them, wiped once signing is done or the run stops.
+// The owner's certificate profile as a signed run holds it: its files as read, the passwords
+// typed for them (wiped once signing is done or the run stops) and the certificates the check
+// before the run read from them.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 struct OwnerProfile {
     widget::ProfileFiles files;
     platform::ProfilePasswords passwords;
+    widget::ProfileCertificates certificates;
     const std::wstring& folder() const { return files.folder; }
 };
 

@@ -96,11 +96,11 @@ std::optional<OwnerProfile> TmainForm::chooseProfile(const std::wstring& why) {
     auto passwords = dialogs.askPasswords(texts);
     if (!passwords || system_.loop.terminated())
         return std::nullopt;
-    OwnerProfile profile{widget::readProfile(system_.files, *folder), std::move(*passwords)};
+    OwnerProfile profile{widget::readProfile(system_.files, *folder), std::move(*passwords), {}};
     // Everything that needs no TV, before anything is written.
-    if (const auto problem =
-            widget::checkProfile(profile.files, system_.crypto, profile.passwords.author,
-                                 profile.passwords.distributor, system_.clock.wallTime(), {})) {
+    if (const auto problem = widget::checkProfile(
+            profile.files, system_.crypto, profile.passwords.author, profile.passwords.distributor,
+            system_.clock.wallTime(), {}, &profile.certificates)) {
         controls_.showError(widget::profileProblemText(*problem, lang));
         return std::nullopt;
     }
@@ -133,9 +133,10 @@ void TmainForm::prepareSignedRun(const std::wstring& address, OwnerProfile& prof
         throw SignedRunStop{
             fillIn(signingText(sgnNoDuid, lang), {address, std::wstring(duidLogFile)})};
     }
-    if (const auto problem =
-            widget::checkProfile(profile.files, system_.crypto, profile.passwords.author,
-                                 profile.passwords.distributor, system_.clock.wallTime(), duid)) {
+    // The key files opened before the run; their certificates are checked again, now with the
+    // DUID, without a second import of each (signing imports them once more).
+    if (const auto problem = widget::checkProfile(profile.files, profile.certificates,
+                                                  system_.clock.wallTime(), duid)) {
         throw SignedRunStop{widget::profileProblemText(*problem, lang)};
     }
     advance(duidWeight);

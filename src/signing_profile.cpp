@@ -154,7 +154,8 @@ std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile, platform
                                            const platform::Secret& authorPassword,
                                            const platform::Secret& distributorPassword,
                                            std::chrono::system_clock::time_point now,
-                                           const std::optional<std::wstring>& duid) {
+                                           const std::optional<std::wstring>& duid,
+                                           ProfileCertificates* read) {
     const std::wstring authorFile = join(profile.folder, authorFileName);
     const std::wstring distributorFile = join(profile.folder, distributorFileName);
     if (!profile.author) {
@@ -171,18 +172,37 @@ std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile, platform
     if (distributor.problem) {
         return distributor.problem;
     }
-    const platform::Certificate& authorCertificate = author.chain.front();
-    const platform::Certificate& distributorCertificate = distributor.chain.front();
+    ProfileCertificates certificates{std::move(author.chain), std::move(distributor.chain)};
+    auto problem = checkProfile(profile, certificates, now, duid);
+    if (read) {
+        *read = std::move(certificates);
+    }
+    return problem;
+}
+
+std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile,
+                                           const ProfileCertificates& certificates,
+                                           std::chrono::system_clock::time_point now,
+                                           const std::optional<std::wstring>& duid) {
+    const std::wstring authorFile = join(profile.folder, authorFileName);
+    const std::wstring distributorFile = join(profile.folder, distributorFileName);
+    if (certificates.author.empty() || certificates.distributor.empty()) {
+        // Nothing read: a key file without its certificate.
+        return ProfileProblem{ProfileProblemKind::notKeyFile,
+                              certificates.author.empty() ? authorFile : distributorFile};
+    }
+    const platform::Certificate& authorCertificate = certificates.author.front();
+    const platform::Certificate& distributorCertificate = certificates.distributor.front();
     if (looksDistributor(authorCertificate)) {
         return ProfileProblem{ProfileProblemKind::swapped, authorFile};
     }
     if (looksAuthor(distributorCertificate)) {
         return ProfileProblem{ProfileProblemKind::swapped, distributorFile};
     }
-    if (auto problem = datesProblem(author.chain, authorFile, now)) {
+    if (auto problem = datesProblem(certificates.author, authorFile, now)) {
         return problem;
     }
-    if (auto problem = datesProblem(distributor.chain, distributorFile, now)) {
+    if (auto problem = datesProblem(certificates.distributor, distributorFile, now)) {
         return problem;
     }
     if (duid) {

@@ -57,12 +57,27 @@ struct ProfileProblem {
 std::vector<std::wstring> deviceIdsOf(const platform::Certificate& distributor);
 std::vector<std::wstring> deviceIdsOf(const std::string& deviceProfileXml);
 
+// The certificates of both key files as a check read them (no key, nothing secret), so that the
+// check once the TV's DUID is known need not open the files again.
+struct ProfileCertificates {
+    std::vector<platform::Certificate> author;
+    std::vector<platform::Certificate> distributor;
+};
+
 // The first problem of the profile, or nothing when the TV should take a widget signed with it.
 // `now` is this PC's clock; without a `duid` (the TV not reached yet) the DUID is not checked.
-// Opens one key file at a time and closes it before the next.
+// Opens one key file at a time and closes it before the next; once both opened, their
+// certificates go to `read` when given.
 std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile, platform::Crypto& crypto,
                                            const platform::Secret& authorPassword,
                                            const platform::Secret& distributorPassword,
+                                           std::chrono::system_clock::time_point now,
+                                           const std::optional<std::wstring>& duid,
+                                           ProfileCertificates* read = nullptr);
+// The same checks over the certificates an earlier check of this profile read: the roles, the
+// dates at `now` and the DUID.
+std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile,
+                                           const ProfileCertificates& certificates,
                                            std::chrono::system_clock::time_point now,
                                            const std::optional<std::wstring>& duid);
 
