@@ -53,15 +53,22 @@ PackageIds readPackageIds(const WidgetPackage& package) {
     std::vector<unsigned char> bytes = package.contents(*config);
     std::string_view xml(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 
-    // The prefix bound to Tizen's namespace; "tizen" by custom.
+    // The prefix bound to Tizen's namespace (its value in either quotes); "tizen" by custom.
     std::string prefix = "tizen";
-    constexpr std::string_view ns = "\"http://tizen.org/ns/widgets\"";
-    if (std::size_t at = xml.find(ns); at != std::string_view::npos) {
-        std::size_t colon = xml.rfind("xmlns:", at);
-        std::size_t eq = xml.find('=', colon);
-        if (colon != std::string_view::npos && eq != std::string_view::npos && eq < at) {
-            prefix = std::string(xml.substr(colon + 6, eq - colon - 6));
+    constexpr std::string_view ns = "http://tizen.org/ns/widgets";
+    for (std::size_t at = 1; (at = xml.find(ns, at)) != std::string_view::npos; ++at) {
+        const char quote = xml[at - 1];
+        if ((quote != '"' && quote != '\'') || at + ns.size() >= xml.size() ||
+            xml[at + ns.size()] != quote) {
+            continue;
         }
+        std::size_t colon = xml.rfind("xmlns:", at);
+        std::size_t eq = colon == std::string_view::npos ? colon : xml.find('=', colon);
+        if (eq != std::string_view::npos && eq < at) {
+            std::string_view name = xml.substr(colon + 6, eq - colon - 6);
+            prefix = std::string(name.substr(0, name.find_last_not_of(" \t\r\n") + 1));
+        }
+        break;
     }
     std::string open = "<" + prefix + ":application";
     for (std::size_t at = 0; (at = xml.find(open, at)) != std::string_view::npos; ++at) {

@@ -115,6 +115,7 @@ TEST(WidgetPackage, ReadsItsIdsFromConfigXml) {
     // clang-format off
     const std::pair<const char*, const wchar_t*> cases[] = {
         {"<widget xmlns:t=\"http://tizen.org/ns/widgets\"><t:application\n package='Ab12345678' id='Ab12345678.App'/></widget>", L"Ab12345678.App"},
+        {"<widget xmlns:tz = 'http://tizen.org/ns/widgets'><tz:application id='Ab12345678.Q' package='Ab12345678'/></widget>", L"Ab12345678.Q"},
         {R"(<widget><tizen:applicationx id="X.Y" package="X"/><tizen:application required_version="2.3" id="Pk.Name" package="Pk"/></widget>)", L"Pk.Name"},
         {R"(<widget><tizen:application id="Other.App" package="Pk"/></widget>)", nullptr},
         {R"(<widget><tizen:application id="Pk.a&amp;b" package="Pk"/></widget>)", nullptr},
