@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/error.h"
+#include "platform/win32/unique_handle.h"
 
 namespace platform::win32 {
 namespace {
@@ -25,27 +26,16 @@ class FileHandle {
     HANDLE handle_;
 };
 
-class LocalText {
-  public:
-    LocalText() = default;
-    LocalText(const LocalText&) = delete;
-    LocalText& operator=(const LocalText&) = delete;
-    ~LocalText() {
-        if (text != nullptr)
-            LocalFree(text);
-    }
-    wchar_t* text = nullptr;
-};
-
 // The system's own wording for an error code, without the trailing line break.
 std::wstring systemReason(DWORD code) {
-    LocalText buffer;
+    wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer.text), 0, nullptr);
-    if (length == 0 || buffer.text == nullptr)
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const LocalText buffer(text);
+    if (length == 0 || !buffer)
         return L"Error " + std::to_wstring(code) + L".";
-    std::wstring reason(buffer.text, length);
+    std::wstring reason(buffer.get(), length);
     while (!reason.empty() &&
            (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ')) {
         reason.pop_back();

@@ -6,32 +6,10 @@
 
 #include <vector>
 
+#include "platform/win32/unique_handle.h"
+
 namespace platform::win32 {
 namespace {
-
-class TokenHandle {
-  public:
-    TokenHandle() = default;
-    TokenHandle(const TokenHandle&) = delete;
-    TokenHandle& operator=(const TokenHandle&) = delete;
-    ~TokenHandle() {
-        if (handle != nullptr)
-            CloseHandle(handle);
-    }
-    HANDLE handle = nullptr;
-};
-
-class LocalString {
-  public:
-    LocalString() = default;
-    LocalString(const LocalString&) = delete;
-    LocalString& operator=(const LocalString&) = delete;
-    ~LocalString() {
-        if (text != nullptr)
-            LocalFree(text);
-    }
-    wchar_t* text = nullptr;
-};
 
 std::optional<std::wstring> environmentValue(const wchar_t* name) {
     std::wstring value(256, L'\0');
@@ -50,21 +28,21 @@ std::optional<std::wstring> environmentValue(const wchar_t* name) {
 
 // "S-1-5-21-…": the same for every run of this user, and plain whatever the user's name.
 std::optional<std::wstring> userSid() {
-    TokenHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token.handle))
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
         return std::nullopt;
+    const KernelHandle token(opened);
     DWORD size = 0;
-    GetTokenInformation(token.handle, TokenUser, nullptr, 0, &size);
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::vector<unsigned char> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.handle, TokenUser, buffer.data(), size, &size)) {
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
         return std::nullopt;
     }
-    LocalString sid;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid,
-                                &sid.text)) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
         return std::nullopt;
-    }
-    return std::wstring(sid.text);
+    const LocalText sid(text);
+    return std::wstring(sid.get());
 }
 
 bool isFolder(const std::wstring& path) {
