@@ -22,28 +22,19 @@ namespace {
 constexpr std::string_view kDsig = "http://www.w3.org/2000/09/xmldsig#";
 constexpr std::string_view kDeviceIdUri = "urn:tizen:deviceid=";
 
-struct X509Free {
-    void operator()(X509* cert) const noexcept { X509_free(cert); }
+// One deleter for every OpenSSL object this file owns.
+struct Free {
+    void operator()(X509* p) const noexcept { X509_free(p); }
+    void operator()(X509_STORE* p) const noexcept { X509_STORE_free(p); }
+    void operator()(X509_STORE_CTX* p) const noexcept { X509_STORE_CTX_free(p); }
+    void operator()(STACK_OF(X509) * p) const noexcept { sk_X509_pop_free(p, X509_free); }
+    void operator()(BIO* p) const noexcept { BIO_free(p); }
+    void operator()(EVP_MD_CTX* p) const noexcept { EVP_MD_CTX_free(p); }
+    void operator()(GENERAL_NAMES* p) const noexcept { GENERAL_NAMES_free(p); }
 };
-struct StoreFree {
-    void operator()(X509_STORE* store) const noexcept { X509_STORE_free(store); }
-};
-struct StoreCtxFree {
-    void operator()(X509_STORE_CTX* ctx) const noexcept { X509_STORE_CTX_free(ctx); }
-};
-struct StackFree {
-    void operator()(STACK_OF(X509) * stack) const noexcept { sk_X509_pop_free(stack, X509_free); }
-};
-struct BioFree {
-    void operator()(BIO* bio) const noexcept { BIO_free(bio); }
-};
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* ctx) const noexcept { EVP_MD_CTX_free(ctx); }
-};
-struct NamesFree {
-    void operator()(GENERAL_NAMES* names) const noexcept { GENERAL_NAMES_free(names); }
-};
-using Cert = std::unique_ptr<X509, X509Free>;
+template <class T>
+using Owned = std::unique_ptr<T, Free>;
+using Cert = Owned<X509>;
 
 struct Failure {
     int code;
@@ -134,21 +125,20 @@ std::vector<Cert> certificatesOf(std::string_view xml) {
 }
 
 std::optional<Failure> checkChain(const std::vector<Cert>& certs, const TrustSettings& trust) {
-    std::unique_ptr<X509_STORE, StoreFree> store(X509_STORE_new());
+    Owned<X509_STORE> store(X509_STORE_new());
     for (const auto& pem : trust.rootPems) {
-        std::unique_ptr<BIO, BioFree> bio(
-            BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+        Owned<BIO> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
         while (X509* root = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)) {
             X509_STORE_add_cert(store.get(), root);
             X509_free(root);
         }
     }
-    std::unique_ptr<STACK_OF(X509), StackFree> untrusted(sk_X509_new_null());
+    Owned<STACK_OF(X509)> untrusted(sk_X509_new_null());
     for (std::size_t i = 1; i < certs.size(); ++i) {
         X509_up_ref(certs[i].get());
         sk_X509_push(untrusted.get(), certs[i].get());
     }
-    std::unique_ptr<X509_STORE_CTX, StoreCtxFree> ctx(X509_STORE_CTX_new());
+    Owned<X509_STORE_CTX> ctx(X509_STORE_CTX_new());
     if (!X509_STORE_CTX_init(ctx.get(), store.get(), certs[0].get(), untrusted.get())) {
         return Failure{-3, "the certificate chain cannot be checked"};
     }
@@ -173,7 +163,7 @@ bool signatureMatches(X509* signer, const EVP_MD* md, std::string_view signedTex
     if (!key || EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) {
         return false;
     }
-    std::unique_ptr<EVP_MD_CTX, MdCtxFree> ctx(EVP_MD_CTX_new());
+    Owned<EVP_MD_CTX> ctx(EVP_MD_CTX_new());
     return EVP_DigestVerifyInit(ctx.get(), nullptr, md, nullptr, key) == 1 &&
            EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(value.data()),
                             value.size(), reinterpret_cast<const unsigned char*>(signedText.data()),
@@ -182,7 +172,7 @@ bool signatureMatches(X509* signer, const EVP_MD* md, std::string_view signedTex
 
 std::vector<std::string> deviceIdsOf(X509* cert) {
     std::vector<std::string> ids;
-    std::unique_ptr<GENERAL_NAMES, NamesFree> names(static_cast<GENERAL_NAMES*>(
+    Owned<GENERAL_NAMES> names(static_cast<GENERAL_NAMES*>(
         X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr)));
     for (int i = 0; names && i < sk_GENERAL_NAME_num(names.get()); ++i) {
         const GENERAL_NAME* name = sk_GENERAL_NAME_value(names.get(), i);
