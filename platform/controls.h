@@ -7,22 +7,22 @@
 namespace platform {
 
 enum class Control {
-    langRG,
-    ipGB,
-    ipValLBL,
-    ipNoteLbl,
-    refreshIpBTN,
-    installGB,
-    tvIpLbl,
-    statusLbl,
-    tvIpEdt,
-    BitInstall,
-    installPB,
-    tvSeriesRG,
-    instManualGB,
-    manualLbl,
+    languageChoice,
+    pcAddressGroup,
+    pcAddresses,
+    pcAddressNote,
+    refreshButton,
+    installGroup,
+    tvAddressLabel,
+    status,
+    tvAddressBox,
+    installButton,
+    progressBar,
+    seriesChoice,
+    manualGroup,
+    manual,
 };
-inline constexpr int controlCount = static_cast<int>(Control::manualLbl) + 1;
+inline constexpr int controlCount = static_cast<int>(Control::manual) + 1;
 
 // A TV the address box offers in its list.
 struct AddressChoice {
@@ -39,12 +39,12 @@ class FormControls {
     virtual std::wstring text(Control control) const = 0;
     virtual void setText(Control control, const std::wstring& text) = 0;
 
-    // Selected item of a radio group (langRG or tvSeriesRG).
+    // Selected item of a radio group (languageChoice or seriesChoice).
     virtual int itemIndex(Control radioGroup) const = 0;
     // Selects an item as the program's own choice: no click event is reported.
     virtual void setItemIndex(Control radioGroup, int index) = 0;
 
-    virtual int position() const = 0;  // installPB
+    virtual int position() const = 0;  // progressBar
     virtual void setPosition(int position) = 0;
 
     virtual bool enabled(Control control) const = 0;
@@ -56,7 +56,7 @@ class FormControls {
     virtual void showError(const std::wstring& text) = 0;
     // A modal question with a warning icon and the buttons Yes and No; true for Yes.
     virtual bool askYesNo(const std::wstring& text) = 0;
-    // The TVs the address box (tvIpEdt) offers in its list; picking one puts its address into
+    // The TVs the address box (tvAddressBox) offers in its list; picking one puts its address into
     // the box. An empty list offers nothing.
     virtual void setAddressChoices(const std::vector<AddressChoice>& choices) = 0;
 };
@@ -66,12 +66,12 @@ class FormControls {
 class FormEvents {
   public:
     virtual ~FormEvents() = default;
-    virtual void FormCreate() = 0;
-    virtual void refreshIpBTNClick() = 0;
-    virtual void langRGClick() = 0;
+    virtual void created() = 0;
+    virtual void refreshClicked() = 0;
+    virtual void languageChosen() = 0;
     // key is the typed character; setting it to 0 swallows it.
-    virtual void tvIpEdtKeyPress(wchar_t& key) = 0;
-    virtual void BitInstallClick() = 0;
+    virtual void addressKeyTyped(wchar_t& key) = 0;
+    virtual void installClicked() = 0;
 };
 
 }  // namespace platform

@@ -14,9 +14,9 @@ void MemoryForm::setText(Control control, const std::wstring& text) {
 
 int MemoryForm::itemIndex(Control radioGroup) const {
     switch (radioGroup) {
-        case Control::langRG:
+        case Control::languageChoice:
             return langIndex_;
-        case Control::tvSeriesRG:
+        case Control::seriesChoice:
             return seriesIndex_;
         default:
             throw std::logic_error("itemIndex of a control that is not a radio group");
@@ -27,10 +27,10 @@ void MemoryForm::selectItem(Control radioGroup, int index) {
     if (index < 0 || index > 1)
         throw std::logic_error("radio groups have two items");
     switch (radioGroup) {
-        case Control::langRG:
+        case Control::languageChoice:
             langIndex_ = index;
             break;
-        case Control::tvSeriesRG:
+        case Control::seriesChoice:
             seriesIndex_ = index;
             break;
         default:

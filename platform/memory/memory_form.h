@@ -33,7 +33,7 @@ class MemoryForm final : public FormControls {
     }
     const std::vector<AddressChoice>& addressChoices() const { return choices_; }
     // What the user does to pick a TV from the list.
-    void pickAddress(size_t index) { setText(Control::tvIpEdt, choices_.at(index).address); }
+    void pickAddress(size_t index) { setText(Control::tvAddressBox, choices_.at(index).address); }
 
     // The answer the "user" gives to every question.
     bool answerYes = false;

@@ -6,11 +6,12 @@
 // Control ids (GetDlgCtrlID):
 //   1000 + the order of platform::Control, for every control of the layout table; a radio
 //   group's id is that of its framed group box:
-//     1000 langRG       1001 ipGB       1002 ipValLBL    1003 ipNoteLbl     1004 refreshIpBTN
-//     1005 installGB    1006 tvIpLbl    1007 statusLbl   1008 tvIpEdt       1009 BitInstall
-//     1010 installPB    1011 tvSeriesRG 1012 instManualGB 1013 manualLbl
-//   1100 + item index for the items of langRG ("РУС", "ENG"),
-//   1110 + item index for the items of tvSeriesRG ("J,K", "M,N,Q,R,T").
+//     1000 languageChoice  1001 pcAddressGroup  1002 pcAddresses   1003 pcAddressNote
+//     1004 refreshButton   1005 installGroup    1006 tvAddressLabel 1007 status
+//     1008 tvAddressBox    1009 installButton   1010 progressBar    1011 seriesChoice
+//     1012 manualGroup     1013 manual
+//   1100 + item index for the items of languageChoice ("РУС", "ENG"),
+//   1110 + item index for the items of seriesChoice ("J,K", "M,N,Q,R,T").
 // The main window is the top-level window of class windowClass with caption windowCaption.
 #include <array>
 
@@ -64,7 +65,7 @@ struct ControlLayout {
     Box box;
     Font font;
     bool red;
-    const wchar_t* caption;  // until FormCreate puts in the texts of the language
+    const wchar_t* caption;  // until created puts in the texts of the language
 };
 
 inline constexpr wchar_t ipNoteCaption[] =
@@ -74,29 +75,29 @@ inline constexpr wchar_t statusCaption[] =
     L"Введите IP вашего ТВ, Выберите его серию, Нажмите \"Установить виджет\"";
 
 // In creation order, which is also the tab order.
-// ipNoteLbl was 549 wide in the original design, which the Russian note fills to the last pixel
+// pcAddressNote was 549 wide in the original design, which the Russian note fills to the last pixel
 // at 96 DPI; at 144 DPI the font rounds up to 17 px and its end was cut off. 606 stays clear of
 // the refresh button.
 // clang-format off
 inline constexpr std::array<ControlLayout, platform::controlCount> controls{{
     // control              kind                parent                 left top  width height  font          red    caption
-    {Control::langRG,       Kind::radioGroup,   Control::langRG,       {757,   0,  84,  73}, {-16, false}, false, L"Язык"},
-    {Control::ipGB,         Kind::groupBox,     Control::ipGB,         {  3,   0, 752,  73}, {-16, false}, false, L"IP Адрес ПК:"},
-    {Control::ipValLBL,     Kind::labelCentred, Control::ipGB,         {  8,  19, 608,  40}, {-27, true},  true,  L""},
-    {Control::ipNoteLbl,    Kind::label,        Control::ipGB,         {  8,  55, 606,  13}, {-11, false}, false, ipNoteCaption},
-    {Control::refreshIpBTN, Kind::button,       Control::ipGB,         {622,  14, 123,  52}, {-16, false}, false, L"Обновить IP"},
-    {Control::installGB,    Kind::groupBox,     Control::installGB,    {  3, 451, 838, 145}, {-16, false}, false, L"Установка виджета"},
-    {Control::tvIpLbl,      Kind::labelRight,   Control::installGB,    {  3,  72, 113,  39}, {-16, true},  false, L"IP Адрес телевизора"},
-    // statusLbl was 626 wide in the original design, reaching 12 px into the series group beside
+    {Control::languageChoice,       Kind::radioGroup,   Control::languageChoice,       {757,   0,  84,  73}, {-16, false}, false, L"Язык"},
+    {Control::pcAddressGroup,         Kind::groupBox,     Control::pcAddressGroup,         {  3,   0, 752,  73}, {-16, false}, false, L"IP Адрес ПК:"},
+    {Control::pcAddresses,     Kind::labelCentred, Control::pcAddressGroup,         {  8,  19, 608,  40}, {-27, true},  true,  L""},
+    {Control::pcAddressNote,    Kind::label,        Control::pcAddressGroup,         {  8,  55, 606,  13}, {-11, false}, false, ipNoteCaption},
+    {Control::refreshButton, Kind::button,       Control::pcAddressGroup,         {622,  14, 123,  52}, {-16, false}, false, L"Обновить IP"},
+    {Control::installGroup,    Kind::groupBox,     Control::installGroup,    {  3, 451, 838, 145}, {-16, false}, false, L"Установка виджета"},
+    {Control::tvAddressLabel,      Kind::labelRight,   Control::installGroup,    {  3,  72, 113,  39}, {-16, true},  false, L"IP Адрес телевизора"},
+    // status was 626 wide in the original design, reaching 12 px into the series group beside
     // it; as a window of its own its repaint wiped the left edge of the "J,K" button. 610 ends
     // 4 px before the group.
-    {Control::statusLbl,    Kind::statusText,   Control::installGB,    {  8,  20, 610,  46}, {-19, true},  true,  statusCaption},
-    {Control::tvIpEdt,      Kind::addressBox,   Control::installGB,    {122,  73, 494,  41}, {-27, true},  true,  L""},
-    {Control::BitInstall,   Kind::button,       Control::installGB,    {622,  72, 210,  39}, {-16, false}, false, L"Установить виджет"},
-    {Control::installPB,    Kind::progress,     Control::installGB,    {  7, 119, 825,  18}, {-16, false}, false, L""},
-    {Control::tvSeriesRG,   Kind::radioGroup,   Control::installGB,    {622,  10, 210,  57}, {-16, false}, false, L"Серия ТВ"},
-    {Control::instManualGB, Kind::groupBox,     Control::instManualGB, {  3,  73, 838, 379}, {-16, false}, false, L"Инструкция по установке"},
-    {Control::manualLbl,    Kind::label,        Control::instManualGB, { 11,  21, 824, 351}, {-15, false}, false, L""},
+    {Control::status,    Kind::statusText,   Control::installGroup,    {  8,  20, 610,  46}, {-19, true},  true,  statusCaption},
+    {Control::tvAddressBox,      Kind::addressBox,   Control::installGroup,    {122,  73, 494,  41}, {-27, true},  true,  L""},
+    {Control::installButton,   Kind::button,       Control::installGroup,    {622,  72, 210,  39}, {-16, false}, false, L"Установить виджет"},
+    {Control::progressBar,    Kind::progress,     Control::installGroup,    {  7, 119, 825,  18}, {-16, false}, false, L""},
+    {Control::seriesChoice,   Kind::radioGroup,   Control::installGroup,    {622,  10, 210,  57}, {-16, false}, false, L"Серия ТВ"},
+    {Control::manualGroup, Kind::groupBox,     Control::manualGroup, {  3,  73, 838, 379}, {-16, false}, false, L"Инструкция по установке"},
+    {Control::manual,    Kind::label,        Control::manualGroup, { 11,  21, 824, 351}, {-15, false}, false, L""},
 }};
 // clang-format on
 
@@ -115,11 +116,11 @@ struct RadioItem {
 };
 
 inline constexpr std::array<RadioItem, 4> radioItems{{
-    {Control::langRG, 0, {10, 20, 70, 22}, L"РУС"},
-    {Control::langRG, 1, {10, 45, 70, 22}, L"ENG"},
+    {Control::languageChoice, 0, {10, 20, 70, 22}, L"РУС"},
+    {Control::languageChoice, 1, {10, 45, 70, 22}, L"ENG"},
     // Two columns side by side.
-    {Control::tvSeriesRG, 0, {8, 24, 88, 24}, L"J,K"},
-    {Control::tvSeriesRG, 1, {98, 24, 108, 24}, L"M,N,Q,R,T"},
+    {Control::seriesChoice, 0, {8, 24, 88, 24}, L"J,K"},
+    {Control::seriesChoice, 1, {98, 24, 108, 24}, L"M,N,Q,R,T"},
 }};
 
 constexpr int controlId(Control control) {
@@ -127,7 +128,7 @@ constexpr int controlId(Control control) {
 }
 
 constexpr int radioItemId(Control group, int index) {
-    return (group == Control::langRG ? 1100 : 1110) + index;
+    return (group == Control::languageChoice ? 1100 : 1110) + index;
 }
 
 constexpr const ControlLayout& layoutOf(Control control) {

@@ -24,11 +24,11 @@ constexpr UINT addressPickedMessage = WM_APP + 2;
 constexpr int addressBoxFrame = 6;
 
 bool isRadioGroup(Control control) {
-    return control == Control::langRG || control == Control::tvSeriesRG;
+    return control == Control::languageChoice || control == Control::seriesChoice;
 }
 
 size_t radioSlot(Control group, int index) {
-    return static_cast<size_t>((group == Control::langRG ? 0 : 2) + index);
+    return static_cast<size_t>((group == Control::languageChoice ? 0 : 2) + index);
 }
 
 DWORD controlStyle(layout::Kind kind) {
@@ -144,10 +144,10 @@ void MainWindow::create(FormEvents& events, int showCommand) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
     app_.setMainWindow(window_);
-    report([&] { events.FormCreate(); });
+    report([&] { events.created(); });
     ShowWindow(window_, showCommand);
     UpdateWindow(window_);
-    SetFocus(radioItem(Control::langRG, itemIndex(Control::langRG)));
+    SetFocus(radioItem(Control::languageChoice, itemIndex(Control::languageChoice)));
 }
 
 void MainWindow::createControls() {
@@ -195,11 +195,11 @@ void MainWindow::createControls() {
     }
     // The address label's box reaches 4 px into the note below it; the note must stay on top
     // when only the address is repainted.
-    const HWND address = control(Control::ipValLBL);
+    const HWND address = control(Control::pcAddresses);
     SetWindowLongPtrW(address, GWL_STYLE, GetWindowLongPtrW(address, GWL_STYLE) | WS_CLIPSIBLINGS);
-    SetWindowPos(address, control(Control::ipNoteLbl), 0, 0, 0, 0,
+    SetWindowPos(address, control(Control::pcAddressNote), 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    languageIndex_ = itemIndex(Control::langRG);
+    languageIndex_ = itemIndex(Control::languageChoice);
 }
 
 HFONT MainWindow::fontFor(int height, bool bold) const {
@@ -250,7 +250,7 @@ void MainWindow::loadGlyph() {
     const int size = scaleForDpi(24, dpi_);
     IconHandle glyph(static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), L"INSTALL_GLYPH", IMAGE_ICON, size, size, 0)));
-    SendMessageW(control(Control::BitInstall), BM_SETIMAGE, IMAGE_ICON,
+    SendMessageW(control(Control::installButton), BM_SETIMAGE, IMAGE_ICON,
                  reinterpret_cast<LPARAM>(glyph.get()));
     glyph_ = std::move(glyph);
 }
@@ -276,8 +276,8 @@ void MainWindow::layoutControls() {
 void MainWindow::sizeAddressBox() {
     // Closed, the box fills its place in the layout; its height as a window is that of the
     // open list.
-    const HWND box = control(Control::tvIpEdt);
-    const layout::Box place = layout::windowBox(Control::tvIpEdt);
+    const HWND box = control(Control::tvAddressBox);
+    const layout::Box place = layout::windowBox(Control::tvAddressBox);
     SendMessageW(box, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
                  scaleForDpi(place.height - addressBoxFrame, dpi_));
     SendMessageW(box, CB_SETITEMHEIGHT, 0, scaleForDpi(layout::addressListItemHeight, dpi_));
@@ -297,7 +297,7 @@ void MainWindow::onMeasureItem(MEASUREITEMSTRUCT& item) const {
     // Asked while the box is being created, before sizeAddressBox() sets the same heights.
     item.itemHeight = static_cast<UINT>(
         scaleForDpi(item.itemID == static_cast<UINT>(-1)
-                        ? layout::layoutOf(Control::tvIpEdt).box.height - addressBoxFrame
+                        ? layout::layoutOf(Control::tvAddressBox).box.height - addressBoxFrame
                         : layout::addressListItemHeight,
                     dpi_));
 }
@@ -402,7 +402,7 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::onCommand(int id, int code) {
-    if (id == layout::controlId(Control::tvIpEdt)) {
+    if (id == layout::controlId(Control::tvAddressBox)) {
         // However the list closes, the combo box may put a whole label into the edit: the
         // address takes its place once the combo box is done.
         if (code == CBN_DROPDOWN || code == CBN_SELCHANGE || code == CBN_CLOSEUP ||
@@ -415,24 +415,24 @@ void MainWindow::onCommand(int id, int code) {
     }
     if (code != BN_CLICKED)
         return;
-    for (Control group : {Control::langRG, Control::tvSeriesRG}) {
+    for (Control group : {Control::languageChoice, Control::seriesChoice}) {
         if (id == layout::radioItemId(group, 0) || id == layout::radioItemId(group, 1)) {
             markTabStop(group);
         }
     }
     if (events_ == nullptr)
         return;
-    if (id == layout::controlId(Control::refreshIpBTN)) {
-        report([&] { events_->refreshIpBTNClick(); });
-    } else if (id == layout::controlId(Control::BitInstall)) {
-        report([&] { events_->BitInstallClick(); });
-    } else if (id == layout::radioItemId(Control::langRG, 0) ||
-               id == layout::radioItemId(Control::langRG, 1)) {
+    if (id == layout::controlId(Control::refreshButton)) {
+        report([&] { events_->refreshClicked(); });
+    } else if (id == layout::controlId(Control::installButton)) {
+        report([&] { events_->installClicked(); });
+    } else if (id == layout::radioItemId(Control::languageChoice, 0) ||
+               id == layout::radioItemId(Control::languageChoice, 1)) {
         // A click on the item that is already selected changes nothing and is not reported.
-        const int index = itemIndex(Control::langRG);
+        const int index = itemIndex(Control::languageChoice);
         if (index != languageIndex_) {
             languageIndex_ = index;
-            report([&] { events_->langRGClick(); });
+            report([&] { events_->languageChosen(); });
         }
     }
 }
@@ -453,13 +453,13 @@ void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
         drawAddressChoice(item);
         return;
     }
-    if (item.hwndItem != control(Control::statusLbl))
+    if (item.hwndItem != control(Control::status))
         return;
     const HDC dc = item.hDC;
     RECT area = item.rcItem;
     FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
-    const std::wstring caption = text(Control::statusLbl);
-    const layout::Font& spec = layout::layoutOf(Control::statusLbl).font;
+    const std::wstring caption = text(Control::status);
+    const layout::Font& spec = layout::layoutOf(Control::status).font;
     const HGDIOBJ oldFont = SelectObject(dc, fontFor(spec.height, spec.bold));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, IsWindowEnabled(item.hwndItem) ? red : GetSysColor(COLOR_GRAYTEXT));
@@ -497,7 +497,7 @@ void MainWindow::centreAddressText() {
     // centres the text all the same, and shrinks to nothing once the text fills the box.
     if (addressEdit_ == nullptr)
         return;
-    const std::wstring shown = text(Control::tvIpEdt);
+    const std::wstring shown = text(Control::tvAddressBox);
     RECT area{};
     GetClientRect(addressEdit_, &area);
     const HDC dc = GetDC(addressEdit_);
@@ -514,7 +514,7 @@ void MainWindow::centreAddressText() {
 }
 
 void MainWindow::onAddressPicked() {
-    const std::wstring shown = text(Control::tvIpEdt);
+    const std::wstring shown = text(Control::tvAddressBox);
     for (const AddressChoice& choice : choices_) {
         if (shown == choice.label) {
             SetWindowTextW(addressEdit_, choice.address.c_str());
@@ -526,10 +526,10 @@ void MainWindow::onAddressPicked() {
 }
 
 void MainWindow::setAddressChoices(const std::vector<AddressChoice>& choices) {
-    const HWND box = control(Control::tvIpEdt);
+    const HWND box = control(Control::tvAddressBox);
     // Emptying the list must not take what the user typed with it, nor move the caret: a search
     // may end while the user types.
-    const std::wstring typed = text(Control::tvIpEdt);
+    const std::wstring typed = text(Control::tvAddressBox);
     DWORD selStart = 0;
     DWORD selEnd = 0;
     SendMessageW(addressEdit_, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
@@ -556,12 +556,12 @@ LRESULT MainWindow::onControlColour(UINT message, HDC dc, HWND child) {
         return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     }
     // A disabled edit asks with WM_CTLCOLORSTATIC and keeps the system's grey.
-    if (message == WM_CTLCOLOREDIT || child == control(Control::tvIpEdt)) {
+    if (message == WM_CTLCOLOREDIT || child == control(Control::tvAddressBox)) {
         return DefWindowProcW(window_, message, reinterpret_cast<WPARAM>(dc),
                               reinterpret_cast<LPARAM>(child));
     }
-    SetTextColor(dc,
-                 child == control(Control::ipValLBL) && live ? red : GetSysColor(COLOR_WINDOWTEXT));
+    SetTextColor(
+        dc, child == control(Control::pcAddresses) && live ? red : GetSysColor(COLOR_WINDOWTEXT));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
@@ -605,7 +605,7 @@ LRESULT CALLBACK MainWindow::editProc(HWND edit, UINT message, WPARAM wParam, LP
 LRESULT MainWindow::handleEditChar(HWND edit, WPARAM wParam, LPARAM lParam) {
     auto key = static_cast<wchar_t>(wParam);
     if (events_ != nullptr)
-        report([&] { events_->tvIpEdtKeyPress(key); });
+        report([&] { events_->addressKeyTyped(key); });
     // The editing shortcuts the filter lets through are carried out here: not every edit control
     // acts on their characters (Ctrl+A selects nothing in a single-line one before Windows 10).
     switch (key) {
@@ -645,11 +645,11 @@ std::wstring MainWindow::text(Control which) const {
 void MainWindow::setText(Control which, const std::wstring& text) {
     const HWND child = control(which);
     SetWindowTextW(child, text.c_str());
-    if (which == Control::tvIpEdt)
+    if (which == Control::tvAddressBox)
         centreAddressText();
     // The owner-drawn status text is painted from the window text, which a static does not
     // repaint by itself.
-    if (which == Control::statusLbl)
+    if (which == Control::status)
         InvalidateRect(child, nullptr, TRUE);
 }
 
@@ -666,11 +666,11 @@ int MainWindow::itemIndex(Control radioGroup) const {
 }
 
 int MainWindow::position() const {
-    return static_cast<int>(SendMessageW(control(Control::installPB), PBM_GETPOS, 0, 0));
+    return static_cast<int>(SendMessageW(control(Control::progressBar), PBM_GETPOS, 0, 0));
 }
 
 void MainWindow::setPosition(int position) {
-    SendMessageW(control(Control::installPB), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    SendMessageW(control(Control::progressBar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 bool MainWindow::enabled(Control which) const {
@@ -703,7 +703,7 @@ void MainWindow::setItemIndex(Control radioGroup, int index) {
                      item == index ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     markTabStop(radioGroup);
-    if (radioGroup == Control::langRG)
+    if (radioGroup == Control::languageChoice)
         languageIndex_ = index;
 }
 

@@ -23,7 +23,7 @@ class MainWindow final : public FormControls {
     MainWindow& operator=(const MainWindow&) = delete;
     ~MainWindow() override;
 
-    // Creates the window and its controls, reports FormCreate, then shows the window.
+    // Creates the window and its controls, reports created, then shows the window.
     // Throws platform::Error when the window cannot be created.
     void create(FormEvents& events, int showCommand);
     HWND handle() const noexcept { return window_; }
@@ -82,7 +82,7 @@ class MainWindow final : public FormControls {
     FormEvents* events_ = nullptr;
     HWND window_ = nullptr;  // owned: destroyed with this object if still alive
     std::array<HWND, controlCount> controls_{};
-    std::array<HWND, 4> radioItems_{};  // langRG 0, 1, tvSeriesRG 0, 1
+    std::array<HWND, 4> radioItems_{};  // languageChoice 0, 1, seriesChoice 0, 1
     UINT dpi_ = 96;
     std::vector<FontEntry> fonts_;
     IconHandle glyph_;

@@ -266,10 +266,10 @@ int wmain(int argc, wchar_t** argv) {
         return control;
     };
     const auto appeared = Clock::now();
-    HWND edit = item(layout::controlId(Control::tvIpEdt));
-    HWND install = item(layout::controlId(Control::BitInstall));
-    HWND status = item(layout::controlId(Control::statusLbl));
-    HWND bar = item(layout::controlId(Control::installPB));
+    HWND edit = item(layout::controlId(Control::tvAddressBox));
+    HWND install = item(layout::controlId(Control::installButton));
+    HWND status = item(layout::controlId(Control::status));
+    HWND bar = item(layout::controlId(Control::progressBar));
 
     if (closeAtStart) {
         const auto closing = Clock::now();
@@ -282,9 +282,9 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (refreshAtStart)
-        PostMessageW(item(layout::controlId(Control::refreshIpBTN)), BM_CLICK, 0, 0);
+        PostMessageW(item(layout::controlId(Control::refreshButton)), BM_CLICK, 0, 0);
     if (english)
-        SendMessageW(item(layout::radioItemId(Control::langRG, 1)), BM_CLICK, 0, 0);
+        SendMessageW(item(layout::radioItemId(Control::languageChoice, 1)), BM_CLICK, 0, 0);
     if (awaitList) {
         LRESULT count = 0;
         while ((count = probe::send(edit, CB_GETCOUNT).value_or(0)) <= 0 &&
@@ -307,10 +307,11 @@ int wmain(int argc, wchar_t** argv) {
             waitForFile(hold);
             SendMessageW(edit, CB_SHOWDROPDOWN, FALSE, 0);
         }
-        say(L"series-after-search", SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, 1)),
-                                                 BM_GETCHECK, 0, 0) == BST_CHECKED
-                                        ? L"1"
-                                        : L"0");
+        say(L"series-after-search",
+            SendMessageW(item(layout::radioItemId(Control::seriesChoice, 1)), BM_GETCHECK, 0, 0) ==
+                    BST_CHECKED
+                ? L"1"
+                : L"0");
     }
 
     if (awaitList && address == L"-") {
@@ -329,7 +330,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     say(L"typed", textOf(edit));
     if (series >= 0)
-        SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, series)), BM_CLICK, 0, 0);
+        SendMessageW(item(layout::radioItemId(Control::seriesChoice, series)), BM_CLICK, 0, 0);
     const std::wstring before = textOf(status);
     // Posted: the click runs the whole installation inside the installer's handler.
     PostMessageW(install, BM_CLICK, 0, 0);
@@ -444,7 +445,7 @@ int wmain(int argc, wchar_t** argv) {
             // The question before the run: answer it and watch on.
             say(L"question", probe::messageBoxText(box).value_or(L""));
             say(L"series-at-question",
-                std::to_wstring(SendMessageW(item(layout::radioItemId(Control::tvSeriesRG, 1)),
+                std::to_wstring(SendMessageW(item(layout::radioItemId(Control::seriesChoice, 1)),
                                              BM_GETCHECK, 0, 0) == BST_CHECKED));
             ++questions;
             holdFor(questions == 1 ? L"question" : L"question" + std::to_wstring(questions));
@@ -472,15 +473,17 @@ int wmain(int argc, wchar_t** argv) {
                 const std::wstring action = during.substr(from, comma - from);
                 from = comma == std::wstring::npos ? during.size() + 1 : comma + 1;
                 if (action == L"english") {
-                    SendMessageW(item(layout::radioItemId(Control::langRG, 1)), BM_CLICK, 0, 0);
+                    SendMessageW(item(layout::radioItemId(Control::languageChoice, 1)), BM_CLICK, 0,
+                                 0);
                     say(L"status-after-switch", textOf(status));
                 } else if (action == L"second-press") {
                     SendMessageW(install, BM_CLICK, 0, 0);
                     say(L"install-enabled-during-run", IsWindowEnabled(install) ? L"yes" : L"no");
                     say(L"edit-enabled-during-run", IsWindowEnabled(edit) ? L"yes" : L"no");
                     say(L"series-enabled-during-run",
-                        IsWindowEnabled(item(layout::radioItemId(Control::tvSeriesRG, 1))) ? L"yes"
-                                                                                           : L"no");
+                        IsWindowEnabled(item(layout::radioItemId(Control::seriesChoice, 1)))
+                            ? L"yes"
+                            : L"no");
                 } else if (action == L"close") {
                     PostMessageW(window, WM_CLOSE, 0, 0);
                     closed = true;

@@ -5,13 +5,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "src/install_commands.h"
-#include "src/tv_address.h"
+#include "src/install/install_commands.h"
+#include "src/tvs/tv_address.h"
 
 namespace {
 
 void require(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 }  // namespace
@@ -23,12 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
     }
     const auto address = validTvAddress(text);
-    if (!address) return 0;
+    if (!address)
+        return 0;
 
     require(!address->empty() && address->size() <= 15);
-    for (wchar_t c : *address) require((c >= L'0' && c <= L'9') || c == L'.');
+    for (wchar_t c : *address)
+        require((c >= L'0' && c <= L'9') || c == L'.');
 
-    const InstallNames names{*address, L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt", L"/opt/usr/apps/tmp"};
+    const InstallNames names{*address, L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt",
+                             L"/opt/usr/apps/tmp"};
     const std::wstring connect = installCommandLine(1, names);
     const std::wstring expected =
         L"cmd.exe /c \"iu.exe connect " + *address + L":26101 > doLog\\step1.txt 2>&1\"";
@@ -37,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::wstring line = installCommandLine(i, names);
         // Exactly two double quotes: the ones around the inner command.
         size_t quotes = 0;
-        for (wchar_t c : line) quotes += c == L'"';
+        for (wchar_t c : line)
+            quotes += c == L'"';
         require(quotes == 2 && line.back() == L'"');
     }
     return 0;

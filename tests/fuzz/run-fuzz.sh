@@ -12,7 +12,7 @@ runs=${4:-300000}
 mkdir -p "$work/corpus"
 case $target in
 tv_address)
-    sources=("$src/tests/fuzz/address_fuzz.cpp" "$src/src/tv_address.cpp" "$src/src/install_commands.cpp")
+    sources=("$src/tests/fuzz/address_fuzz.cpp" "$src/src/tvs/tv_address.cpp" "$src/src/install/install_commands.cpp")
     seed() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE >"$work/corpus/$2"; }
     seed "192.168.1.5" good
     seed " 10.0.0.255 " spaces
@@ -34,8 +34,8 @@ tvsim_requests)
     max_len=4200
     ;;
 widget_package)
-    sources=("$src/tests/fuzz/widget_package_fuzz.cpp" "$src/src/widget_package.cpp"
-        "$src/src/widget_ids.cpp" "$src/platform/text.cpp")
+    sources=("$src/tests/fuzz/widget_package_fuzz.cpp" "$src/src/signing/widget_package.cpp"
+        "$src/src/signing/widget_ids.cpp" "$src/platform/text.cpp")
     libs=(-lz)
     # Small archives of each kind the reader takes: stored, deflated, folders, old signatures.
     mkdir -p "$work/seed/js"

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "src/widget_ids.h"
-#include "src/widget_package.h"
+#include "src/signing/widget_ids.h"
+#include "src/signing/widget_package.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/form_layout.h"
-#include "src/string_table.h"
+#include "src/texts/string_table.h"
 #include "tests/win32/window_probe.h"
 #include "tests/wine/test_lan_guard.h"
 
@@ -135,7 +135,7 @@ class Program {
             }
             if (!running())
                 throw Abort("QuorvexInstaller.exe ended before showing its window");
-            // An error dialog during FormCreate holds the window back: report it, do not wait.
+            // An error dialog during created holds the window back: report it, do not wait.
             const std::vector<std::wstring> boxes = openMessageBoxes(id_);
             if (!boxes.empty()) {
                 throw Abort("a message box opened before the window: " +
@@ -235,9 +235,9 @@ Window walkControls(HWND main) {
 
 const wchar_t* controlName(Control control) {
     static constexpr const wchar_t* names[] = {
-        L"langRG",    L"ipGB",       L"ipValLBL",     L"ipNoteLbl", L"refreshIpBTN",
-        L"installGB", L"tvIpLbl",    L"statusLbl",    L"tvIpEdt",   L"BitInstall",
-        L"installPB", L"tvSeriesRG", L"instManualGB", L"manualLbl",
+        L"languageChoice", L"pcAddressGroup", L"pcAddresses", L"pcAddressNote", L"refreshButton",
+        L"installGroup",   L"tvAddressLabel", L"status",      L"tvAddressBox",  L"installButton",
+        L"progressBar",    L"seriesChoice",   L"manualGroup", L"manual",
     };
     return names[static_cast<int>(control)];
 }
@@ -290,13 +290,13 @@ void checkControlKinds(const Window& w) {
 // (The class icons cannot be checked from here: Wine answers GetClassLongPtrW(GCLP_HICON) only
 // inside the window's own process.)
 void checkGlyph(const Window& w) {
-    check(send(w[Control::BitInstall], BM_GETIMAGE, IMAGE_ICON) != 0,
-          L"BitInstall shows no glyph (INSTALL_GLYPH)");
+    check(send(w[Control::installButton], BM_GETIMAGE, IMAGE_ICON) != 0,
+          L"installButton shows no glyph (INSTALL_GLYPH)");
 }
 
 struct Texts {
-    std::wstring langRG, ipGB, ipNote, refresh, installGB, tvIp, status, install, series, manualGB,
-        manual;
+    std::wstring languageChoice, pcAddressGroup, ipNote, refresh, installGroup, tvIp, status,
+        install, series, manualGB, manual;
 };
 
 Texts expectedTexts(int language) {
@@ -331,18 +331,18 @@ Texts expectedTexts(int language) {
 
 void checkLanguageTexts(const Window& w, int language, const std::wstring& when) {
     const Texts t = expectedTexts(language);
-    checkEqual(textOf(w[Control::langRG]), t.langRG, when + L" langRG");
-    checkEqual(textOf(w[Control::ipGB]), t.ipGB, when + L" ipGB");
-    checkEqual(textOf(w[Control::ipNoteLbl]), t.ipNote, when + L" ipNoteLbl");
-    checkEqual(textOf(w[Control::refreshIpBTN]), t.refresh, when + L" refreshIpBTN");
-    checkEqual(textOf(w[Control::installGB]), t.installGB, when + L" installGB");
-    checkEqual(textOf(w[Control::tvIpLbl]), t.tvIp, when + L" tvIpLbl");
-    checkEqual(textOf(w[Control::statusLbl]), t.status, when + L" statusLbl");
-    checkEqual(textOf(w[Control::BitInstall]), t.install, when + L" BitInstall");
-    checkEqual(textOf(w[Control::tvSeriesRG]), t.series, when + L" tvSeriesRG");
-    checkEqual(textOf(w[Control::instManualGB]), t.manualGB, when + L" instManualGB");
-    const std::wstring manual = textOf(w[Control::manualLbl]);
-    check(manual == t.manual, when + L" manualLbl differs from the manual");
+    checkEqual(textOf(w[Control::languageChoice]), t.languageChoice, when + L" languageChoice");
+    checkEqual(textOf(w[Control::pcAddressGroup]), t.pcAddressGroup, when + L" pcAddressGroup");
+    checkEqual(textOf(w[Control::pcAddressNote]), t.ipNote, when + L" pcAddressNote");
+    checkEqual(textOf(w[Control::refreshButton]), t.refresh, when + L" refreshButton");
+    checkEqual(textOf(w[Control::installGroup]), t.installGroup, when + L" installGroup");
+    checkEqual(textOf(w[Control::tvAddressLabel]), t.tvIp, when + L" tvAddressLabel");
+    checkEqual(textOf(w[Control::status]), t.status, when + L" status");
+    checkEqual(textOf(w[Control::installButton]), t.install, when + L" installButton");
+    checkEqual(textOf(w[Control::seriesChoice]), t.series, when + L" seriesChoice");
+    checkEqual(textOf(w[Control::manualGroup]), t.manualGB, when + L" manualGroup");
+    const std::wstring manual = textOf(w[Control::manual]);
+    check(manual == t.manual, when + L" manual differs from the manual");
     // The shape a user sees: 18 lines split by bare line feeds, sub-items indented by two spaces.
     std::vector<std::wstring> lines;
     for (size_t start = 0;;) {
@@ -352,17 +352,16 @@ void checkLanguageTexts(const Window& w, int language, const std::wstring& when)
             break;
         start = end + 1;
     }
-    check(lines.size() == 18, when + L" manualLbl has " + number(static_cast<long>(lines.size())) +
+    check(lines.size() == 18, when + L" manual has " + number(static_cast<long>(lines.size())) +
                                   L" lines, expected 18");
     int indented = 0;
     for (const std::wstring& line : lines) {
         if (line.rfind(L"  ", 0) == 0 && line.size() > 2 && line[2] != L' ')
             ++indented;
     }
-    check(indented == 14, when + L" manualLbl has " + number(indented) +
+    check(indented == 14, when + L" manual has " + number(indented) +
                               L" sub-item lines indented by two spaces, expected 14");
-    check(manual.find(L'\r') == std::wstring::npos,
-          when + L" manualLbl contains a carriage return");
+    check(manual.find(L'\r') == std::wstring::npos, when + L" manual contains a carriage return");
 }
 
 // Every text of the window, by control id, with the window caption under id 0.
@@ -380,18 +379,19 @@ bool checked(HWND radio) {
 void checkStartState(const Window& w) {
     checkEqual(textOf(w.main), L"Quorvex Tizen Installer", L"window caption");
     checkLanguageTexts(w, languageRussian, L"at start:");
-    checkEqual(textOf(w.radio(Control::langRG, 0)), L"РУС", L"langRG item 0");
-    checkEqual(textOf(w.radio(Control::langRG, 1)), L"ENG", L"langRG item 1");
-    checkEqual(textOf(w.radio(Control::tvSeriesRG, 0)), L"J,K", L"tvSeriesRG item 0");
-    checkEqual(textOf(w.radio(Control::tvSeriesRG, 1)), L"M,N,Q,R,T", L"tvSeriesRG item 1");
-    check(checked(w.radio(Control::langRG, 0)) && !checked(w.radio(Control::langRG, 1)),
+    checkEqual(textOf(w.radio(Control::languageChoice, 0)), L"РУС", L"languageChoice item 0");
+    checkEqual(textOf(w.radio(Control::languageChoice, 1)), L"ENG", L"languageChoice item 1");
+    checkEqual(textOf(w.radio(Control::seriesChoice, 0)), L"J,K", L"seriesChoice item 0");
+    checkEqual(textOf(w.radio(Control::seriesChoice, 1)), L"M,N,Q,R,T", L"seriesChoice item 1");
+    check(checked(w.radio(Control::languageChoice, 0)) &&
+              !checked(w.radio(Control::languageChoice, 1)),
           L"at start РУС is not the one selected language");
-    check(checked(w.radio(Control::tvSeriesRG, 0)) && !checked(w.radio(Control::tvSeriesRG, 1)),
+    check(checked(w.radio(Control::seriesChoice, 0)) && !checked(w.radio(Control::seriesChoice, 1)),
           L"at start J,K is not the one selected series");
-    checkEqual(textOf(w[Control::tvIpEdt]), L"", L"tvIpEdt at start");
-    check(send(w[Control::installPB], PBM_GETPOS) == 0, L"installPB does not start at 0");
-    const auto range = send(w[Control::installPB], PBM_GETRANGE, FALSE);
-    check(range == 100, L"installPB range ends at " + number(static_cast<long>(range)));
+    checkEqual(textOf(w[Control::tvAddressBox]), L"", L"tvAddressBox at start");
+    check(send(w[Control::progressBar], PBM_GETPOS) == 0, L"progressBar does not start at 0");
+    const auto range = send(w[Control::progressBar], PBM_GETRANGE, FALSE);
+    check(range == 100, L"progressBar range ends at " + number(static_cast<long>(range)));
 }
 
 // The address label holds IPv4 addresses joined by nine spaces (or nothing on a machine
@@ -412,12 +412,13 @@ void checkAddressLabel(const std::wstring& text) {
                 digitsAndDots = false;
             }
         }
-        check(digitsAndDots && dots == 3, L"ipValLBL holds \"" + address + L"\", no IPv4 address");
+        check(digitsAndDots && dots == 3,
+              L"pcAddresses holds \"" + address + L"\", no IPv4 address");
         if (end == text.size())
             break;
         check(text.compare(end, 9, L"         ") == 0 && end + 9 < text.size() &&
                   text[end + 9] != L' ',
-              L"ipValLBL addresses are not separated by exactly nine spaces: \"" + text + L"\"");
+              L"pcAddresses addresses are not separated by exactly nine spaces: \"" + text + L"\"");
         start = end + 9;
     }
 }
@@ -428,15 +429,15 @@ void typeInto(HWND edit, const std::wstring& keys) {
 }
 
 void checkKeyFilter(const Window& w) {
-    const HWND edit = w[Control::tvIpEdt];
+    const HWND edit = w[Control::tvAddressBox];
     typeInto(edit, L"aZж-, /:+\t");
-    checkEqual(textOf(edit), L"", L"tvIpEdt after letters, '-', ',', ' ' and other signs");
+    checkEqual(textOf(edit), L"", L"tvAddressBox after letters, '-', ',', ' ' and other signs");
     typeInto(edit, L"192.168.0.1");
-    checkEqual(textOf(edit), L"192.168.0.1", L"tvIpEdt after digits and full stops");
+    checkEqual(textOf(edit), L"192.168.0.1", L"tvAddressBox after digits and full stops");
     typeInto(edit, L"\b");
-    checkEqual(textOf(edit), L"192.168.0.", L"tvIpEdt after backspace");
+    checkEqual(textOf(edit), L"192.168.0.", L"tvAddressBox after backspace");
     typeInto(edit, L"x1-0 ,");
-    checkEqual(textOf(edit), L"192.168.0.10", L"tvIpEdt after mixed keys");
+    checkEqual(textOf(edit), L"192.168.0.10", L"tvAddressBox after mixed keys");
 }
 
 void click(HWND button) {
@@ -446,19 +447,20 @@ void click(HWND button) {
 void checkLanguageRoundTrip(const Window& w, Screenshots& shots) {
     const std::map<int, std::wstring> before = allTexts(w);
 
-    click(w.radio(Control::langRG, 1));
-    check(checked(w.radio(Control::langRG, 1)) && !checked(w.radio(Control::langRG, 0)),
+    click(w.radio(Control::languageChoice, 1));
+    check(checked(w.radio(Control::languageChoice, 1)) &&
+              !checked(w.radio(Control::languageChoice, 0)),
           L"after ENG: ENG is not the one selected language");
     checkLanguageTexts(w, languageEnglish, L"after ENG:");
     // What must not change with the language.
     const std::map<int, std::wstring> english = allTexts(w);
     const int unchanged[] = {0,
-                             layout::controlId(Control::ipValLBL),
-                             layout::controlId(Control::tvIpEdt),
-                             layout::radioItemId(Control::langRG, 0),
-                             layout::radioItemId(Control::langRG, 1),
-                             layout::radioItemId(Control::tvSeriesRG, 0),
-                             layout::radioItemId(Control::tvSeriesRG, 1)};
+                             layout::controlId(Control::pcAddresses),
+                             layout::controlId(Control::tvAddressBox),
+                             layout::radioItemId(Control::languageChoice, 0),
+                             layout::radioItemId(Control::languageChoice, 1),
+                             layout::radioItemId(Control::seriesChoice, 0),
+                             layout::radioItemId(Control::seriesChoice, 1)};
     for (int id : unchanged) {
         checkEqual(english.at(id), before.at(id), L"after ENG, control " + number(id));
     }
@@ -466,14 +468,16 @@ void checkLanguageRoundTrip(const Window& w, Screenshots& shots) {
     for (const auto& [id, text] : english)
         changed += text != before.at(id) ? 1 : 0;
     check(changed == 11, L"after ENG " + number(changed) + L" texts changed, expected 11");
-    check(checked(w.radio(Control::tvSeriesRG, 0)), L"after ENG the TV series changed");
-    check(GetNextDlgTabItem(w.main, w[Control::refreshIpBTN], TRUE) == w.radio(Control::langRG, 1),
-          L"after ENG, Shift+Tab from refreshIpBTN does not go to the selected ENG");
+    check(checked(w.radio(Control::seriesChoice, 0)), L"after ENG the TV series changed");
+    check(GetNextDlgTabItem(w.main, w[Control::refreshButton], TRUE) ==
+              w.radio(Control::languageChoice, 1),
+          L"after ENG, Shift+Tab from refreshButton does not go to the selected ENG");
     settle(w.main);
     shots.take(L"en");
 
-    click(w.radio(Control::langRG, 0));
-    check(checked(w.radio(Control::langRG, 0)) && !checked(w.radio(Control::langRG, 1)),
+    click(w.radio(Control::languageChoice, 0));
+    check(checked(w.radio(Control::languageChoice, 0)) &&
+              !checked(w.radio(Control::languageChoice, 1)),
           L"after РУС: РУС is not the one selected language");
     const std::map<int, std::wstring> after = allTexts(w);
     for (const auto& [id, text] : before) {
@@ -554,24 +558,24 @@ void checkGeometry(const Window& w, int dpi) {
         previous = rect;
     }
     // The two series side by side, the two languages one above the other.
-    const RECT jk = clientRectOf(w.radio(Control::tvSeriesRG, 0), w.main);
-    const RECT mn = clientRectOf(w.radio(Control::tvSeriesRG, 1), w.main);
+    const RECT jk = clientRectOf(w.radio(Control::seriesChoice, 0), w.main);
+    const RECT mn = clientRectOf(w.radio(Control::seriesChoice, 1), w.main);
     check(jk.top == mn.top && jk.right <= mn.left, L"the TV series are not in two columns");
 }
 
 // Tab and the arrow keys, as IsDialogMessage moves them: the walk the dialog manager takes.
 void checkKeyboardOrder(const Window& w) {
-    const HWND order[] = {w.radio(Control::langRG, 0), w[Control::refreshIpBTN],
-                          w[Control::tvIpEdt], w[Control::BitInstall],
-                          w.radio(Control::tvSeriesRG, 0)};
-    const wchar_t* names[] = {L"РУС", L"refreshIpBTN", L"tvIpEdt", L"BitInstall", L"J,K"};
+    const HWND order[] = {w.radio(Control::languageChoice, 0), w[Control::refreshButton],
+                          w[Control::tvAddressBox], w[Control::installButton],
+                          w.radio(Control::seriesChoice, 0)};
+    const wchar_t* names[] = {L"РУС", L"refreshButton", L"tvAddressBox", L"installButton", L"J,K"};
     for (size_t i = 0; i < std::size(order); ++i) {
         const HWND next = GetNextDlgTabItem(w.main, order[i], FALSE);
         const size_t wanted = (i + 1) % std::size(order);
         check(next == order[wanted],
               std::wstring(L"Tab from ") + names[i] + L" does not go to " + names[wanted]);
     }
-    for (Control group : {Control::langRG, Control::tvSeriesRG}) {
+    for (Control group : {Control::languageChoice, Control::seriesChoice}) {
         check(GetNextDlgGroupItem(w.main, w.radio(group, 0), FALSE) == w.radio(group, 1) &&
                   GetNextDlgGroupItem(w.main, w.radio(group, 1), FALSE) == w.radio(group, 0),
               std::wstring(L"arrow keys leave the radio group ") + controlName(group));
@@ -579,22 +583,22 @@ void checkKeyboardOrder(const Window& w) {
 }
 
 void checkRefresh(const Window& w) {
-    const std::wstring before = textOf(w[Control::ipValLBL]);
+    const std::wstring before = textOf(w[Control::pcAddresses]);
     checkAddressLabel(before);
-    click(w[Control::refreshIpBTN]);
-    const std::wstring after = textOf(w[Control::ipValLBL]);
+    click(w[Control::refreshButton]);
+    const std::wstring after = textOf(w[Control::pcAddresses]);
     checkAddressLabel(after);
-    checkEqual(after, before, L"ipValLBL after refreshIpBTN on an unchanged machine");
+    checkEqual(after, before, L"pcAddresses after refreshButton on an unchanged machine");
 
     // A search that ends while the user types refills the list; the typing goes on where it was.
-    const HWND edit = w[Control::tvIpEdt];
+    const HWND edit = w[Control::tvAddressBox];
     send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     typeInto(edit, L"10.0");
-    click(w[Control::refreshIpBTN]);
+    click(w[Control::refreshButton]);
     Sleep(500);  // the search of no network ends at once; its result is posted to the window
     send(w.main, WM_NULL);
     typeInto(edit, L".0.7");
-    checkEqual(textOf(edit), L"10.0.0.7", L"tvIpEdt typed across the end of a search");
+    checkEqual(textOf(edit), L"10.0.0.7", L"tvAddressBox typed across the end of a search");
     send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
 }
 

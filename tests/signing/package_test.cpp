@@ -6,8 +6,8 @@
 #include <random>
 
 #include "signing_support.h"
-#include "src/widget_ids.h"
-#include "src/widget_package.h"
+#include "src/signing/widget_ids.h"
+#include "src/signing/widget_package.h"
 
 using namespace signing_test;
 using widget::PackageError;

@@ -8,8 +8,8 @@
 #include "platform/posix/crypto_openssl.h"
 #include "platform/posix/files_posix.h"
 #include "signing_support.h"
-#include "src/signing_profile.h"
-#include "src/string_table.h"
+#include "src/signing/signing_profile.h"
+#include "src/texts/string_table.h"
 
 using namespace signing_test;
 using namespace std::chrono;

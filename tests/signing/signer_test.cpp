@@ -9,8 +9,8 @@
 
 #include "platform/posix/crypto_openssl.h"
 #include "signing_support.h"
-#include "src/widget_package.h"
-#include "src/widget_signer.h"
+#include "src/signing/widget_package.h"
+#include "src/signing/widget_signer.h"
 
 using namespace signing_test;
 

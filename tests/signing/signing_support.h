@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "src/signing_profile.h"
+#include "src/signing/signing_profile.h"
 
 namespace signing_test {
 

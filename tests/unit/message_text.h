@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "src/string_table.h"
+#include "src/texts/string_table.h"
 
 inline const std::wstring& text(MessageId id, int language) {
     return StringTable::instance().text(id, language);

@@ -9,7 +9,7 @@
 #include "platform/error.h"
 #include "platform/posix/embedded_resources.h"
 #include "platform/text.h"
-#include "src/payload.h"
+#include "src/payload/payload.h"
 #include "tests/unit/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "platform/memory/message_queue.h"
-#include "src/command_runner.h"
+#include "src/install/command_runner.h"
 #include "tests/unit/helpers/counting_platform.h"
 #include "tests/unit/temp_dir.h"
 

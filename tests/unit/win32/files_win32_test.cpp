@@ -11,7 +11,7 @@
 
 #include "payload_originals.h"
 #include "platform/error.h"
-#include "src/payload.h"
+#include "src/payload/payload.h"
 #include "tests/unit/win32/win32_test_support.h"
 
 namespace fs = std::filesystem;

@@ -16,7 +16,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/application.h"
-#include "src/command_runner.h"
+#include "src/install/command_runner.h"
 #include "tests/unit/helpers/counting_platform.h"
 #include "tests/unit/win32/win32_test_support.h"
 
