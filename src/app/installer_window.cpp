@@ -1,64 +1,80 @@
 #include "src/app/installer_window.h"
 
 #include "src/app/key_filter.h"
-#include "src/app/language.h"
-#include "src/app/local_address_list.h"
-#include "src/texts/string_table.h"
+#include "src/app/window_language.h"
+#include "src/common/scope_exit.h"
+#include "src/install/install_run.h"
+#include "src/tvs/local_address_list.h"
+#include "src/tvs/tv_address.h"
+#include "src/tvs/tv_verdict.h"
 
 using platform::Control;
 
 InstallerWindow::InstallerWindow(platform::FormControls& controls, platform::System& system)
-    : widgetBaseName(L"Quorvex"),
-      applicationId(L"kR4vT7mWq2Z.Quorvex"),
-      stagingDirJK(L"/opt/usr/apps/tmp"),
-      stagingDirMNQRT(L"/home/owner/share/tmp/sdk_tools/tmp"),
-      controls_(controls),
-      system_(system) {}
+    : controls_(controls), system_(system), search_(system, [this] { showFoundTvs(); }) {}
 
 void InstallerWindow::created() {
-    const auto addresses = system_.addresses.localAddresses();
-    controls_.setText(Control::pcAddresses, localAddressList(addresses));
-    applyLanguage(controls_, controls_.itemIndex(Control::languageChoice));
-    startTvSearch(addresses);
+    const auto addresses = showAddresses();
+    applyLanguage(controls_, language());
+    search_.start(addresses);
 }
 
 void InstallerWindow::refreshClicked() {
-    const auto addresses = system_.addresses.localAddresses();
+    search_.start(showAddresses());
+}
+
+std::vector<platform::LocalAddress> InstallerWindow::showAddresses() {
+    auto addresses = system_.addresses.localAddresses();
     controls_.setText(Control::pcAddresses, localAddressList(addresses));
-    startTvSearch(addresses);
+    return addresses;
 }
 
 void InstallerWindow::languageChosen() {
     applyLanguage(controls_, language());
-    if (phase_ != Phase::idle)
-        showRunStatus();
-    controls_.setAddressChoices(addressChoices(found_, language()));
-}
-
-void InstallerWindow::showRunStatus() {
-    if (phase_ == Phase::checking) {
-        controls_.setText(
-            Control::status,
-            fillIn(StringTable::instance().text(msgCheckingTv, language()), {runAddress_}));
-    } else {
-        showStatus(msgInstalling);
+    // A run keeps showing what it is doing rather than the prompt.
+    if (run_ != nullptr) {
+        if (const auto status = run_->status(language()))
+            controls_.setText(Control::status, *status);
     }
-}
-
-int InstallerWindow::language() const {
-    return controls_.itemIndex(Control::languageChoice);
-}
-
-const std::wstring& InstallerWindow::stagingDir() const {
-    return controls_.itemIndex(Control::seriesChoice) == 0 ? stagingDirJK : stagingDirMNQRT;
-}
-
-void InstallerWindow::showStatus(int message) {
-    controls_.setText(Control::status,
-                      StringTable::instance().text(static_cast<MessageId>(message), language()));
+    controls_.setAddressChoices(addressChoices(search_.found(), language()));
 }
 
 void InstallerWindow::addressKeyTyped(wchar_t& key) {
     if (!isAddressKey(key))
         key = L'\0';
+}
+
+void InstallerWindow::installClicked() {
+    if (run_ != nullptr || system_.loop.terminated())
+        return;
+    const auto address = validTvAddress(controls_.text(Control::tvAddressBox));
+    if (!address) {
+        controls_.showMessage(text(msgBadTvIp, language()));
+        return;
+    }
+    InstallRun run(controls_, system_, *address, search_.found());
+    run_ = &run;
+    const OnScopeExit over([this] { run_ = nullptr; });
+    run.go();
+}
+
+Language InstallerWindow::language() const {
+    return shownLanguage(controls_);
+}
+
+void InstallerWindow::showFoundTvs() {
+    const auto& found = search_.found();
+    controls_.setAddressChoices(addressChoices(found, language()));
+    // The one ready TV goes into an empty box, with its series, unless a run holds the box.
+    const FoundTv* ready = onlyReadyTv(found);
+    if (ready == nullptr || run_ != nullptr)
+        return;
+    const std::wstring typed = controls_.text(Control::tvAddressBox);
+    if (typed.find_first_not_of(L" \t") != std::wstring::npos)
+        return;
+    controls_.setText(Control::tvAddressBox, ready->address);
+    if (ready->verdict.description) {
+        if (const auto series = seriesForYear(ready->verdict.description->modelYear()))
+            controls_.setItemIndex(Control::seriesChoice, *series);
+    }
 }

@@ -2,51 +2,47 @@
 
 #include <stdexcept>
 
-std::wstring installCommandLine(int index, const InstallNames& n) {
+namespace {
+
+std::wstring innerCommand(InstallStep step, const InstallNames& n) {
     const std::wstring remotePackage = n.stagingDir + L"/" + n.widgetFile;
-    std::wstring inner;
-    switch (index) {
-        case 0:
-            inner = L"iu.exe kill-server";
-            break;
-        case 1:
-            inner = L"iu.exe connect " + n.address + L":26101";
-            break;
-        case 2:
-            inner = L"iu.exe devices";
-            break;
-        case 3:
-            inner = L"iu.exe shell 0 getappinstallpath";
-            break;
-        case 4:
-            inner = L"iu.exe shell 0 vd_appuninstall " + n.applicationId + L"; echo cmd_ret:$?;";
-            break;
-        case 5:
-            inner = L"iu.exe shell 0 mkdir " + n.stagingDir;
-            break;
-        case 6:
-            inner = L"iu.exe push " + n.widgetFile + L" " + remotePackage;
-            break;
-        case 7:
-            inner = L"iu.exe shell 0 vd_appinstall " + n.applicationId + L" " + remotePackage +
-                    L"; echo cmd_ret:$?;";
-            break;
-        case 8:
-            inner = L"iu.exe shell 0 rmfile " + remotePackage;
-            break;
-        case 9:
-            inner = L"iu.exe shell 0 applist";
-            break;
-        case 10:
-            inner = L"iu.exe kill-server";
-            break;
-        default:
-            throw std::out_of_range("installCommandLine: no such command");
+    switch (step) {
+        case InstallStep::killServer:
+        case InstallStep::killServerAtEnd:
+            return L"iu.exe kill-server";
+        case InstallStep::connect:
+            return L"iu.exe connect " + n.address + L":26101";
+        case InstallStep::listDevices:
+            return L"iu.exe devices";
+        case InstallStep::askInstallPath:
+            return L"iu.exe shell 0 getappinstallpath";
+        case InstallStep::uninstallOld:
+            return L"iu.exe shell 0 vd_appuninstall " + n.applicationId + L"; echo cmd_ret:$?;";
+        case InstallStep::makeStagingDir:
+            return L"iu.exe shell 0 mkdir " + n.stagingDir;
+        case InstallStep::push:
+            return L"iu.exe push " + n.widgetFile + L" " + remotePackage;
+        case InstallStep::install:
+            return L"iu.exe shell 0 vd_appinstall " + n.applicationId + L" " + remotePackage +
+                   L"; echo cmd_ret:$?;";
+        case InstallStep::removePushed:
+            return L"iu.exe shell 0 rmfile " + remotePackage;
+        case InstallStep::listApps:
+            return L"iu.exe shell 0 applist";
     }
-    if (const wchar_t* log = installCommands[static_cast<size_t>(index)].logFile) {
-        inner += L" > ";
-        inner += log;
-        inner += L" 2>&1";
+    throw std::out_of_range("installCommandLine: no such step");
+}
+
+}  // namespace
+
+std::wstring installCommandLine(InstallStep step, const InstallNames& names) {
+    std::wstring inner = innerCommand(step, names);
+    for (const auto& command : installCommands) {
+        if (command.step == step && command.logFile != nullptr) {
+            inner += L" > ";
+            inner += command.logFile;
+            inner += L" 2>&1";
+        }
     }
     return L"cmd.exe /c \"" + inner + L"\"";
 }

@@ -3,43 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "src/common/text_search.h"
 #include "src/install/install_commands.h"
 #include "src/install/log_text.h"
 
 namespace {
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-bool contains(std::string_view text, std::string_view part) {
-    return text.find(part) != std::string_view::npos;
-}
-
-std::string_view trimmed(std::string_view line) {
-    const auto first = line.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos)
-        return {};
-    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
-}
-
-template <typename Visit>
-void forEachLine(std::string_view text, Visit visit) {
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t end = text.find('\n', start);
-        const auto line =
-            trimmed(text.substr(start, end == std::string_view::npos ? end : end - start));
-        if (!line.empty() && !visit(line))
-            return;
-        if (end == std::string_view::npos)
-            return;
-        start = end + 1;
-    }
-}
 
 // "app_id[X] install completed" or "installing[100]", and not the uninstall's own words.
 bool reportsInstalled(std::string_view line) {

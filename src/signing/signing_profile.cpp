@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
-#include "src/texts/string_table.h"
+#include "src/common/text_search.h"
+#include "src/texts/texts.h"
 
 namespace widget {
 
@@ -25,24 +26,15 @@ std::optional<std::string> readBounded(platform::FileSystem& files, const std::w
     return files.readFile(name, bound + 1);
 }
 
-bool contains(const std::wstring& text, std::wstring_view part) {
-    std::wstring upper = text, wanted(part);
-    for (auto* s : {&upper, &wanted}) {
-        std::transform(s->begin(), s->end(), s->begin(), [](wchar_t c) {
-            return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-        });
-    }
-    return upper.find(wanted) != std::wstring::npos;
-}
-
 // Samsung's distributor certificates are "TizenSDK", issued by a "VD DEVELOPER" or "Partner" CA;
 // author certificates are issued by an "Author" CA.
 bool looksDistributor(const platform::Certificate& c) {
-    return c.subjectCommonName == L"TizenSDK" || contains(c.issuerCommonName, L"DEVELOPER") ||
-           contains(c.issuerCommonName, L"Partner");
+    return c.subjectCommonName == L"TizenSDK" ||
+           containsIgnoringCase(c.issuerCommonName, L"DEVELOPER") ||
+           containsIgnoringCase(c.issuerCommonName, L"Partner");
 }
 bool looksAuthor(const platform::Certificate& c) {
-    return contains(c.issuerCommonName, L"Author");
+    return containsIgnoringCase(c.issuerCommonName, L"Author");
 }
 
 std::wstring trim(std::wstring_view text) {
@@ -124,7 +116,8 @@ std::vector<std::wstring> deviceIdsOf(const platform::Certificate& distributor) 
     constexpr std::wstring_view prefix = L"URN:tizen:deviceid=";
     std::vector<std::wstring> ids;
     for (const auto& uri : distributor.uris) {
-        if (uri.size() > prefix.size() && contains(uri.substr(0, prefix.size()), prefix)) {
+        if (uri.size() > prefix.size() &&
+            containsIgnoringCase(uri.substr(0, prefix.size()), prefix)) {
             ids.push_back(uri.substr(prefix.size()));
         }
     }
@@ -243,36 +236,35 @@ std::wstring utc(std::chrono::system_clock::time_point time) {
 
 }  // namespace
 
-std::wstring profileProblemText(const ProfileProblem& problem, int language) {
-    const StringTable& table = StringTable::instance();
-    auto text = [&](MessageId id, std::initializer_list<std::wstring_view> values) {
-        return fillIn(table.text(id, language), values);
+std::wstring profileProblemText(const ProfileProblem& problem, Language language) {
+    auto say = [&](TextId id, std::initializer_list<std::wstring_view> values) {
+        return fillIn(text(id, language), values);
     };
     switch (problem.kind) {
         case ProfileProblemKind::fileMissing:
-            return text(msgProfileFileMissing, {problem.file});
+            return say(msgProfileFileMissing, {problem.file});
         case ProfileProblemKind::wrongPassword:
-            return text(problem.emptyPassword ? msgProfileNoPassword : msgProfileWrongPassword,
-                        {problem.file});
+            return say(problem.emptyPassword ? msgProfileNoPassword : msgProfileWrongPassword,
+                       {problem.file});
         case ProfileProblemKind::notKeyFile:
-            return text(msgProfileNotKeyFile, {problem.file});
+            return say(msgProfileNotKeyFile, {problem.file});
         case ProfileProblemKind::swapped:
-            return text(msgProfileSwapped, {problem.file});
+            return say(msgProfileSwapped, {problem.file});
         case ProfileProblemKind::expired:
-            return text(msgProfileExpired,
-                        {problem.file, utc(problem.notBefore), utc(problem.notAfter)});
+            return say(msgProfileExpired,
+                       {problem.file, utc(problem.notBefore), utc(problem.notAfter)});
         case ProfileProblemKind::notYetValid:
-            return text(msgProfileNotYetValid,
-                        {problem.file, utc(problem.notBefore), utc(problem.notAfter)});
+            return say(msgProfileNotYetValid,
+                       {problem.file, utc(problem.notBefore), utc(problem.notAfter)});
         case ProfileProblemKind::duidNotListed: {
             std::wstring listed;
             for (const auto& id : problem.listedDuids) {
                 listed += (listed.empty() ? L"" : L", ") + id;
             }
             if (listed.empty()) {
-                listed = table.text(msgProfileNoDuids, language);
+                listed = text(msgProfileNoDuids, language);
             }
-            return text(msgProfileDuidNotListed, {problem.duid, listed});
+            return say(msgProfileDuidNotListed, {problem.duid, listed});
         }
     }
     return {};

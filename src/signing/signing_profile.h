@@ -9,6 +9,7 @@
 
 #include "platform/crypto.h"
 #include "platform/files.h"
+#include "src/texts/texts.h"
 
 namespace widget {
 
@@ -81,7 +82,7 @@ std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile,
                                            std::chrono::system_clock::time_point now,
                                            const std::optional<std::wstring>& duid);
 
-// The problem in the window's language (0 Russian, 1 English): what is wrong and what to do.
-std::wstring profileProblemText(const ProfileProblem& problem, int language);
+// The problem in the window's language: what is wrong and what to do.
+std::wstring profileProblemText(const ProfileProblem& problem, Language language);
 
 }  // namespace widget

@@ -3,33 +3,30 @@
 #include <algorithm>
 
 #include "platform/text.h"
-#include "src/texts/string_table.h"
+#include "src/texts/texts.h"
 
 namespace {
 
-std::wstring state(const FoundTv& tv, int language) {
-    const auto& table = StringTable::instance();
-    const auto text = [&](MessageId id) {
-        return fillIn(table.text(id, language), {tv.verdict.hostIp});
-    };
+std::wstring state(const FoundTv& tv, Language language) {
+    const auto say = [&](TextId id) { return fillIn(text(id, language), {tv.verdict.hostIp}); };
     if (!tv.isTv)
-        return text(msgFoundNotTv);
+        return say(msgFoundNotTv);
     switch (tv.verdict.readiness) {
         case TvReadiness::ready:
-            return text(msgFoundReady);
+            return say(msgFoundReady);
         case TvReadiness::standby:
-            return text(msgFoundStandby);
+            return say(msgFoundStandby);
         case TvReadiness::developerOff:
         case TvReadiness::nothingAnswers:
-            return text(msgFoundDeveloperOff);
+            return say(msgFoundDeveloperOff);
         case TvReadiness::notActiveYet:
-            return text(msgFoundNotActive);
+            return say(msgFoundNotActive);
         case TvReadiness::reversedHostIp:
-            return text(msgFoundReversed);
+            return say(msgFoundReversed);
         case TvReadiness::loopbackHostIp:
-            return text(msgFoundLoopback);
+            return say(msgFoundLoopback);
         case TvReadiness::otherHostIp:
-            return text(msgFoundOtherHost);
+            return say(msgFoundOtherHost);
     }
     return {};
 }
@@ -55,7 +52,7 @@ std::vector<FoundTv> judgeFound(const platform::SweepReport& report,
 }
 
 std::vector<platform::AddressChoice> addressChoices(const std::vector<FoundTv>& found,
-                                                    int language) {
+                                                    Language language) {
     std::vector<const FoundTv*> order;
     for (const auto& tv : found)
         order.push_back(&tv);

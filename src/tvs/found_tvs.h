@@ -7,6 +7,7 @@
 
 #include "platform/controls.h"
 #include "platform/network.h"
+#include "src/texts/texts.h"
 #include "src/tvs/tv_verdict.h"
 
 struct FoundTv {
@@ -21,7 +22,7 @@ std::vector<FoundTv> judgeFound(const platform::SweepReport& report,
 
 // The list's items in that language: the ready TVs first, hosts that are no TV last.
 std::vector<platform::AddressChoice> addressChoices(const std::vector<FoundTv>& found,
-                                                    int language);
+                                                    Language language);
 
 // The one ready TV, when there is exactly one.
 const FoundTv* onlyReadyTv(const std::vector<FoundTv>& found);

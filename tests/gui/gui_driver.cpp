@@ -18,7 +18,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/form_layout.h"
-#include "src/texts/string_table.h"
+#include "src/texts/texts.h"
 #include "tests/win32/window_probe.h"
 #include "tests/wine/test_lan_guard.h"
 
@@ -299,9 +299,9 @@ struct Texts {
         install, series, manualGB, manual;
 };
 
-Texts expectedTexts(int language) {
-    const std::wstring manual = StringTable::instance().text(msgManualText, language);
-    if (language == languageRussian) {
+Texts expectedTexts(Language language) {
+    const std::wstring manual = text(msgManualText, language);
+    if (language == Language::russian) {
         return {L"Язык",
                 L"IP Адрес ПК",
                 L"* Если отображается более одного IP адреса - используйте тот который "
@@ -329,7 +329,7 @@ Texts expectedTexts(int language) {
             manual};
 }
 
-void checkLanguageTexts(const Window& w, int language, const std::wstring& when) {
+void checkLanguageTexts(const Window& w, Language language, const std::wstring& when) {
     const Texts t = expectedTexts(language);
     checkEqual(textOf(w[Control::languageChoice]), t.languageChoice, when + L" languageChoice");
     checkEqual(textOf(w[Control::pcAddressGroup]), t.pcAddressGroup, when + L" pcAddressGroup");
@@ -378,7 +378,7 @@ bool checked(HWND radio) {
 
 void checkStartState(const Window& w) {
     checkEqual(textOf(w.main), L"Quorvex Tizen Installer", L"window caption");
-    checkLanguageTexts(w, languageRussian, L"at start:");
+    checkLanguageTexts(w, Language::russian, L"at start:");
     checkEqual(textOf(w.radio(Control::languageChoice, 0)), L"РУС", L"languageChoice item 0");
     checkEqual(textOf(w.radio(Control::languageChoice, 1)), L"ENG", L"languageChoice item 1");
     checkEqual(textOf(w.radio(Control::seriesChoice, 0)), L"J,K", L"seriesChoice item 0");
@@ -451,7 +451,7 @@ void checkLanguageRoundTrip(const Window& w, Screenshots& shots) {
     check(checked(w.radio(Control::languageChoice, 1)) &&
               !checked(w.radio(Control::languageChoice, 0)),
           L"after ENG: ENG is not the one selected language");
-    checkLanguageTexts(w, languageEnglish, L"after ENG:");
+    checkLanguageTexts(w, Language::english, L"after ENG:");
     // What must not change with the language.
     const std::map<int, std::wstring> english = allTexts(w);
     const int unchanged[] = {0,

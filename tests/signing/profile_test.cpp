@@ -9,7 +9,7 @@
 #include "platform/posix/files_posix.h"
 #include "signing_support.h"
 #include "src/signing/signing_profile.h"
-#include "src/texts/string_table.h"
+#include "src/texts/texts.h"
 
 using namespace signing_test;
 using namespace std::chrono;
@@ -167,8 +167,8 @@ TEST(ProfileTexts, EachProblemNamesWhatIsWrongInBothLanguages) {
     // clang-format on
     std::set<std::wstring> seen;
     for (const auto& [problem, named, english] : cases) {
-        std::wstring ru = widget::profileProblemText(problem, languageRussian),
-                     en = widget::profileProblemText(problem, languageEnglish);
+        std::wstring ru = widget::profileProblemText(problem, Language::russian),
+                     en = widget::profileProblemText(problem, Language::english);
         SCOPED_TRACE(platform::toUtf8(en));
         EXPECT_TRUE(ru != en && en.find(english) != std::wstring::npos && seen.insert(en).second);
         for (const auto& word : named) {

@@ -1,10 +1,9 @@
-// A window text in one language, as the tests expect to see it.
+// The window's texts as the tests expect to see them, and its language choice.
 #pragma once
 
-#include <string>
+#include "src/texts/texts.h"
 
-#include "src/texts/string_table.h"
-
-inline const std::wstring& text(MessageId id, int language) {
-    return StringTable::instance().text(id, language);
+// The item of the window's language choice that selects the language.
+inline int languageItem(Language language) {
+    return language == Language::russian ? 0 : 1;
 }

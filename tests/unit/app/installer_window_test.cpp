@@ -7,9 +7,10 @@
 #include "platform/memory/fake_addresses.h"
 #include "platform/memory/memory_form.h"
 #include "src/app/installer_window.h"
-#include "src/app/language.h"
-#include "src/texts/string_table.h"
+#include "src/app/window_language.h"
+#include "src/texts/texts.h"
 #include "tests/unit/fake_system.h"
+#include "tests/unit/message_text.h"
 
 using platform::Control;
 using platform::IpVersion;
@@ -43,8 +44,8 @@ TEST_F(FormTest, StartsInRussianWithTheAddressesShown) {
     form.created();
     EXPECT_EQ(window.text(Control::pcAddressGroup), L"IP Адрес ПК");
     EXPECT_EQ(window.text(Control::installButton), L"Установить Виджет");
-    EXPECT_EQ(window.text(Control::manual), StringTable::instance().text(msgManualText, 0));
-    EXPECT_EQ(window.text(Control::status), StringTable::instance().text(msgPrompt, 0));
+    EXPECT_EQ(window.text(Control::manual), text(msgManualText, Language::russian));
+    EXPECT_EQ(window.text(Control::status), text(msgPrompt, Language::russian));
     EXPECT_EQ(window.text(Control::pcAddresses), L"192.168.1.10         10.0.0.2");
     EXPECT_EQ(window.position(), 0);
     EXPECT_TRUE(window.boxes().empty());
@@ -57,11 +58,10 @@ TEST_F(FormTest, LanguageSwitchChangesElevenControlsAndNothingElse) {
     window.setPosition(39);
     const auto russian = allTexts(window);
 
-    window.selectItem(Control::languageChoice, languageEnglish);
+    window.selectItem(Control::languageChoice, languageItem(Language::english));
     form.languageChosen();
     const auto english = allTexts(window);
-    const StringTable& table = StringTable::instance();
-    const std::map<Control, MessageId> expected = {
+    const std::map<Control, TextId> expected = {
         {Control::languageChoice, msgLanguage}, {Control::pcAddressGroup, msgPcIp},
         {Control::pcAddressNote, msgIpNote},    {Control::refreshButton, msgRefreshIp},
         {Control::seriesChoice, msgTvSeries},   {Control::installButton, msgInstallBtn},
@@ -73,7 +73,7 @@ TEST_F(FormTest, LanguageSwitchChangesElevenControlsAndNothingElse) {
         const auto control = static_cast<Control>(i);
         const auto it = expected.find(control);
         if (it != expected.end()) {
-            EXPECT_EQ(english.at(control), table.text(it->second, languageEnglish)) << i;
+            EXPECT_EQ(english.at(control), text(it->second, Language::english)) << i;
             EXPECT_NE(english.at(control), russian.at(control)) << i;
         } else {
             EXPECT_EQ(english.at(control), russian.at(control))
@@ -83,15 +83,15 @@ TEST_F(FormTest, LanguageSwitchChangesElevenControlsAndNothingElse) {
     EXPECT_EQ(window.position(), 39);
     EXPECT_EQ(window.itemIndex(Control::seriesChoice), 0);
 
-    window.selectItem(Control::languageChoice, languageRussian);
+    window.selectItem(Control::languageChoice, languageItem(Language::russian));
     form.languageChosen();
     EXPECT_EQ(allTexts(window), russian);
 }
 
 TEST_F(FormTest, ApplyingALanguageReplacesTheCompletionTextWithThePrompt) {
     form.created();
-    window.setText(Control::status, StringTable::instance().text(msgInstallDone, 0));
-    window.selectItem(Control::languageChoice, languageEnglish);
+    window.setText(Control::status, text(msgInstallDone, Language::russian));
+    window.selectItem(Control::languageChoice, languageItem(Language::english));
     form.languageChosen();
     EXPECT_EQ(window.text(Control::status),
               L"Enter the IP of your TV, Select its series, Click \"Install Widget\"");
@@ -132,9 +132,9 @@ TEST_F(FormTest, KeyFilterAdmitsDigitsFullStopBackspaceAndEditingShortcutsOnly) 
 TEST(ApplyLanguage, TheSameLanguageTwiceGivesTheSameTexts) {
     platform::memory::MemoryForm a;
     platform::memory::MemoryForm b;
-    applyLanguage(a, languageEnglish);
-    applyLanguage(b, languageRussian);
-    applyLanguage(b, languageEnglish);
+    applyLanguage(a, Language::english);
+    applyLanguage(b, Language::russian);
+    applyLanguage(b, Language::english);
     EXPECT_EQ(allTexts(a), allTexts(b));
 }
 

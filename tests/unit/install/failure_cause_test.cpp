@@ -3,15 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include "src/texts/string_table.h"
+#include "platform/text.h"
+#include "src/texts/texts.h"
 
 namespace {
 
 const std::vector<std::wstring> thisPc = {L"192.168.1.64"};
 const std::wstring toolFolder = L"C:\\ProgramData\\Quorvex\\S-1-5-21-7";
 
-std::wstring english(MessageId id, std::initializer_list<std::wstring_view> values = {}) {
-    return fillIn(StringTable::instance().text(id, languageEnglish), values);
+std::wstring english(TextId id, std::initializer_list<std::wstring_view> values = {}) {
+    return fillIn(text(id, Language::english), values);
 }
 
 TvVerdict checked(TvReadiness readiness, const char* model = "19_MUSEL_UHD") {
@@ -24,7 +25,7 @@ TvVerdict checked(TvReadiness readiness, const char* model = "19_MUSEL_UHD") {
 }
 
 std::optional<std::wstring> cause(const wchar_t* line, const TvVerdict* check = nullptr) {
-    return failureCause(line, {L"192.168.1.66", check, thisPc, languageEnglish, toolFolder});
+    return failureCause(line, {L"192.168.1.66", check, thisPc, Language::english, toolFolder, L""});
 }
 
 TEST(FailureCause, EachRealTextHasItsCause) {
@@ -118,7 +119,7 @@ TEST(FailureCause, VerdictTextsNameTheAddressesInBothLanguages) {
     auto reversed = checked(TvReadiness::reversedHostIp);
     reversed.hostIp = L"64.1.168.192";
     reversed.reversedOf = L"192.168.1.64";
-    for (int language : {languageRussian, languageEnglish}) {
+    for (Language language : languages) {
         const auto said = verdictText(reversed, L"192.168.1.66", thisPc, language);
         ASSERT_TRUE(said);
         EXPECT_NE(said->find(L"64.1.168.192"), std::wstring::npos);
@@ -126,12 +127,41 @@ TEST(FailureCause, VerdictTextsNameTheAddressesInBothLanguages) {
         EXPECT_EQ(said->find(L"%"), std::wstring::npos) << "a value was left out";
     }
     auto loopback = checked(TvReadiness::loopbackHostIp);
-    EXPECT_NE(verdictText(loopback, L"1.2.3.4", {L"10.0.0.2", L"10.0.1.2"}, languageEnglish)
+    EXPECT_NE(verdictText(loopback, L"1.2.3.4", {L"10.0.0.2", L"10.0.1.2"}, Language::english)
                   ->find(L"10.0.0.2, 10.0.1.2"),
               std::wstring::npos);
-    EXPECT_NE(verdictText(loopback, L"1.2.3.4", {}, languageEnglish)->find(L"(none)"),
+    EXPECT_NE(verdictText(loopback, L"1.2.3.4", {}, Language::english)->find(L"(none)"),
               std::wstring::npos);
-    EXPECT_FALSE(verdictText(checked(TvReadiness::ready), L"1.2.3.4", thisPc, languageEnglish));
+    EXPECT_FALSE(verdictText(checked(TvReadiness::ready), L"1.2.3.4", thisPc, Language::english));
+}
+
+const std::wstring profileFolder = L"C:\\Users\\tester\\SamsungCertificate\\LivingRoom";
+
+TEST(CertificateRefusal, EachCodeIsNamedAndMinus3NeedsAProfile) {
+    const auto signing = [](TextId id) { return text(id, Language::english); };
+    const struct {
+        const char* code;
+        bool withProfile;
+        std::optional<std::wstring> expected;
+    } cases[] = {{"-3", true, fillIn(signing(msgCauseNotForThisTv), {profileFolder})},
+                 {"-3", false, std::nullopt},
+                 {"-4", false, signing(msgCauseSignatureMismatch)},
+                 {"-5", true, signing(msgCauseUnsignedFile)},
+                 {"-6", true, text(msgCauseCertificateExpired, Language::english)},
+                 {"-7", true, signing(msgCauseNotYetValid)},
+                 {"-7", false, std::nullopt},
+                 {"-9", true, std::nullopt}};
+    for (const auto& c : cases) {
+        const auto line = L"install failed[118, -12], reason: Check certificate error : :x:<" +
+                          platform::fromUtf8(c.code) + L">";
+        EXPECT_EQ(
+            certificateRefusalCause(line, c.withProfile ? profileFolder : L"", Language::english),
+            c.expected)
+            << c.code;
+        EXPECT_EQ(refusedAsUnsigned(line), c.code == std::string("-3")) << c.code;
+    }
+    EXPECT_FALSE(
+        refusedAsUnsigned(L"install failed[118, -11], reason: Author certificate not match :"));
 }
 
 }  // namespace

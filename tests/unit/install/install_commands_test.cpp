@@ -6,9 +6,9 @@ namespace {
 
 std::vector<std::wstring> allLines(const std::wstring& address, const std::wstring& staging) {
     std::vector<std::wstring> lines;
-    for (int i = 0; i < installCommandCount; ++i) {
-        lines.push_back(
-            installCommandLine(i, {address, L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt", staging}));
+    for (const auto& command : installCommands) {
+        lines.push_back(installCommandLine(command.step,
+                                           {address, commandsApplicationId, widgetFile, staging}));
     }
     return lines;
 }
@@ -27,11 +27,11 @@ TEST(InstallCommands, LinesForSeriesJK) {
         LR"(cmd.exe /c "iu.exe shell 0 applist > doLog\step7.txt 2>&1")",
         LR"(cmd.exe /c "iu.exe kill-server")",
     };
-    EXPECT_EQ(allLines(L"192.168.1.5", L"/opt/usr/apps/tmp"), expected);
+    EXPECT_EQ(allLines(L"192.168.1.5", stagingDirs[0]), expected);
 }
 
 TEST(InstallCommands, LinesForSeriesMNQRT) {
-    const auto lines = allLines(L"10.0.0.7", L"/home/owner/share/tmp/sdk_tools/tmp");
+    const auto lines = allLines(L"10.0.0.7", stagingDirs[1]);
     EXPECT_EQ(lines[1], LR"(cmd.exe /c "iu.exe connect 10.0.0.7:26101 > doLog\step1.txt 2>&1")");
     EXPECT_EQ(lines[5],
               LR"(cmd.exe /c "iu.exe shell 0 mkdir /home/owner/share/tmp/sdk_tools/tmp")");
@@ -46,20 +46,11 @@ TEST(InstallCommands, LinesForSeriesMNQRT) {
         LR"(cmd.exe /c "iu.exe shell 0 rmfile /home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt")");
 }
 
-TEST(InstallCommands, ProgressReachesExactlyOneHundredThroughTheKnownPositions) {
-    std::vector<int> positions;
-    int position = installStartPosition;
-    for (const auto& command : installCommands) {
-        position += command.progressStep;
-        positions.push_back(position);
-    }
-    EXPECT_EQ(positions, (std::vector<int>{6, 18, 22, 27, 39, 48, 60, 72, 81, 90, 100}));
-    // Only commands 6 to 9 name the staging directory, and each log name is used once.
-    for (int i = 0; i < installCommandCount; ++i) {
-        EXPECT_EQ(installCommands[static_cast<size_t>(i)].namesStagingDir, i >= 5 && i <= 8) << i;
-    }
-    EXPECT_THROW(installCommandLine(11, {}), std::out_of_range);
-    EXPECT_THROW(installCommandLine(-1, {}), std::out_of_range);
+TEST(InstallCommands, BothKillServersAreOneLineAndAnUnknownStepIsRefused) {
+    // The first kill-server and the last are the same line; no other two commands are.
+    EXPECT_EQ(installCommandLine(InstallStep::killServer, {}),
+              installCommandLine(InstallStep::killServerAtEnd, {}));
+    EXPECT_THROW(installCommandLine(static_cast<InstallStep>(11), {}), std::out_of_range);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "platform/memory/memory_form.h"
 #include "src/app/installer_window.h"
 #include "src/install/install_commands.h"
-#include "src/texts/string_table.h"
+#include "src/texts/texts.h"
 #include "tests/unit/fake_system.h"
 #include "tests/unit/message_text.h"
 
@@ -35,9 +35,10 @@ class InstallSequence : public ::testing::Test {
     // commands across runs; each run has eleven.
     void tvInstalls() {
         os.processes.onRun = [this](size_t started, const std::wstring&) {
-            const size_t index = started % installCommands.size();
-            if (const wchar_t* log = installCommands[index].logFile) {
-                os.files.files[log] = index == 7 ? installCompleted : "ok\n";
+            const auto& command = installCommands[started % installCommands.size()];
+            if (command.logFile != nullptr) {
+                os.files.files[command.logFile] =
+                    command.step == InstallStep::install ? installCompleted : "ok\n";
             }
         };
     }
@@ -50,8 +51,8 @@ class InstallSequence : public ::testing::Test {
 TEST_F(InstallSequence, RefusesAnAddressThatIsNoIpv4AddressAndTouchesNothing) {
     for (const wchar_t* bad :
          {L"", L"192.1", L"1234567", L"192.168.1.5 & calc", L"192.168.1.256"}) {
-        for (int language : {languageRussian, languageEnglish}) {
-            window.selectItem(Control::languageChoice, language);
+        for (Language language : languages) {
+            window.selectItem(Control::languageChoice, languageItem(language));
             form.languageChosen();
             window.setText(Control::tvAddressBox, bad);
             const auto status = window.text(Control::status);
@@ -78,18 +79,18 @@ TEST_F(InstallSequence, ASuccessfulRunRunsElevenCommandsAndCleansUp) {
         // While a command runs, both payloads are on disk and the status says so.
         EXPECT_EQ(os.files.files.at(L"iu.exe"), "MZ bridge tool");
         EXPECT_EQ(os.files.files.at(L"Quorvex.wgt"), "PK widget");
-        EXPECT_EQ(window.text(Control::status), text(msgInstalling, languageRussian));
+        EXPECT_EQ(window.text(Control::status), text(msgInstalling, Language::russian));
         run(i, line);
     };
     form.installClicked();
 
     ASSERT_EQ(os.processes.started.size(), 11u);
-    for (int i = 0; i < installCommandCount; ++i) {
-        EXPECT_EQ(os.processes.started[static_cast<size_t>(i)],
-                  installCommandLine(i, {L"192.168.1.5", L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt",
-                                         installCommands[static_cast<size_t>(i)].namesStagingDir
-                                             ? L"/opt/usr/apps/tmp"
-                                             : L""}));
+    for (size_t i = 0; i < installCommands.size(); ++i) {
+        const auto& command = installCommands[i];
+        EXPECT_EQ(os.processes.started[i],
+                  installCommandLine(command.step,
+                                     {L"192.168.1.5", L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt",
+                                      command.namesStagingDir ? L"/opt/usr/apps/tmp" : L""}));
     }
     EXPECT_EQ(window.positionHistory(),
               (std::vector<int>{2, 6, 18, 22, 27, 39, 48, 60, 72, 81, 90, 100}));
@@ -99,7 +100,7 @@ TEST_F(InstallSequence, ASuccessfulRunRunsElevenCommandsAndCleansUp) {
     EXPECT_TRUE(os.files.directories.contains(L"doLog"));
     EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
     EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
-    EXPECT_EQ(window.text(Control::status), text(msgInstallDone, languageRussian));
+    EXPECT_EQ(window.text(Control::status), text(msgInstallDone, Language::russian));
     EXPECT_TRUE(window.boxes().empty());
 }
 
@@ -118,22 +119,24 @@ TEST_F(InstallSequence, SecondSeriesStagesInItsOwnDirectoryAndAddressIsTrimmed) 
 
 TEST_F(InstallSequence, FailureIsReportedWithItsReasonAfterEveryCommandRan) {
     os.processes.onRun = [this](size_t index, const std::wstring&) {
-        if (const wchar_t* log = installCommands[index].logFile) {
-            os.files.files[log] = index == 1 ? "failed to connect to 192.168.1.5:26101\n"
-                                             : "error: target not found\n";
+        const auto& command = installCommands[index];
+        if (command.logFile != nullptr) {
+            os.files.files[command.logFile] = command.step == InstallStep::connect
+                                                  ? "failed to connect to 192.168.1.5:26101\n"
+                                                  : "error: target not found\n";
         }
     };
-    window.selectItem(Control::languageChoice, languageEnglish);
+    window.selectItem(Control::languageChoice, languageItem(Language::english));
     form.languageChosen();
     form.installClicked();
     EXPECT_EQ(os.processes.started.size(), 11u);
     EXPECT_EQ(window.position(), 100);
-    EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, languageEnglish));
+    EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, Language::english));
     ASSERT_EQ(window.boxes().size(), 1u);
     EXPECT_EQ(window.boxes()[0].kind, platform::memory::MemoryForm::Box::error);
     // The TV looked ready when asked, so the cause is the refused connection itself.
     EXPECT_EQ(window.boxes()[0].text,
-              fillIn(text(msgCauseNoConnection, languageEnglish), {L"192.168.1.5"}) +
+              fillIn(text(msgCauseNoConnection, Language::english), {L"192.168.1.5"}) +
                   L"\n\nfailed to connect to 192.168.1.5:26101\n(doLog\\step1.txt)");
 }
 
@@ -147,7 +150,7 @@ TEST_F(InstallSequence, StaleLogsOfAnEarlierRunDoNotSpeakForThisOne) {
         }
     };  // no command writes a log, as when the interpreter cannot start
     form.installClicked();
-    EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, languageRussian));
+    EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, Language::russian));
     EXPECT_EQ(os.files.files.at(L"doLog\\other.txt"), "kept");
 }
 
@@ -158,22 +161,22 @@ TEST_F(InstallSequence, ALanguageSwitchDuringARunKeepsTheInProgressTextInTheNewL
         tv(index, line);
         if (index == 3) {
             os.loop.post([&] {
-                window.selectItem(Control::languageChoice, languageEnglish);
+                window.selectItem(Control::languageChoice, languageItem(Language::english));
                 form.languageChosen();
             });
         }
         if (index == 4) {
-            EXPECT_EQ(window.text(Control::status), text(msgInstalling, languageEnglish));
+            EXPECT_EQ(window.text(Control::status), text(msgInstalling, Language::english));
             EXPECT_EQ(window.text(Control::installButton), L"Widget Install");
         }
     };
     form.installClicked();
     EXPECT_EQ(os.loop.dispatches, 1);
-    EXPECT_EQ(window.text(Control::status), text(msgInstallDone, languageEnglish));
+    EXPECT_EQ(window.text(Control::status), text(msgInstallDone, Language::english));
     // After the run the prompt returns with a language switch, as before any run.
-    window.selectItem(Control::languageChoice, languageRussian);
+    window.selectItem(Control::languageChoice, languageItem(Language::russian));
     form.languageChosen();
-    EXPECT_EQ(window.text(Control::status), text(msgPrompt, languageRussian));
+    EXPECT_EQ(window.text(Control::status), text(msgPrompt, Language::russian));
 }
 
 TEST_F(InstallSequence, ASecondPressDuringARunStartsNothing) {
@@ -210,7 +213,7 @@ TEST_F(InstallSequence, ClosingTheWindowStopsTheServerAndStartsNoFurtherCommand)
     EXPECT_EQ(os.processes.waitsWithoutInput.at(1), (Wait{5, 10s}));
     EXPECT_LE(os.clock.now() - closed, 25s);
     EXPECT_EQ(window.position(), 27);  // not moved for the command cut short
-    EXPECT_EQ(window.text(Control::status), text(msgInstalling, languageRussian));
+    EXPECT_EQ(window.text(Control::status), text(msgInstalling, Language::russian));
     EXPECT_TRUE(window.boxes().empty());
     EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
     EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
@@ -235,7 +238,7 @@ TEST_F(InstallSequence, TheToolIsDeletedOnceTheStoppedServerHasLetGoOfIt) {
     form.installClicked();
     EXPECT_EQ(refusals, 3);
     EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
-    EXPECT_EQ(window.text(Control::status), text(msgInstallDone, languageRussian));
+    EXPECT_EQ(window.text(Control::status), text(msgInstallDone, Language::russian));
 }
 
 TEST_F(InstallSequence, AToolHeldByAnEarlierServerIsFreedByThatToolsKillServer) {
@@ -255,7 +258,7 @@ TEST_F(InstallSequence, AToolHeldByAnEarlierServerIsFreedByThatToolsKillServer) 
     };
     form.installClicked();
     EXPECT_EQ(os.processes.started.size(), 12u);
-    EXPECT_EQ(window.text(Control::status), text(msgInstallDone, languageRussian));
+    EXPECT_EQ(window.text(Control::status), text(msgInstallDone, Language::russian));
 }
 
 TEST_F(InstallSequence, AToolThatStaysHeldIsExplainedInTheCurrentLanguage) {
@@ -265,15 +268,15 @@ TEST_F(InstallSequence, AToolThatStaysHeldIsExplainedInTheCurrentLanguage) {
     os.files.failingWrites[L"iu.exe"] =
         L"The process cannot access the file because it is being used by another process.";
     window.setPosition(100);
-    window.setText(Control::status, text(msgInstallDone, languageRussian));
-    window.selectItem(Control::languageChoice, languageEnglish);
+    window.setText(Control::status, text(msgInstallDone, Language::russian));
+    window.selectItem(Control::languageChoice, languageItem(Language::english));
     form.languageChosen();
     const auto before = os.clock.now();
     try {
         form.installClicked();
         FAIL() << "the write failure must leave the handler";
     } catch (const platform::Error& e) {
-        EXPECT_EQ(e.message().find(fillIn(text(msgFileHeld, languageEnglish), {L"iu.exe"})), 0u);
+        EXPECT_EQ(e.message().find(fillIn(text(msgFileHeld, Language::english), {L"iu.exe"})), 0u);
         EXPECT_NE(e.message().find(L"being used by another process"), std::wstring::npos);
     }
     // The kill-server of the tool that is there, then five seconds for its server to let go.
@@ -283,7 +286,7 @@ TEST_F(InstallSequence, AToolThatStaysHeldIsExplainedInTheCurrentLanguage) {
     EXPECT_LT(os.clock.now() - before, 6s);
     EXPECT_EQ(window.position(), 100);
     // The check's text gives way again to what the status showed before the click.
-    EXPECT_EQ(window.text(Control::status), text(msgPrompt, languageEnglish));
+    EXPECT_EQ(window.text(Control::status), text(msgPrompt, Language::english));
     EXPECT_FALSE(os.files.files.contains(L"Quorvex.wgt"));
     EXPECT_TRUE(window.enabled(Control::installButton) && window.enabled(Control::tvAddressBox));
 }
@@ -295,7 +298,7 @@ TEST_F(InstallSequence, AWidgetThatCannotBeWrittenTakesTheWrittenToolAlong) {
         FAIL() << "the write failure must leave the handler";
     } catch (const platform::Error& e) {
         EXPECT_EQ(
-            e.message().find(fillIn(text(msgFileNotWritable, languageRussian), {L"Quorvex.wgt"})),
+            e.message().find(fillIn(text(msgFileNotWritable, Language::russian), {L"Quorvex.wgt"})),
             0u);
     }
     EXPECT_FALSE(os.files.files.contains(L"iu.exe"));
@@ -317,7 +320,7 @@ TEST_F(InstallSequence, AWidgetThatCannotBeWrittenTakesTheWrittenToolAlong) {
 TEST_F(InstallSequence, AnInstallLogThatSaysNothingStillGetsAReason) {
     const struct {
         std::optional<std::string> installLog;
-        MessageId reason;
+        TextId reason;
     } cases[] = {
         {std::nullopt, msgLogMissing},
         {"\r\n  \r\n", msgLogEmpty},
@@ -326,16 +329,16 @@ TEST_F(InstallSequence, AnInstallLogThatSaysNothingStillGetsAReason) {
     };
     for (const auto& c : cases) {
         os.processes.onRun = [&](size_t started, const std::wstring&) {
-            const size_t index = started % installCommands.size();
-            if (index == 7 && c.installLog)
+            const auto step = installCommands[started % installCommands.size()].step;
+            if (step == InstallStep::install && c.installLog)
                 os.files.files[installLogFile] = *c.installLog;
         };
         form.installClicked();
-        EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, languageRussian));
+        EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, Language::russian));
         ASSERT_FALSE(window.boxes().empty());
         EXPECT_EQ(window.boxes().back().text,
-                  text(msgInstallFailed, languageRussian) + L"\n\n" +
-                      fillIn(text(c.reason, languageRussian), {installLogFile}));
+                  text(msgInstallFailed, Language::russian) + L"\n\n" +
+                      fillIn(text(c.reason, Language::russian), {installLogFile}));
     }
 }
 
@@ -348,13 +351,13 @@ TEST_F(InstallSequence, AnOldInstallLogThatCannotBeRemovedNeverSpeaksForThisRun)
                 "error: failed to connect to remote target '192.168.1.5'\n";
     };
     form.installClicked();
-    EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, languageRussian));
+    EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, Language::russian));
     ASSERT_EQ(window.boxes().size(), 1u);
     const auto& report = window.boxes()[0].text;
     EXPECT_NE(report.find(L"error: failed to connect to remote target '192.168.1.5'\n"
                           L"(doLog\\step1.txt)"),
               std::wstring::npos);
-    EXPECT_NE(report.find(fillIn(text(msgLogMissing, languageRussian), {installLogFile})),
+    EXPECT_NE(report.find(fillIn(text(msgLogMissing, Language::russian), {installLogFile})),
               std::wstring::npos);
 }
 
@@ -362,7 +365,7 @@ TEST_F(InstallSequence, AFailureWhileJudgingStillEndsWithTheFailureText) {
     tvInstalls();
     os.files.onRead = [](const std::wstring&) { throw std::bad_alloc(); };
     EXPECT_THROW(form.installClicked(), std::bad_alloc);
-    EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, languageRussian));
+    EXPECT_EQ(window.text(Control::status), text(msgInstallFailed, Language::russian));
     EXPECT_TRUE(window.enabled(Control::installButton));
 }
 
@@ -392,7 +395,7 @@ TEST_F(InstallSequence, AFolderTheToolCannotSpellRunsItFromTheProgramsOwnFolderO
     };
     std::vector<std::wstring> plainLines;
     for (const auto& c : cases) {
-        for (int language : {languageRussian, languageEnglish}) {
+        for (Language language : languages) {
             SCOPED_TRACE(c.current);
             FakeSystem os;
             platform::memory::MemoryForm window;
@@ -401,7 +404,7 @@ TEST_F(InstallSequence, AFolderTheToolCannotSpellRunsItFromTheProgramsOwnFolderO
             os.resources.add(L"WGTFILE", "PK widget");
             os.network.answers.bridgeOpen = true;
             form.created();
-            window.selectItem(Control::languageChoice, language);
+            window.selectItem(Control::languageChoice, languageItem(language));
             form.languageChosen();
             window.setText(Control::tvAddressBox, L"192.168.1.5");
             os.toolFolders.current = c.current;
@@ -412,8 +415,10 @@ TEST_F(InstallSequence, AFolderTheToolCannotSpellRunsItFromTheProgramsOwnFolderO
                 for (const auto& [name, bytes] : os.files.files)
                     if (bytes == "MZ bridge tool")
                         toolsSeen.insert(name);
-                if (const wchar_t* log = installCommands[i].logFile)
-                    os.files.files[log] = i == 7 ? installCompleted : "ok\n";
+                if (const wchar_t* log = installCommands[i].logFile) {
+                    os.files.files[log] =
+                        installCommands[i].step == InstallStep::install ? installCompleted : "ok\n";
+                }
             };
             form.installClicked();
             if (c.toolWritten.empty()) {
@@ -448,7 +453,7 @@ TEST_F(InstallSequence, AnIuExeThatStaysInAFolderTheToolCannotSpellStopsTheRun) 
         form.installClicked();
         FAIL() << "a held iu.exe must leave the handler";
     } catch (const platform::Error& e) {
-        EXPECT_EQ(e.message(), fillIn(text(msgFileHeld, languageRussian), {L"iu.exe"}));
+        EXPECT_EQ(e.message(), fillIn(text(msgFileHeld, Language::russian), {L"iu.exe"}));
     }
     ASSERT_EQ(os.processes.started.size(), 1u);  // its own kill-server only
     EXPECT_EQ(os.processes.started[0], LR"(cmd.exe /c "iu.exe kill-server")");

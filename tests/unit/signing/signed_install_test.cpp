@@ -8,12 +8,12 @@
 #include "platform/memory/memory_form.h"
 #include "src/app/installer_window.h"
 #include "src/signing/owner_profile.h"
-#include "src/signing/signed_run.h"
+#include "src/signing/signed_steps.h"
 #include "src/signing/signing_profile.h"
 #include "src/signing/widget_package.h"
-#include "src/texts/signing_texts.h"
-#include "src/texts/string_table.h"
+#include "src/texts/texts.h"
 #include "tests/unit/fake_system.h"
+#include "tests/unit/message_text.h"
 
 using platform::Control;
 using Box = platform::memory::MemoryForm::Box;
@@ -41,8 +41,8 @@ std::wstring in(const std::wstring& name) {
     return folder + L"\\" + name;
 }
 
-const std::wstring& text(MessageId id) {
-    return StringTable::instance().text(id, languageRussian);
+const std::wstring& ru(TextId id) {
+    return text(id, Language::russian);
 }
 
 std::string zipOf(const std::vector<std::pair<std::string, std::string>>& members) {
@@ -91,7 +91,7 @@ struct Rig {
         window.answerYes = true;
         os.processes.onRun = [this](size_t, const std::wstring& line) { tv(line); };
         window.onBox = [this](const Box& box) {
-            if (box.text == signingText(sgnOtherAuthor, languageRussian))
+            if (box.text == text(msgOtherAuthor, Language::russian))
                 window.answerYes = removeOtherCopy;
         };
     }
@@ -179,8 +179,8 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
                                    .file = in(L"distributor.p12"),
                                    .duid = L"OTHERTV99",
                                    .listedDuids = {L"DUIDINSAN1", L"DUIDINXML2"}};
-    const auto signing = [](SigningText id) { return signingText(id, languageRussian); };
-    const auto failed = signing(sgnSigningFailed);
+    const auto signing = [](TextId id) { return text(id, Language::russian); };
+    const auto failed = signing(msgSigningFailed);
     enum { none, noDeviceProfile, unsignable, withoutOwnId, answerNo, olderSet };
     const auto ok = std::nullopt;
     const struct {
@@ -200,9 +200,9 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
          "kill connect duid devices path uninstall mkdir push install rm list kill", ok, "",
          noDeviceProfile},
         {"a DUID the profile does not list", "kill connect duid kill",
-         widget::profileProblemText(otherTv, languageRussian), "", none, "OTHERTV99\n"},
+         widget::profileProblemText(otherTv, Language::russian), "", none, "OTHERTV99\n"},
         {"no DUID", "kill connect duid duid kill",
-         fillIn(signing(sgnNoDuid), {L"192.168.1.5", duidLogFile}), "", none, "error: closed\n"},
+         fillIn(signing(msgNoDuid), {L"192.168.1.5", duidLogFile}), "", none, "error: closed\n"},
         {"a carried widget that cannot be signed", "kill connect duid kill",
          failed.substr(0, failed.find(L'%')), "", unsignable},
         {"-11 and a carried widget without its own id",
@@ -212,8 +212,8 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
          "kill connect duid profile devices path uninstall mkdir push install uninstall-own "
          "install rm list kill",
          ok, otherAuthor},
-        {"-11, No", signedRun, text(msgCauseAuthor), otherAuthor, answerNo},
-        {"-4 named by its code", signedRun, signing(sgnCauseSignatureMismatch), refusal + "-4>\n"},
+        {"-11, No", signedRun, ru(msgCauseAuthor), otherAuthor, answerNo},
+        {"-4 named by its code", signedRun, signing(msgCauseSignatureMismatch), refusal + "-4>\n"},
         {"an older set's -3: the profile, then a signed run",
          "kill connect devices path uninstall mkdir push install rm list kill " + signedRun, ok,
          refusal + "-3>\n", olderSet},
@@ -247,8 +247,7 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
             EXPECT_TRUE(boxes.back().text.starts_with(*c.error))
                 << platform::toUtf8(boxes.back().text);
         }
-        EXPECT_EQ(t.window.text(Control::status),
-                  text(c.error ? msgInstallFailed : msgInstallDone));
+        EXPECT_EQ(t.window.text(Control::status), ru(c.error ? msgInstallFailed : msgInstallDone));
         EXPECT_TRUE(t.window.enabled(Control::installButton));
         const auto& progress = t.window.positionHistory();
         EXPECT_TRUE(c.error || (progress.back() == 100 && progress.size() >= 14));
@@ -310,10 +309,10 @@ TEST(SignedInstall, EachBadProfileIsNamedBeforeAnythingIsWritten) {
         {"swapped", problem(Kind::swapped, a), a, distributor},
     };
     for (const auto& c : cases) {
-        for (int language : {languageRussian, languageEnglish}) {
+        for (Language language : languages) {
             SCOPED_TRACE(c.what);
             Rig t;
-            t.window.selectItem(Control::languageChoice, language);
+            t.window.selectItem(Control::languageChoice, languageItem(language));
             t.form.languageChosen();
             if (c.contents)
                 t.os.files.files[c.file] = *c.contents;
@@ -344,9 +343,9 @@ TEST(SignedInstall, TheProfileQuestionsRememberTheChoiceAndACancelWritesNothing)
         size_t passwordDialogs;
     } cases[] = {
         {"remembered, No, folder dialog cancelled", true, std::nullopt,
-         fillIn(signingText(sgnUseRemembered, languageRussian), {folder}), 0},
+         fillIn(text(msgUseRemembered, Language::russian), {folder}), 0},
         {"none remembered, chosen, passwords cancelled", false, folder,
-         signingText(sgnChooseNow, languageRussian), 1},
+         text(msgChooseNow, Language::russian), 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -368,31 +367,6 @@ TEST(SignedInstall, TheProfileQuestionsRememberTheChoiceAndACancelWritesNothing)
         EXPECT_TRUE(t.os.processes.started.empty());
         EXPECT_FALSE(t.wrote());
     }
-}
-
-TEST(CertificateRefusal, EachCodeIsNamedAndMinus3NeedsAProfile) {
-    const auto signing = [](SigningText id) { return signingText(id, languageEnglish); };
-    const struct {
-        const char* code;
-        bool withProfile;
-        std::optional<std::wstring> expected;
-    } cases[] = {
-        {"-3", true, fillIn(signing(sgnCauseNotForThisTv), {folder})},
-        {"-3", false, std::nullopt},
-        {"-4", false, signing(sgnCauseSignatureMismatch)},
-        {"-5", true, signing(sgnCauseUnsignedFile)},
-        {"-6", true, StringTable::instance().text(msgCauseCertificateExpired, languageEnglish)},
-        {"-7", true, signing(sgnCauseNotYetValid)},
-        {"-7", false, std::nullopt},
-        {"-9", true, std::nullopt}};
-    for (const auto& c : cases) {
-        const auto line = platform::fromUtf8(refusal + c.code + ">");
-        EXPECT_EQ(certificateRefusalCause(line, c.withProfile ? folder : L"", languageEnglish),
-                  c.expected)
-            << c.code;
-        EXPECT_EQ(refusedAsUnsigned(line), c.code == std::string("-3")) << c.code;
-    }
-    EXPECT_FALSE(refusedAsUnsigned(platform::fromUtf8(otherAuthor)));
 }
 
 TEST(Duid, OnlyOneWordOfLettersAndDigitsIsADuid) {

@@ -5,7 +5,7 @@
 #include "platform/memory/memory_form.h"
 #include "src/app/installer_window.h"
 #include "src/install/failure_cause.h"
-#include "src/texts/string_table.h"
+#include "src/texts/texts.h"
 #include "tests/unit/fake_system.h"
 #include "tests/unit/message_text.h"
 
@@ -28,7 +28,7 @@ class TvCheck : public ::testing::Test {
         form.created();
         window.setText(Control::tvAddressBox, L"192.168.001.066");
     }
-    std::wstring checking(int language) {
+    std::wstring checking(Language language) {
         return fillIn(text(msgCheckingTv, language), {L"192.168.1.66"});
     }
 
@@ -58,33 +58,33 @@ TEST_F(TvCheck, WhileItWaitsTheWindowAnswersAndShowsTheCheckInTheCurrentLanguage
     os.loop.post([&] {
         locked = !window.enabled(Control::installButton) &&
                  !window.enabled(Control::tvAddressBox) && !window.enabled(Control::seriesChoice);
-        window.selectItem(Control::languageChoice, languageEnglish);
+        window.selectItem(Control::languageChoice, languageItem(Language::english));
         form.languageChosen();
         seen = window.text(Control::status);
     });
     const auto before = os.clock.now();
     form.installClicked();
     EXPECT_TRUE(locked);
-    EXPECT_EQ(seen, checking(languageEnglish));
+    EXPECT_EQ(seen, checking(Language::english));
     EXPECT_LE(os.clock.now() - before, std::chrono::seconds(6));
     EXPECT_EQ(os.processes.started.size(), 11u);
 }
 
 TEST_F(TvCheck, NoLeavesEverythingAsItWasAndYesRunsAsAlways) {
     os.network.answers = {false, description("17_KANTM_UHD", "0", "0.0.0.0")};
-    window.selectItem(Control::languageChoice, languageEnglish);
+    window.selectItem(Control::languageChoice, languageItem(Language::english));
     form.languageChosen();
     form.installClicked();
     ASSERT_EQ(window.boxes().size(), 1u);
     EXPECT_EQ(window.boxes()[0].kind, Box::question);
     EXPECT_EQ(window.boxes()[0].text,
-              fillIn(text(msgVerdictDeveloperOff, languageEnglish), {L"192.168.1.66"}) + L"\n\n" +
-                  text(msgInstallAnyway, languageEnglish));
+              fillIn(text(msgVerdictDeveloperOff, Language::english), {L"192.168.1.66"}) + L"\n\n" +
+                  text(msgInstallAnyway, Language::english));
     EXPECT_TRUE(os.processes.started.empty());
     for (const auto& entry : os.files.log)
         EXPECT_EQ(entry.rfind(L"write", 0), std::wstring::npos) << "wrote " << entry;
     EXPECT_TRUE(os.files.files.empty());
-    EXPECT_EQ(window.text(Control::status), text(msgPrompt, languageEnglish));
+    EXPECT_EQ(window.text(Control::status), text(msgPrompt, Language::english));
     EXPECT_EQ(window.itemIndex(Control::seriesChoice), 1) << "a 2017 set is series M,N,Q,R,T";
     EXPECT_TRUE(window.enabled(Control::installButton) && window.enabled(Control::tvAddressBox));
 
@@ -100,9 +100,9 @@ TEST_F(TvCheck, TheQuestionNamesTheTvsHostPcIpAndThisPcsAddresses) {
     form.installClicked();
     ASSERT_EQ(window.boxes().size(), 1u);
     EXPECT_EQ(window.boxes()[0].text,
-              fillIn(text(msgVerdictOtherHost, languageRussian),
+              fillIn(text(msgVerdictOtherHost, Language::russian),
                      {L"192.168.1.66", L"192.168.1.70", L"192.168.1.64, 10.8.0.2"}) +
-                  L"\n\n" + text(msgInstallAnyway, languageRussian));
+                  L"\n\n" + text(msgInstallAnyway, Language::russian));
 }
 
 TEST_F(TvCheck, ClosingTheWindowDuringTheCheckWritesAndRunsNothing) {

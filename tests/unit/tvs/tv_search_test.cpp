@@ -4,7 +4,7 @@
 
 #include "platform/memory/memory_form.h"
 #include "src/app/installer_window.h"
-#include "src/texts/string_table.h"
+#include "src/texts/texts.h"
 #include "src/tvs/found_tvs.h"
 #include "tests/unit/fake_system.h"
 #include "tests/unit/message_text.h"
@@ -59,15 +59,15 @@ TEST_F(TvSearch, TheWindowSearchesItsNetworksAndListsWhatItFoundAsItIs) {
     ASSERT_EQ(choices.size(), 4u);
     EXPECT_EQ(choices[0].address, L"10.213.0.11");
     EXPECT_EQ(choices[0].label,
-              L"10.213.0.11  —  [TV] Living room, 2016, " + text(msgFoundReady, languageRussian));
-    EXPECT_EQ(choices[1].label,
-              L"10.213.0.7  —  [TV] Bedroom, 2017, " + text(msgFoundDeveloperOff, languageRussian));
+              L"10.213.0.11  —  [TV] Living room, 2016, " + text(msgFoundReady, Language::russian));
+    EXPECT_EQ(choices[1].label, L"10.213.0.7  —  [TV] Bedroom, 2017, " +
+                                    text(msgFoundDeveloperOff, Language::russian));
     EXPECT_EQ(choices[2].label,
               L"10.213.0.12  —  [TV] Office, 2019, " +
-                  fillIn(text(msgFoundOtherHost, languageRussian), {L"10.213.0.50"}));
-    EXPECT_EQ(choices[3].label, L"10.213.0.5  —  " + text(msgFoundNotTv, languageRussian));
+                  fillIn(text(msgFoundOtherHost, Language::russian), {L"10.213.0.50"}));
+    EXPECT_EQ(choices[3].label, L"10.213.0.5  —  " + text(msgFoundNotTv, Language::russian));
 
-    window.selectItem(Control::languageChoice, languageEnglish);
+    window.selectItem(Control::languageChoice, languageItem(Language::english));
     form.languageChosen();
     EXPECT_EQ(window.addressChoices()[0].label,
               L"10.213.0.11  —  [TV] Living room, 2016, ready to install");
@@ -95,7 +95,7 @@ TEST(FoundTvs, EachStateHasALabelOfItsOwn) {
     platform::SweepReport report;
     for (const auto& c : cases)
         report.found.push_back(c.host);
-    const auto choices = addressChoices(judgeFound(report, {L"10.213.0.1"}), languageEnglish);
+    const auto choices = addressChoices(judgeFound(report, {L"10.213.0.1"}), Language::english);
     ASSERT_EQ(choices.size(), std::size(cases));
     for (size_t i = 0; i < choices.size(); ++i)
         EXPECT_EQ(choices[i].label, cases[i].label);

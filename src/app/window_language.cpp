@@ -1,13 +1,15 @@
-#include "src/app/language.h"
-
-#include "src/texts/string_table.h"
+#include "src/app/window_language.h"
 
 using platform::Control;
 
-void applyLanguage(platform::FormControls& form, int language) {
+Language shownLanguage(const platform::FormControls& form) {
+    return form.itemIndex(Control::languageChoice) == 0 ? Language::russian : Language::english;
+}
+
+void applyLanguage(platform::FormControls& form, Language language) {
     struct Assignment {
         Control control;
-        MessageId message;
+        TextId message;
     };
     static constexpr Assignment assignments[] = {
         {Control::languageChoice, msgLanguage}, {Control::pcAddressGroup, msgPcIp},
@@ -17,8 +19,6 @@ void applyLanguage(platform::FormControls& form, int language) {
         {Control::status, msgPrompt},           {Control::manualGroup, msgManualTitle},
         {Control::manual, msgManualText},
     };
-    const StringTable& table = StringTable::instance();
-    for (const auto& [control, message] : assignments) {
-        form.setText(control, table.text(message, language));
-    }
+    for (const auto& [control, message] : assignments)
+        form.setText(control, text(message, language));
 }

@@ -1,12 +1,17 @@
 #pragma once
-// Every text of the window that changes with the display language, in Russian and English.
-// Built once during static initialisation, before the window exists, and only read afterwards.
-#include <array>
+// Every text the program shows that changes with the display language, Russian and English side
+// by side in one table (texts.cpp; the manual in manual.cpp). Placeholders "%1", "%2", ... are
+// filled in by fillIn().
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
-enum MessageId : int {
+// The language the window shows: the selected item of its language choice ("РУС", "ENG").
+enum class Language { russian, english };
+inline constexpr Language languages[] = {Language::russian, Language::english};
+
+enum TextId : int {
     msgInstalling = 0,
     msgLanguage,
     msgPcIp,
@@ -80,32 +85,42 @@ enum MessageId : int {
     msgProfileNotYetValid,    // %2 valid from, %3 valid until
     msgProfileDuidNotListed,  // %1 the TV's DUID, %2 the DUIDs the profile lists
     msgProfileNoDuids,        // stands for %2 when the profile lists none
+    // The run for TVs that install only a widget signed with the owner's profile.
+    // %1 the TV's address, %2 its model year.
+    msgNeedsProfile,
+    msgAfterRefusal,   // %1 the TV's address: a run ended with -3; choose and install again?
+    msgUseRemembered,  // %1 the remembered folder; No chooses another
+    msgChooseNow,      // no folder remembered: open the folder dialog?
+    msgChooseFolder,   // the folder dialog's title
+    msgPasswordTitle,
+    msgPasswordIntro,  // %1 the folder
+    msgAuthorPassword,
+    msgDistributorPassword,
+    msgOk,
+    msgCancel,
+    msgNoDuid,             // %1 the TV's address, %2 the log
+    msgSigningFailed,      // %1 the reason
+    msgProfilePushFailed,  // %1 the line the push printed
+    msgOtherAuthor,        // -11: remove that copy and install?
+    // Certificate refusals of a signed package, by their code.
+    msgCauseNotForThisTv,  // -3 with a profile: %1 the folder
+    msgCauseSignatureMismatch,
+    msgCauseUnsignedFile,
+    msgCauseNotYetValid,
+    textCount,
 };
-inline constexpr int messageCount = msgProfileNoDuids + 1;
 
-// Language index: the selected item of the language radio group.
-inline constexpr int languageRussian = 0;
-inline constexpr int languageEnglish = 1;
-inline constexpr int languageCount = 2;
+struct TextRow {
+    TextId id;
+    const wchar_t* russian;
+    const wchar_t* english;
+};
+
+// The table's rows, in the order of their ids.
+std::span<const TextRow> textRows();
+
+// The text of an id in a language.
+const std::wstring& text(TextId id, Language language);
 
 // The text with "%1", "%2", ... replaced by the values in order.
 std::wstring fillIn(std::wstring text, std::initializer_list<std::wstring_view> values);
-
-class StringTable {
-  public:
-    StringTable();
-    StringTable(const StringTable&) = delete;
-    StringTable& operator=(const StringTable&) = delete;
-
-    // The text of a message in a language (0 Russian, 1 English).
-    const std::wstring& text(MessageId id, int language) const;
-    // Entry by position: 2 * id + language.
-    const std::wstring& entry(int index) const;
-    static constexpr int size() { return messageCount * languageCount; }
-
-    // The one table of the process.
-    static const StringTable& instance();
-
-  private:
-    std::array<std::wstring, messageCount * languageCount> entries_;
-};

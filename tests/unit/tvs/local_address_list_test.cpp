@@ -1,4 +1,4 @@
-#include "src/app/local_address_list.h"
+#include "src/tvs/local_address_list.h"
 
 #include <gtest/gtest.h>
 
