@@ -31,14 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (wchar_t c : *address)
         require((c >= L'0' && c <= L'9') || c == L'.');
 
-    const InstallNames names{*address, L"kR4vT7mWq2Z.Quorvex", L"Quorvex.wgt",
-                             L"/opt/usr/apps/tmp"};
-    const std::wstring connect = installCommandLine(1, names);
+    const InstallNames names{*address, commandsApplicationId, widgetFile, stagingDirs[0]};
+    const std::wstring connect = installCommandLine(InstallStep::connect, names);
     const std::wstring expected =
         L"cmd.exe /c \"iu.exe connect " + *address + L":26101 > doLog\\step1.txt 2>&1\"";
     require(connect == expected);
-    for (int i = 0; i < installCommandCount; ++i) {
-        const std::wstring line = installCommandLine(i, names);
+    for (const auto& command : installCommands) {
+        const std::wstring line = installCommandLine(command.step, names);
         // Exactly two double quotes: the ones around the inner command.
         size_t quotes = 0;
         for (wchar_t c : line)
