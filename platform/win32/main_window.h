@@ -5,14 +5,14 @@
 // never a window procedure.
 #include <windows.h>
 
-#include <array>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/win32/address_box.h"
 #include "platform/win32/application.h"
-#include "platform/win32/window_handles.h"
+#include "platform/win32/control_set.h"
 
 namespace platform::win32 {
 
@@ -42,17 +42,8 @@ class MainWindow final : public FormControls {
     void setAddressChoices(const std::vector<AddressChoice>& choices) override;
 
   private:
-    struct FontEntry {
-        int height;
-        bool bold;
-        FontHandle font;
-    };
-
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR self);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handleEditChar(HWND edit, WPARAM wParam, LPARAM lParam);
 
     // Runs an event handler; whatever it throws goes to the error dialog.
     template <typename Handler>
@@ -60,20 +51,10 @@ class MainWindow final : public FormControls {
 
     void registerClass();
     void createControls();
-    void loadFonts();
-    void loadGlyph();
     void layoutControls();
-    HFONT fontFor(int height, bool bold) const;
-    HWND control(Control control) const { return controls_[static_cast<size_t>(control)]; }
-    HWND radioItem(Control group, int index) const;
+    HWND control(Control control) const { return controls_.control(control); }
     void onCommand(int id, int code);
-    void markTabStop(Control group);
     void onDrawItem(const DRAWITEMSTRUCT& item);
-    void drawAddressChoice(const DRAWITEMSTRUCT& item);
-    void onMeasureItem(MEASUREITEMSTRUCT& item) const;
-    void sizeAddressBox();
-    void onAddressPicked();
-    void centreAddressText();
     LRESULT onControlColour(UINT message, HDC dc, HWND child);
     void onMinMaxInfo(MINMAXINFO& info) const;
     void onDpiChanged(UINT dpi, const RECT& suggested);
@@ -81,15 +62,11 @@ class MainWindow final : public FormControls {
     Application& app_;
     FormEvents* events_ = nullptr;
     HWND window_ = nullptr;  // owned: destroyed with this object if still alive
-    std::array<HWND, controlCount> controls_{};
-    std::array<HWND, 4> radioItems_{};  // languageChoice 0, 1, seriesChoice 0, 1
+    ControlSet controls_;
     UINT dpi_ = 96;
-    std::vector<FontEntry> fonts_;
-    IconHandle glyph_;
     int languageIndex_ = 0;
     HWND lastFocus_ = nullptr;
-    HWND addressEdit_ = nullptr;  // the edit inside the address box
-    std::vector<AddressChoice> choices_;
+    AddressBox addressBox_;
 };
 
 }  // namespace platform::win32

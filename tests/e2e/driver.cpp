@@ -28,6 +28,10 @@
 //                       window appeared ("list-ms"); an ADDRESS of "-" then types nothing and
 //                       takes what the search put into the box; with --hold the list is shown
 //                       open ("list-shown") until FILE exists
+//     --pick=N,HOW      after --await-list, pick the list's item N (from 0) as a user does, with
+//                       the real mouse or keyboard (SendInput): HOW is "mouse" (a click on the
+//                       box's arrow, then on the item) or "keys" (a click into the box, F4, Down
+//                       to the item, F4); print what the box then shows ("picked: ...")
 //     --refresh-at-start  press the refresh button as soon as the window is there (the search
 //                       that began with the window is still running)
 //     --close-at-start  close the window as soon as it is there, print how soon the program
@@ -52,6 +56,7 @@
 // clang-format on
 
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -142,6 +147,125 @@ void secondStart(const std::wstring& installer, const std::wstring& dir, HWND fi
         TerminateProcess(process.get(), 1);
 }
 
+// Waits (at most 5 s) until the condition holds; false when it never did.
+template <typename Condition>
+bool waitUntil(Condition condition) {
+    for (const auto since = Clock::now(); !condition(); Sleep(10)) {
+        if (msSince(since) > 5000)
+            return false;
+    }
+    return true;
+}
+
+// The user's mouse and keyboard, through the system's input queue: they go to whatever window is
+// under the pointer or has the focus, as real input does.
+void sendInput(std::vector<INPUT> inputs) {
+    if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
+        fail(L"SendInput failed (error " + std::to_wstring(GetLastError()) + L")");
+}
+
+void clickAt(POINT at) {
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    sendInput({move});
+    const auto there = [&] {
+        POINT now{};
+        return GetCursorPos(&now) && std::abs(now.x - at.x) <= 1 && std::abs(now.y - at.y) <= 1;
+    };
+    if (!waitUntil(there))
+        fail(L"the pointer did not get to the point");
+    // Each with the point: Wine's X11 driver may still move the pointer back to where the display
+    // had it.
+    INPUT down = move;
+    down.mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    INPUT up = move;
+    up.mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    sendInput({down, up});
+}
+
+void pressKey(WORD key) {
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = key;
+    INPUT up = down;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    sendInput({down, up});
+}
+
+std::wstring listItem(HWND box, LRESULT index) {
+    const auto length = SendMessageW(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    std::wstring label(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+    SendMessageW(box, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(label.data()));
+    label.resize(wcslen(label.c_str()));
+    return label;
+}
+
+// Picks item `index` of the address box's list with the mouse or the keyboard, and returns what
+// the box shows once the window has done with the pick.
+std::wstring pickFromList(HWND window, HWND box, DWORD pid, LRESULT index, bool mouse) {
+    SetForegroundWindow(window);
+    if (!waitUntil([&] { return GetForegroundWindow() == window; }))
+        fail(L"the installer's window did not come to the front");
+    const HWND edit = FindWindowExW(box, nullptr, L"Edit", nullptr);
+    RECT boxRect{};
+    RECT editRect{};
+    if (edit == nullptr || !GetWindowRect(box, &boxRect) || !GetWindowRect(edit, &editRect))
+        fail(L"the address box has no edit");
+    const LONG middle = (editRect.top + editRect.bottom) / 2;
+    const auto dropped = [&] { return probe::send(box, CB_GETDROPPEDSTATE).value_or(0) != 0; };
+    if (mouse) {
+        // The arrow fills the box's right end beside its edit.
+        clickAt({(editRect.right + boxRect.right) / 2, middle});
+        if (!waitUntil(dropped))
+            fail(L"a click on the arrow did not open the list");
+        const auto lists = probe::topLevelWindows(pid, L"ComboLBox");
+        if (lists.empty())
+            fail(L"the open list is not to be found");
+        const auto height = probe::send(lists.front(), LB_GETITEMHEIGHT).value_or(0);
+        const auto top = probe::send(lists.front(), LB_GETTOPINDEX).value_or(0);
+        POINT item{20, static_cast<LONG>((index - top) * height + height / 2)};
+        ClientToScreen(lists.front(), &item);
+        clickAt(item);
+    } else {
+        clickAt({(editRect.left + editRect.right) / 2, middle});
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof thread;
+        if (!waitUntil([&] {
+                return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) &&
+                       thread.hwndFocus == edit;
+            })) {
+            fail(L"a click into the box did not give it the focus");
+        }
+        pressKey(VK_F4);
+        if (!waitUntil(dropped))
+            fail(L"F4 did not open the list");
+        const auto selected = [&] { return probe::send(box, CB_GETCURSEL).value_or(CB_ERR); };
+        // Down moves on from the item the list marks, as the user sees it.
+        for (int moves = 0; selected() != index; ++moves) {
+            if (moves > index + 1)
+                fail(L"Down did not reach the item");
+            const LRESULT before = selected();
+            pressKey(VK_DOWN);
+            waitUntil([&] { return selected() != before; });
+        }
+        // Not Enter: the edit passes it on to the list as a typed character, which the address
+        // box's key filter does not admit.
+        pressKey(VK_F4);
+    }
+    if (!waitUntil([&] { return !dropped(); }))
+        fail(L"the list did not close");
+    if (probe::send(box, CB_GETCURSEL).value_or(CB_ERR) != index)
+        fail(L"the list closed without the item picked");
+    // The window puts the address in after the combo box has put the label there.
+    const std::wstring label = listItem(box, index);
+    waitUntil([&] { return textOf(box) != label; });
+    return textOf(box);
+}
+
 void waitForFile(const std::wstring& file) {
     if (file.empty())
         return;
@@ -181,6 +305,8 @@ int wmain(int argc, wchar_t** argv) {
     bool awaitList = false;
     bool refreshAtStart = false;
     bool closeAtStart = false;
+    int pick = -1;
+    bool pickByMouse = true;
     for (int i = 5; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg.rfind(L"--during=", 0) == 0)
@@ -228,7 +354,14 @@ int wmain(int argc, wchar_t** argv) {
             closeAtStart = true;
         else if (arg == L"--timing")
             timing = true;
-        else
+        else if (arg.rfind(L"--pick=", 0) == 0) {
+            const size_t comma = arg.find(L',');
+            const std::wstring how = comma == std::wstring::npos ? L"" : arg.substr(comma + 1);
+            if (how != L"mouse" && how != L"keys")
+                fail(L"--pick=N,mouse or --pick=N,keys");
+            pick = _wtoi(arg.substr(7).c_str());
+            pickByMouse = how == L"mouse";
+        } else
             fail(L"unknown option " + arg);
     }
     const auto deadline = Clock::now() + std::chrono::seconds(timeout);
@@ -291,14 +424,8 @@ int wmain(int argc, wchar_t** argv) {
                msSince(appeared) < 20000)
             Sleep(10);
         say(L"list-ms", std::to_wstring(msSince(appeared)));
-        for (LRESULT i = 0; i < count; ++i) {
-            const auto length = SendMessageW(edit, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-            std::wstring label(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-            SendMessageW(edit, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                         reinterpret_cast<LPARAM>(label.data()));
-            label.resize(wcslen(label.c_str()));
-            say(L"found", label);
-        }
+        for (LRESULT i = 0; i < count; ++i)
+            say(L"found", listItem(edit, i));
         say(L"box-after-search", textOf(edit));
         if (!hold.empty()) {
             // Open for a screenshot, then closed again.
@@ -312,6 +439,8 @@ int wmain(int argc, wchar_t** argv) {
                     BST_CHECKED
                 ? L"1"
                 : L"0");
+        if (pick >= 0)
+            say(L"picked", pickFromList(window, edit, pi.dwProcessId, pick, pickByMouse));
     }
 
     if (awaitList && address == L"-") {

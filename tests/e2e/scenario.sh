@@ -43,6 +43,7 @@ QUORVEX_BRIDGE_LOG_DIR=$(winpath "$dir")
 export QUORVEX_BRIDGE_LOG_DIR
 wine_run() { "$root/tests/wine/wine-run.sh" "$@"; }
 
+xvfb_pid=
 cleanup() {
     for tv in "$dir"/tv*; do "$root/tools/tvsim/stop-tv.sh" "$tv" >/dev/null 2>&1; done
     # A bridge server still running from the work folder (the run was cut short on purpose).
@@ -50,8 +51,27 @@ cleanup() {
         (cd "$work" && timeout 30 "$root/tests/wine/wine-run.sh" "$dir/bridge.exe" kill-server) >/dev/null 2>&1
     fi
     lan_down
+    if [ -n "$xvfb_pid" ]; then
+        timeout 20 wineserver -k >/dev/null 2>&1
+        kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    fi
 }
 trap cleanup EXIT
+
+# own_display: an Xvfb display of this scenario's own, set before its first Windows program runs.
+# For real mouse and keyboard input: on the display the scenarios share, another one's window can
+# take the focus, and the pointer, in the middle of a click.
+own_display() {
+    Xvfb -displayfd 3 -screen 0 1400x1000x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$dir/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$dir/display" ] || { echo "Xvfb did not start"; exit 1; }
+    DISPLAY=:$(head -n 1 "$dir/display")
+    export DISPLAY
+}
 
 # start_tv [tvsim options]: the TV at $address, its Host PC IP this PC's unless told otherwise.
 start_tv() { start_tv_at 2 "$dir/tv" "$@"; }
@@ -595,6 +615,33 @@ NFT
     check "with its series" has "series-after-search: 1"
     check "the list, opened and closed, left the address in the box, not its label" has "typed: 10.213.0.11"
     expect_success
+    ;;
+several_ready_tvs)
+    # Two ready TVs: nothing goes into the box by itself, and the user picks one from the list.
+    # The combo box puts the item's whole label into the box; the window must leave the address
+    # there, or the install would end in the bad-address box. Picked with the mouse, then with
+    # the keyboard, each installs onto the TV picked.
+    own_display
+    start_tv_at 11 "$dir/tv11" --year 2016 --name "[TV] Living room"
+    start_tv_at 12 "$dir/tv" --year 2019 --name "[TV] Bedroom"
+    drive - -1 --await-list --pick=1,mouse
+    check "the first ready TV is listed first" bash -c "grep '^found:' '$out' | head -n 1 | grep -qxF 'found: 10.213.0.11  —  [TV] Living room, 2016, готов к установке'"
+    check "the second one second" has "found: 10.213.0.12  —  [TV] Bedroom, 2019, готов к установке"
+    check "the box stayed empty after the search" has "box-after-search: "
+    check "picked with the mouse: the box holds the address alone" has "picked: 10.213.0.12"
+    check "no bad-address box" bash -c "! grep -qF 'box: IP Адрес ТВ не задан' '$out'"
+    expect_success
+    check "M,N,Q,R,T for the 2019 set" grep -q '^push: /home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt' "$dir/tv/commands.log"
+    check "the other TV got no command" bash -c "! grep -qE '^(shell|push):' '$dir/tv11/commands.log'"
+    cp "$out" "$dir/driver-mouse.txt"
+    installs=$(grep -c '^installed:' "$dir/tv/commands.log")
+    drive - -1 --await-list --pick=0,keys
+    check "picked with the keyboard: the box holds the address alone" has "picked: 10.213.0.11"
+    check "no bad-address box" bash -c "! grep -qF 'box: IP Адрес ТВ не задан' '$out'"
+    check "completion text" has "$ru_done"
+    check "installed on the TV picked" grep -qF "R4vT7mWq2Z.Quorvex" "$dir/tv11/apps.tsv"
+    check "J,K for the 2016 set" grep -q '^push: /opt/usr/apps/tmp/Quorvex.wgt' "$dir/tv11/commands.log"
+    check "and nothing more onto the first TV picked" test "$(grep -c '^installed:' "$dir/tv/commands.log")" -eq "$installs"
     ;;
 sweep_refresh)
     # Refresh while the first search runs: that one is dropped, the second one's list stands.

@@ -1,7 +1,7 @@
 #pragma once
 // The server's link to one TV on port 26101: the CNXN exchange with the real tool's timing, then
-// streams opened for clients. Each stream relays between a client's connection and the TV, with
-// one WRTE in flight at a time each way and an OKAY for every WRTE the TV sends.
+// streams opened for clients. Each stream relays (relay.h) between a client's connection and the
+// TV, with one WRTE in flight at a time each way and an OKAY for every WRTE the TV sends.
 //
 // Every socket is driven by asynchronous operations, each on one thread only: the link's own
 // thread runs the TV's connection; a client's session thread runs that client's connection. The
@@ -14,7 +14,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 
 #include "tools/bridge/thread_group.h"
@@ -88,50 +87,4 @@ class Transport : public std::enable_shared_from_this<Transport> {
     std::string state_ = "offline";
     std::string model_ = "unknown";
 };
-
-// A client's side of one stream, on the client's session thread. The link posts the TV's events
-// here; once the relay is over, late events find it closed and are dropped.
-class Relay : public std::enable_shared_from_this<Relay> {
-  public:
-    Relay(net::Channel& client, std::shared_ptr<Transport> transport, std::uint32_t localId)
-        : client_(client), transport_(std::move(transport)), localId_(localId) {}
-
-    // Runs the client's connection until the stream is over.
-    void run(const std::string& service, std::string early);
-
-    // From the link's thread.
-    void opened();
-    void refused();
-    void data(std::string bytes);
-    void acknowledged();
-    void closed();
-
-  private:
-    void post(std::function<void()> event);
-    void readClient();
-    void writeNextClient();
-    void sendPending();
-    void writeClient(std::string bytes, std::function<void()> then);
-    void finish();
-
-    net::Channel& client_;
-    std::shared_ptr<Transport> transport_;
-    const std::uint32_t localId_;
-
-    std::mutex postMutex_;
-    bool over_ = false;  // no more events are posted
-
-    // The session thread only.
-    std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
-    bool finished_ = false;
-    bool open_ = false;
-    bool reading_ = false;
-    bool tvAcknowledged_ = true;
-    bool clientEnded_ = false;
-    bool tvClosed_ = false;
-    std::string pending_;  // client bytes not yet sent to the TV
-    std::string readBuffer_;
-    std::deque<std::pair<std::string, std::function<void()>>> clientOutbox_;
-};
-
 }  // namespace bridge
