@@ -111,6 +111,8 @@ std::span<const EmbeddedResource> embeddedPayloads() {
 endif()
 # CMake does not see the files an .rc or .incbin names; list them so a change rebuilds.
 set_property(SOURCE "${_payloads_source}" APPEND PROPERTY OBJECT_DEPENDS "${_iufile}" "${_wgtfile}")
+# A unity source would not carry that dependency: the payloads compile on their own.
+set_property(SOURCE "${_payloads_source}" PROPERTY SKIP_UNITY_BUILD_INCLUSION ON)
 add_dependencies(quorvex_resources quorvex_payload_files)
 
 # For tests that carry the same payloads and compare them with their originals.
