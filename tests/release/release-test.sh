@@ -82,12 +82,15 @@ done
 where_differ() {
     cmp -l "$1" "$2" >"$dir/cmp.txt"
     echo "$(wc -l <"$dir/cmp.txt") bytes differ ($(stat -c %s "$1") and $(stat -c %s "$2") bytes); the first:"
+    $objdump -h "$1" >"$dir/sections.txt"
     head -n 8 "$dir/cmp.txt" | while read -r at one two; do
-        local section
-        section=$($objdump -h "$1" | awk -v at=$((at - 1)) '
-            $1 ~ /^[0-9]+$/ { start = strtonum("0x" $6); size = strtonum("0x" $3)
-                              if (at >= start && at < start + size) print $2 }')
-        printf '  offset 0x%x: %03o / %03o, in %s\n' $((at - 1)) "$one" "$two" "${section:-the headers}"
+        local section="the headers or the signature" index name size _vma _lma start _align
+        at=$((at - 1))
+        while read -r index name size _vma _lma start _align; do
+            [[ $index =~ ^[0-9]+$ ]] && ((0x$start != 0)) || continue  # not .bss: no bytes in the file
+            ((at >= 0x$start && at < 0x$start + 0x$size)) && section=$name
+        done <"$dir/sections.txt"
+        printf '  offset 0x%x: %03o / %03o, in %s\n' "$at" "$one" "$two" "$section"
     done
 }
 reproduced() {
