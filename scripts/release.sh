@@ -162,8 +162,9 @@ if [ -n "$certificate" ]; then
     [ -z "$usage_bits" ] || [[ $usage_bits == *"Digital Signature"* ]] ||
         fail "the certificate of $subject may not sign (its key usage lacks digitalSignature)"
 
-    # Trusted for the checks: the system's roots, --ca-file's, and the file's own self-signed
-    # ones (a private CA, or a self-signed certificate); the rest of its chain goes in the signature.
+    # Trusted for the checks: the system's roots, --ca-file's, and the file's own certificates,
+    # of which only a self-signed one (a private CA's root, a self-signed certificate) can end a
+    # chain; the chain goes into the signature.
     : >"$work/trust.pem"
     [ ! -f /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >>"$work/trust.pem"
     if [ -n "$ca_file" ]; then
