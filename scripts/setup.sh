@@ -13,6 +13,7 @@ packages=(
     iproute2 util-linux nftables python3                 # tests' own networks: ip, unshare, nft; a web server
     libudev-dev gcc-mingw-w64-x86-64                     # building the real bridge client the tests use
     zlib1g-dev libz-mingw-w64-dev                        # widget packages on both hosts
+    osslsigncode faketime                                # signing a release; rebuilding it another day
 )
 missing=()
 for p in "${packages[@]}"; do
