@@ -3,7 +3,8 @@
 # inputs, starting from a few seeds.
 #   run-fuzz.sh TARGET SOURCE_DIR WORK_DIR [RUNS]
 # TARGET: tv_address (the address check and the command lines), tvsim_requests (what the
-# simulated TV parses from a host), widget_package (the widget package reader and its rewrite).
+# simulated TV parses from a host), widget_package (the widget package reader and its rewrite),
+# ssdp_message (the SSDP datagrams the search and the watch read from the local network).
 set -euo pipefail
 target=$1
 src=$2
@@ -45,6 +46,15 @@ widget_package)
     (cd "$work/seed" && rm -f ../corpus/*.zip && zip -q -X ../corpus/deflated.zip config.xml js js/main.js author-signature.xml &&
         zip -q -X -0 ../corpus/stored.zip config.xml author-signature.xml)
     max_len=4096
+    ;;
+ssdp_message)
+    sources=("$src/tests/fuzz/ssdp_message_fuzz.cpp" "$src/platform/net/ssdp_message.cpp")
+    # A Samsung set's reply, its announcement, another host's search, and a folded, bare-LF one.
+    printf 'HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=1800\r\nEXT:\r\nLOCATION: http://192.168.1.20:7676/smp_15_\r\nSERVER: SHP, UPnP/1.0, Samsung UPnP SDK/1.0\r\nST: urn:samsung.com:device:RemoteControlReceiver:1\r\nUSN: uuid:0f7ff5fc::urn:samsung.com:device:RemoteControlReceiver:1\r\nContent-Length: 0\r\n\r\n' >"$work/corpus/reply"
+    printf 'NOTIFY * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nNT: urn:dial-multiscreen-org:service:dial:1\r\nNTS: ssdp:alive\r\nUSN: u\r\n\r\n' >"$work/corpus/alive"
+    printf 'M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: "ssdp:discover"\r\nMX: 1\r\nST: ssdp:all\r\n\r\n' >"$work/corpus/search"
+    printf '\nhttp/1.0  200 ok\nst:\turn:schemas-upnp-org:\n device:MediaRenderer:1 \nusn: a\n' >"$work/corpus/folded"
+    max_len=9000
     ;;
 *)
     echo "unknown fuzz target $target" >&2
