@@ -18,6 +18,9 @@ class AddressSource {
     virtual ~AddressSource() = default;
     // Queries the system afresh on every call. Throws platform::Error when the query fails.
     virtual std::vector<LocalAddress> localAddresses() = 0;
+    // The IPv4 hosts this computer knows are there already: its neighbour table's entries that
+    // have a hardware address (dotted decimal). Throws platform::Error when the query fails.
+    virtual std::vector<std::wstring> neighbours() = 0;
 };
 
 }  // namespace platform

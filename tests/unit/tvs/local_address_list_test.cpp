@@ -43,6 +43,7 @@ TEST(LocalAddressList, Ipv6AnywhereLeavesNoStraySeparator) {
 TEST(LocalAddressList, AFailingQueryReachesTheCaller) {
     struct Failing : platform::AddressSource {
         std::vector<LocalAddress> localAddresses() override { throw platform::Error(L"no stack"); }
+        std::vector<std::wstring> neighbours() override { return {}; }
     } failing;
     EXPECT_THROW(localAddressList(failing), platform::Error);
 }
