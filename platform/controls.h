@@ -28,6 +28,8 @@ inline constexpr int controlCount = static_cast<int>(Control::manual) + 1;
 struct AddressChoice {
     std::wstring address;
     std::wstring label;  // the address, the TV's name and year, whether it is ready
+
+    bool operator==(const AddressChoice&) const = default;
 };
 
 // What the handlers may read and change on the window. Texts of radio groups and group boxes
@@ -59,6 +61,9 @@ class FormControls {
     // The TVs the address box (tvAddressBox) offers in its list; picking one puts its address into
     // the box. An empty list offers nothing.
     virtual void setAddressChoices(const std::vector<AddressChoice>& choices) = 0;
+    // Whether the search for TVs is under way, so that the list may still grow. Nothing shows it
+    // on the window; the Windows one tells programs that drive it (form_layout.h).
+    virtual void setSearching(bool searching) = 0;
 };
 
 // The events the window reports to its owner. The window calls each inside its own

@@ -39,34 +39,71 @@ class PendingAnswers {
     virtual TvAnswers answers() const = 0;
 };
 
+// One of this PC's networks a search covers.
+struct SearchNetwork {
+    std::wstring localAddress;        // this PC's IPv4 address there: SSDP goes out from it
+    std::vector<std::wstring> hosts;  // the hosts there the search may contact, in sweep order
+
+    bool operator==(const SearchNetwork&) const = default;
+};
+
 // A host of the search for TVs that answered on either port.
 struct FoundHost {
     std::wstring address;
     bool descriptionPortOpen = false;
-    TvAnswers answers;  // the description asked for once either port answered
+    TvAnswers answers;   // the description asked for once its port accepted
+    bool named = false;  // SSDP or the neighbour table named it: it had the longer patience
 };
 
-struct SweepLimits {
+struct SearchLimits {
     std::chrono::milliseconds bridgeConnect{1500};
     std::chrono::milliseconds descriptionConnect{1500};
     std::chrono::milliseconds description{2000};
-    // A host that answers neither knock this soon (no accept, no refusal) is no host here: its
+    // A swept host that answers no knock this soon (no accept, no refusal) is no host here: its
     // knocks end then. A host on the local network answers in milliseconds.
     std::chrono::milliseconds hostSilence{800};
+    // A host SSDP or the neighbour table named is there: some sets answer their knocks only
+    // after a second. Its knocks last at least this long.
+    std::chrono::milliseconds namedHostSilence{2500};
+    // SSDP replies are read this long after the first M-SEARCH (MX 1 s, and half a second more),
+    // and each M-SEARCH goes out a second time, `ssdpRepeat` later, in case one is lost.
+    std::chrono::milliseconds ssdpListen{1500};
+    std::chrono::milliseconds ssdpRepeat{100};
     int mostInFlight = 128;  // connections open or being opened at any moment (at least 2)
 };
 
-struct SweepReport {
-    std::vector<FoundHost> found;  // in the order of the targets
-    int mostInFlight = 0;          // the most connections that were in flight at once
+// What a search did, once it has ended.
+struct SearchReport {
+    int mostInFlight = 0;  // the most connections that were in flight at once
+    int connections = 0;   // connections opened in all
+    int datagrams = 0;     // M-SEARCH datagrams sent
+    int ssdpReplies = 0;   // replies to them from hosts the search may contact
 };
 
-// A search on its way. Destroying it cancels it at once: its `finished` never runs after that.
-class PendingSweep {
+struct SearchEvents {
+    // Each host that answered either knock, once, as soon as it has been described.
+    std::function<void(const FoundHost& host)> found;
+    // Once, after the last host and the last SSDP reply.
+    std::function<void(const SearchReport& report)> finished;
+};
+
+// A search or a watch on its way. Destroying it cancels it at once: none of its callbacks runs
+// after that.
+class PendingSearch {
   public:
-    virtual ~PendingSweep() = default;
-    // Meaningful once `finished` has run.
-    virtual SweepReport report() const = 0;
+    virtual ~PendingSearch() = default;
+};
+
+// The TVs listed, kept current while the window is idle.
+struct WatchLimits {
+    // Every listed host is asked both questions again this often, as the check before a run asks.
+    std::chrono::milliseconds interval{5000};
+    TvQuestionLimits questions;
+    int mostWatched = 16;  // listed hosts asked again; the rest are not
+    // A host that announces itself (NOTIFY ssdp:alive) is knocked at as a named host, one host
+    // at most every `announcedGap`, each host once.
+    SearchLimits announced;
+    std::chrono::milliseconds announcedGap{1000};
 };
 
 class Network {
@@ -75,12 +112,22 @@ class Network {
     // Asks the TV at `address` (dotted IPv4) both questions at once. Talks to no other address.
     virtual std::unique_ptr<PendingAnswers> askTv(const std::wstring& address,
                                                   const TvQuestionLimits& limits) = 0;
-    // Knocks at both ports of every target (dotted IPv4), each knock with its own limit, and
-    // asks the description of each host that answered. `finished` runs once, on another thread,
-    // when every target has its answer. Contacts no other address.
-    virtual std::unique_ptr<PendingSweep> sweep(const std::vector<std::wstring>& targets,
-                                                const SweepLimits& limits,
-                                                std::function<void()> finished) = 0;
+    // Looks for TVs on these networks: an SSDP search from each network's address, the `named`
+    // hosts (the neighbour table's) knocked at first, then the sweep of every network's hosts.
+    // Callbacks run on another thread. Contacts no host outside the networks' `hosts`: an SSDP
+    // reply from elsewhere is ignored. At most limits.mostInFlight connections at any moment.
+    virtual std::unique_ptr<PendingSearch> search(const std::vector<SearchNetwork>& networks,
+                                                  const std::vector<std::wstring>& named,
+                                                  const SearchLimits& limits,
+                                                  SearchEvents events) = 0;
+    // Asks the `listed` hosts both questions every limits.interval, and listens for SSDP
+    // announcements on the networks' addresses (when port 1900 can be had): an announced host of
+    // the networks' `hosts` is knocked at and described. `answered` runs on another thread for
+    // each listed host's answers, and for each announced host that answered a knock. Sends
+    // nothing else, and nothing to a host outside the networks' `hosts`.
+    virtual std::unique_ptr<PendingSearch> watch(
+        const std::vector<SearchNetwork>& networks, const std::vector<std::wstring>& listed,
+        const WatchLimits& limits, std::function<void(const FoundHost& host)> answered) = 0;
 };
 
 }  // namespace platform

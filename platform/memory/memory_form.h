@@ -32,6 +32,8 @@ class MemoryForm final : public FormControls {
         choices_ = choices;
     }
     const std::vector<AddressChoice>& addressChoices() const { return choices_; }
+    void setSearching(bool searching) override { searching_ = searching; }
+    bool searching() const { return searching_; }
     // What the user does to pick a TV from the list.
     void pickAddress(size_t index) { setText(Control::tvAddressBox, choices_.at(index).address); }
 
@@ -58,6 +60,7 @@ class MemoryForm final : public FormControls {
     std::vector<int> positions_;
     std::vector<Box> boxes_;
     std::vector<AddressChoice> choices_;
+    bool searching_ = false;
 
     static std::array<bool, controlCount> filled(bool value) {
         std::array<bool, controlCount> a{};

@@ -17,9 +17,12 @@ class AsioNetwork final : public Network {
 
     std::unique_ptr<PendingAnswers> askTv(const std::wstring& address,
                                           const TvQuestionLimits& limits) override;
-    std::unique_ptr<PendingSweep> sweep(const std::vector<std::wstring>& targets,
-                                        const SweepLimits& limits,
-                                        std::function<void()> finished) override;
+    std::unique_ptr<PendingSearch> search(const std::vector<SearchNetwork>& networks,
+                                          const std::vector<std::wstring>& named,
+                                          const SearchLimits& limits, SearchEvents events) override;
+    std::unique_ptr<PendingSearch> watch(
+        const std::vector<SearchNetwork>& networks, const std::vector<std::wstring>& listed,
+        const WatchLimits& limits, std::function<void(const FoundHost& host)> answered) override;
 
   private:
     struct Engine;

@@ -129,6 +129,10 @@ void AddressBox::showPickedAddress() {
 }
 
 void AddressBox::setChoices(const std::vector<AddressChoice>& choices) {
+    // The list changes while the user may have it open: only when something in it changed, and
+    // the item under the user's keys stays the one of the same address.
+    if (choices == choices_)
+        return;
     // Emptying the list must not take what the user typed with it, nor move the caret: a search
     // may end while the user types.
     const std::wstring typed = windowText(box_);
@@ -136,10 +140,19 @@ void AddressBox::setChoices(const std::vector<AddressChoice>& choices) {
     DWORD selEnd = 0;
     SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
                  reinterpret_cast<LPARAM>(&selEnd));
+    const auto current = SendMessageW(box_, CB_GETCURSEL, 0, 0);
+    const bool open = SendMessageW(box_, CB_GETDROPPEDSTATE, 0, 0) != FALSE;
+    std::wstring held;
+    if (open && current >= 0 && static_cast<size_t>(current) < choices_.size())
+        held = choices_[static_cast<size_t>(current)].address;
     choices_ = choices;
     SendMessageW(box_, CB_RESETCONTENT, 0, 0);
     for (const AddressChoice& choice : choices_) {
         SendMessageW(box_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.label.c_str()));
+    }
+    for (size_t i = 0; !held.empty() && i < choices_.size(); ++i) {
+        if (choices_[i].address == held)
+            SendMessageW(box_, CB_SETCURSEL, i, 0);
     }
     SetWindowTextW(edit_, typed.c_str());
     SendMessageW(edit_, EM_SETSEL, selStart, selEnd);

@@ -13,6 +13,8 @@
 //   1100 + item index for the items of languageChoice ("РУС", "ENG"),
 //   1110 + item index for the items of seriesChoice ("J,K", "M,N,Q,R,T").
 // The main window is the top-level window of class windowClass with caption windowCaption.
+// While it searches for TVs (its address box's list may still grow), it has the window property
+// searchingProperty (GetPropW gives a non-null handle).
 #include <array>
 
 #include "platform/controls.h"
@@ -35,6 +37,7 @@ struct Font {
 
 inline constexpr wchar_t windowClass[] = L"QuorvexInstallerMainWindow";
 inline constexpr wchar_t windowCaption[] = L"Quorvex Tizen Installer";
+inline constexpr wchar_t searchingProperty[] = L"QuorvexSearching";
 inline constexpr wchar_t fontFace[] = L"Tahoma";
 inline constexpr Font defaultFont{-16, false};
 

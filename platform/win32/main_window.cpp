@@ -181,6 +181,7 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY:
+            RemovePropW(window_, layout::searchingProperty);
             app_.setMainWindow(nullptr);
             SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
             controls_.forget();
@@ -252,6 +253,15 @@ void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
 
 void MainWindow::setAddressChoices(const std::vector<AddressChoice>& choices) {
     addressBox_.setChoices(choices);
+}
+
+void MainWindow::setSearching(bool searching) {
+    if (window_ == nullptr)
+        return;
+    if (searching)
+        SetPropW(window_, layout::searchingProperty, reinterpret_cast<HANDLE>(1));
+    else
+        RemovePropW(window_, layout::searchingProperty);
 }
 
 LRESULT MainWindow::onControlColour(UINT message, HDC dc, HWND child) {

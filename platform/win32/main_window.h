@@ -40,6 +40,7 @@ class MainWindow final : public FormControls {
     bool askYesNo(const std::wstring& text) override;
     void setItemIndex(Control radioGroup, int index) override;
     void setAddressChoices(const std::vector<AddressChoice>& choices) override;
+    void setSearching(bool searching) override;
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

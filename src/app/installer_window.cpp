@@ -16,10 +16,12 @@ InstallerWindow::InstallerWindow(platform::FormControls& controls, platform::Sys
 void InstallerWindow::created() {
     const auto addresses = showAddresses();
     applyLanguage(controls_, language());
+    readyTvOffered_ = false;
     search_.start(addresses);
 }
 
 void InstallerWindow::refreshClicked() {
+    readyTvOffered_ = false;
     search_.start(showAddresses());
 }
 
@@ -54,7 +56,12 @@ void InstallerWindow::installClicked() {
     }
     InstallRun run(controls_, system_, *address, search_.found());
     run_ = &run;
-    const OnScopeExit over([this] { run_ = nullptr; });
+    // Nothing goes out to the network but the run's own while it runs.
+    search_.pause();
+    const OnScopeExit over([this] {
+        run_ = nullptr;
+        search_.resume();
+    });
     run.go();
 }
 
@@ -65,10 +72,17 @@ Language InstallerWindow::language() const {
 void InstallerWindow::showFoundTvs() {
     const auto& found = search_.found();
     controls_.setAddressChoices(addressChoices(found, language()));
-    // The one ready TV goes into an empty box, with its series, unless a run holds the box.
-    const FoundTv* ready = onlyReadyTv(found);
-    if (ready == nullptr || run_ != nullptr)
+    controls_.setSearching(search_.searching());
+    // The first time after the search has ended that the list holds exactly one ready TV (at
+    // its end, or later when a TV becomes ready after its restart), that TV goes into an empty
+    // box with its series; never over what the user typed, never while a run holds the box, and
+    // not again until the next search.
+    if (readyTvOffered_ || search_.searching() || run_ != nullptr)
         return;
+    const FoundTv* ready = onlyReadyTv(found);
+    if (ready == nullptr)
+        return;
+    readyTvOffered_ = true;
     const std::wstring typed = controls_.text(Control::tvAddressBox);
     if (typed.find_first_not_of(L" \t") != std::wstring::npos)
         return;

@@ -25,11 +25,12 @@ class InstallerWindow final : public platform::FormEvents {
     // Shows this PC's addresses, and returns them.
     std::vector<platform::LocalAddress> showAddresses();
     // The search's list changed: the address box offers it, and the one ready TV goes into an
-    // empty box.
+    // empty box (once a search, after it has ended).
     void showFoundTvs();
 
     platform::FormControls& controls_;
     platform::System& system_;
     TvSearch search_;
-    InstallRun* run_ = nullptr;  // the run of the press being handled, while it runs
+    InstallRun* run_ = nullptr;    // the run of the press being handled, while it runs
+    bool readyTvOffered_ = false;  // this search's one ready TV went into the box, or could not
 };

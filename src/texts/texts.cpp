@@ -206,6 +206,9 @@ constexpr TextRow rows[] = {
     {msgFoundNotTv,
      L"не телевизор Samsung",
      L"not a Samsung TV"},
+    {msgFoundSilent,
+     L"не отвечает",
+     L"not answering"},
     {msgCauseCertificateExpired,
      L"Телевизор считает, что срок действия сертификата пакета истёк. Проверьте дату и время "
      L"на телевизоре; если они верны, пакет нужно подписать заново действующим сертификатом.",

@@ -67,6 +67,7 @@ enum TextId : int {
     msgFoundLoopback,
     msgFoundOtherHost,  // %1 the Host PC IP it holds
     msgFoundNotTv,
+    msgFoundSilent,  // a TV listed earlier that answers nothing now (off, or restarting)
     // Why a run failed, continued.
     msgCauseCertificateExpired,
     // The bridge tool cannot spell the path of the current folder %1, and has no other place.

@@ -1,6 +1,7 @@
 #include "src/tvs/found_tvs.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/text.h"
 #include "src/texts/texts.h"
@@ -9,6 +10,8 @@ namespace {
 
 std::wstring state(const FoundTv& tv, Language language) {
     const auto say = [&](TextId id) { return fillIn(text(id, language), {tv.verdict.hostIp}); };
+    if (!tv.answering)
+        return say(msgFoundSilent);
     if (!tv.isTv)
         return say(msgFoundNotTv);
     switch (tv.verdict.readiness) {
@@ -34,21 +37,64 @@ std::wstring state(const FoundTv& tv, Language language) {
 int rank(const FoundTv& tv) {
     if (!tv.isTv)
         return 2;
-    return tv.verdict.readiness == TvReadiness::ready ? 0 : 1;
+    return tv.verdict.readiness == TvReadiness::ready && tv.answering ? 0 : 1;
+}
+
+// The address as a number, for the list's order; the unparsable last.
+std::uint64_t numeric(const std::wstring& address) {
+    std::uint64_t value = 0;
+    int parts = 0;
+    std::uint64_t part = 0;
+    for (wchar_t c : address) {
+        if (c == L'.') {
+            value = value * 256 + part;
+            part = 0;
+            ++parts;
+        } else if (c >= L'0' && c <= L'9' && part < 256) {
+            part = part * 10 + static_cast<std::uint64_t>(c - L'0');
+        } else {
+            return UINT64_MAX;
+        }
+    }
+    return parts == 3 ? value * 256 + part : UINT64_MAX;
 }
 
 }  // namespace
 
-std::vector<FoundTv> judgeFound(const platform::SweepReport& report,
-                                const std::vector<std::wstring>& localAddresses) {
-    std::vector<FoundTv> found;
-    for (const auto& host : report.found) {
-        FoundTv tv{host.address, false, judgeTv(host.answers, localAddresses)};
-        // Nothing but a TV in developer mode listens on the bridge port.
-        tv.isTv = tv.verdict.description.has_value() || host.answers.bridgeOpen;
-        found.push_back(std::move(tv));
+FoundTv judgeFound(const platform::FoundHost& host,
+                   const std::vector<std::wstring>& localAddresses) {
+    FoundTv tv{host.address, false, judgeTv(host.answers, localAddresses)};
+    // Nothing but a TV in developer mode listens on the bridge port.
+    tv.isTv = tv.verdict.description.has_value() || host.answers.bridgeOpen;
+    tv.answering =
+        host.answers.bridgeOpen || host.descriptionPortOpen || host.answers.description.has_value();
+    return tv;
+}
+
+bool mergeFound(std::vector<FoundTv>& list, FoundTv heard) {
+    const auto place = std::find_if(list.begin(), list.end(), [&](const FoundTv& tv) {
+        return numeric(tv.address) >= numeric(heard.address);
+    });
+    if (place == list.end() || place->address != heard.address) {
+        if (!heard.answering)
+            return false;
+        list.insert(place, std::move(heard));
+        return true;
     }
-    return found;
+    FoundTv& listed = *place;
+    if (!heard.answering) {
+        const bool changed = listed.answering;
+        listed.answering = false;
+        return changed;
+    }
+    // Once a TV, a TV: a description that did not come this time is the one it gave before.
+    heard.isTv = heard.isTv || listed.isTv;
+    if (!heard.verdict.description && listed.verdict.description)
+        heard.verdict.description = listed.verdict.description;
+    if (heard == listed)
+        return false;
+    listed = std::move(heard);
+    return true;
 }
 
 std::vector<platform::AddressChoice> addressChoices(const std::vector<FoundTv>& found,
@@ -78,7 +124,7 @@ std::vector<platform::AddressChoice> addressChoices(const std::vector<FoundTv>& 
 const FoundTv* onlyReadyTv(const std::vector<FoundTv>& found) {
     const FoundTv* ready = nullptr;
     for (const auto& tv : found) {
-        if (tv.isTv && tv.verdict.readiness == TvReadiness::ready) {
+        if (tv.isTv && tv.answering && tv.verdict.readiness == TvReadiness::ready) {
             if (ready != nullptr)
                 return nullptr;
             ready = &tv;

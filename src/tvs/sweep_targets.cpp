@@ -52,7 +52,8 @@ bool privateOrLinkLocal(std::uint32_t address) {
 
 }  // namespace
 
-std::vector<std::wstring> sweepTargets(const std::vector<platform::LocalAddress>& local) {
+std::vector<platform::SearchNetwork> searchNetworks(
+    const std::vector<platform::LocalAddress>& local) {
     std::set<std::uint32_t> own;
     for (const auto& address : local) {
         if (address.version == platform::IpVersion::v4) {
@@ -60,7 +61,7 @@ std::vector<std::wstring> sweepTargets(const std::vector<platform::LocalAddress>
                 own.insert(*value);
         }
     }
-    std::vector<std::wstring> targets;
+    std::vector<platform::SearchNetwork> networks;
     std::set<std::uint32_t> seen;
     int adapters = 0;
     for (const auto& address : local) {
@@ -81,10 +82,20 @@ std::vector<std::wstring> sweepTargets(const std::vector<platform::LocalAddress>
         // A /31 has two hosts and no network or broadcast address.
         const std::uint32_t from = prefix == 31 ? first : first + 1;
         const std::uint32_t to = prefix == 31 ? last : last - 1;
+        platform::SearchNetwork network{dotted(*value), {}};
         for (std::uint32_t host = from; host <= to; ++host) {
             if (!own.contains(host) && seen.insert(host).second)
-                targets.push_back(dotted(host));
+                network.hosts.push_back(dotted(host));
         }
+        if (!network.hosts.empty())
+            networks.push_back(std::move(network));
     }
+    return networks;
+}
+
+std::vector<std::wstring> sweepTargets(const std::vector<platform::LocalAddress>& local) {
+    std::vector<std::wstring> targets;
+    for (auto& network : searchNetworks(local))
+        targets.insert(targets.end(), network.hosts.begin(), network.hosts.end());
     return targets;
 }

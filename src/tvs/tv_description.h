@@ -14,6 +14,7 @@ struct TvDescription {
     std::string developerIp;    // the Host PC IP; only meaningful while developerMode is "1"
     std::string powerState;     // "on" or "standby" on 2019 and later sets, else ""
 
+    bool operator==(const TvDescription&) const = default;
     bool isSamsungTv() const;
     // 2000 plus the two digits before "_" in `model`, when they are there.
     std::optional<int> modelYear() const;

@@ -23,6 +23,8 @@ struct TvVerdict {
     std::optional<TvDescription> description;
     std::wstring hostIp;      // the Host PC IP the TV holds, when it told one
     std::wstring reversedOf;  // for reversedHostIp: this PC's address it is the reverse of
+
+    bool operator==(const TvVerdict&) const = default;
 };
 
 // `localAddresses`: this PC's IPv4 addresses, as the window lists them.

@@ -6,10 +6,9 @@
 
 #include <asio.hpp>
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
+
+#include "tests/net/test_servers.h"
 
 #ifdef _WIN32
 #include "platform/win32/process_win32.h"
@@ -21,82 +20,12 @@
 using namespace std::chrono_literals;
 using asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
+using test::http;
+using test::notFound;
+using test::ok;
+using test::TestServer;
 
 namespace {
-
-// Listens on 127.0.0.1:port on a thread of its own. Each connection gets `serve`, which may
-// answer and close it, or keep it open and silent.
-class TestServer {
-  public:
-    using Serve = std::function<void(tcp::socket&)>;
-
-    TestServer(unsigned short port, Serve serve, const char* address = "127.0.0.1")
-        : acceptor_(io_), serve_(std::move(serve)) {
-        const tcp::endpoint at(asio::ip::make_address_v4(address), port);
-        acceptor_.open(at.protocol());
-        acceptor_.set_option(asio::socket_base::reuse_address(true));
-        acceptor_.bind(at);
-        acceptor_.listen();
-        accept();
-        thread_ = std::thread([this] { io_.run(); });
-    }
-    ~TestServer() {
-        asio::post(io_, [this] {
-            std::error_code ignored;
-            acceptor_.close(ignored);
-            for (auto& s : open_)
-                s->close(ignored);
-        });
-        io_.stop();
-        thread_.join();
-    }
-    int connections() const { return connections_; }
-
-  private:
-    void accept() {
-        acceptor_.async_accept([this](const std::error_code& ec, tcp::socket socket) {
-            if (ec)
-                return;
-            ++connections_;
-            auto kept = std::make_shared<tcp::socket>(std::move(socket));
-            open_.push_back(kept);
-            serve_(*kept);
-            accept();
-        });
-    }
-
-    asio::io_context io_;
-    tcp::acceptor acceptor_;
-    Serve serve_;
-    std::vector<std::shared_ptr<tcp::socket>> open_;
-    std::atomic<int> connections_{0};
-    std::thread thread_;
-};
-
-// An HTTP server: reads the request head, answers with what `reply` gives for its path, closes.
-TestServer::Serve http(std::function<std::string(const std::string& path)> reply,
-                       std::vector<std::string>* requests = nullptr) {
-    return [reply, requests](tcp::socket& socket) {
-        std::string head;
-        std::error_code ec;
-        asio::read_until(socket, asio::dynamic_buffer(head), "\r\n\r\n", ec);
-        if (ec)
-            return;
-        if (requests != nullptr)
-            requests->push_back(head);
-        const auto start = head.find(' ') + 1;
-        const std::string answer = reply(head.substr(start, head.find(' ', start) - start));
-        asio::write(socket, asio::buffer(answer), ec);
-        socket.close(ec);
-    };
-}
-
-std::string ok(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-const std::string notFound = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
 
 class NetworkTest : public ::testing::Test {
   protected:
@@ -186,75 +115,6 @@ TEST_F(NetworkTest, AQuestionGivenUpOnLeavesTheNextOneSound) {
     const TestServer bridge(platform::tvBridgePort, [](tcp::socket&) {});
     EXPECT_TRUE(ask({1500ms, 300ms}).bridgeOpen);
     EXPECT_THROW(network.askTv(L"not an address", {}), std::exception);
-}
-
-// The hosts 127.0.0.1 to 127.0.0.N.
-std::vector<std::wstring> loopbackHosts(int n) {
-    std::vector<std::wstring> hosts;
-    for (int i = 1; i <= n; ++i)
-        hosts.push_back(L"127.0.0." + std::to_wstring(i));
-    return hosts;
-}
-
-TEST_F(NetworkTest, ASweepFindsWhatAnswersOnEitherPortWithinItsConnectionLimit) {
-    const auto tvJson = [](const std::string&) { return ok("{\"type\":\"Samsung SmartTV\"}"); };
-    const TestServer tvBridge(
-        platform::tvBridgePort, [](tcp::socket&) {}, "127.0.0.5");
-    const TestServer tvDescription(platform::tvDescriptionPort, http(tvJson), "127.0.0.5");
-    const TestServer printer(platform::tvDescriptionPort,
-                             http([](const std::string&) { return notFound; }), "127.0.0.9");
-    const TestServer bridgeOnly(
-        platform::tvBridgePort, [](tcp::socket&) {}, "127.0.0.30");
-
-    std::mutex mutex;
-    std::condition_variable cv;
-    int finished = 0;
-    platform::SweepLimits limits;
-    limits.mostInFlight = 8;
-    const auto started = Clock::now();
-    auto sweep = network.sweep(loopbackHosts(40), limits, [&] {
-        std::lock_guard lock(mutex);
-        ++finished;
-        cv.notify_all();
-    });
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return finished == 1; }));
-    }
-    EXPECT_LT(Clock::now() - started, 2s);
-    const auto report = sweep->report();
-    ASSERT_EQ(report.found.size(), 3u);
-    EXPECT_EQ(report.found[0].address, L"127.0.0.5");
-    EXPECT_TRUE(report.found[0].answers.bridgeOpen);
-    EXPECT_TRUE(report.found[0].descriptionPortOpen);
-    EXPECT_EQ(report.found[0].answers.description, "{\"type\":\"Samsung SmartTV\"}");
-    EXPECT_EQ(report.found[1].address, L"127.0.0.9");
-    EXPECT_FALSE(report.found[1].answers.bridgeOpen);
-    EXPECT_TRUE(report.found[1].descriptionPortOpen);
-    EXPECT_FALSE(report.found[1].answers.description);
-    EXPECT_EQ(report.found[2].address, L"127.0.0.30");
-    EXPECT_TRUE(report.found[2].answers.bridgeOpen);
-    EXPECT_LE(report.mostInFlight, 8);
-    EXPECT_GE(report.mostInFlight, 2) << "the knocks ran one at a time";
-}
-
-TEST_F(NetworkTest, ACancelledSweepNeverReports) {
-    // The description port accepts and never answers, so the sweep is still running.
-    const TestServer silent(platform::tvDescriptionPort, [](tcp::socket&) {});
-    std::atomic<int> finished = 0;
-    auto sweep = network.sweep(loopbackHosts(3), {}, [&] { ++finished; });
-    std::this_thread::sleep_for(200ms);
-    const auto cancelling = Clock::now();
-    sweep.reset();
-    EXPECT_LT(Clock::now() - cancelling, 500ms);
-    std::this_thread::sleep_for(2500ms);
-    EXPECT_EQ(finished, 0);
-
-    // An empty sweep is over at once.
-    auto none = network.sweep({}, {}, [&] { ++finished; });
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(finished, 1);
-    EXPECT_TRUE(none->report().found.empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // A whole platform for the window's logic, made of fakes the tests can steer and inspect.
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -107,40 +108,83 @@ class RecordingProcesses final : public platform::Processes {
 };
 
 // A TV network the test scripts: every question is answered at once with `answers`, or never
-// (until its time runs out) when `silent`. Records the addresses asked. A search reports
-// `sweepReport` once the test calls finishSweep(), unless it was cancelled first.
+// (until its time runs out) when `silent`. Records the addresses asked. Searches and watches are
+// recorded with what they were asked; the test plays the network thread through their events.
 class ScriptedNetwork final : public platform::Network {
   public:
     platform::TvAnswers answers;
     bool silent = false;
     std::vector<std::wstring> asked;
 
-    platform::SweepReport sweepReport;
-    std::vector<std::vector<std::wstring>> sweeps;  // the targets of each search started
-    int cancelledSweeps = 0;
+    struct Search {
+        std::vector<platform::SearchNetwork> networks;
+        std::vector<std::wstring> named;
+        platform::SearchLimits limits;
+        platform::SearchEvents events;
+        bool finished = false;
+        bool cancelled = false;  // let go of before it finished
+        bool open = true;
+    };
+    struct Watch {
+        std::vector<platform::SearchNetwork> networks;
+        std::vector<std::wstring> listed;
+        platform::WatchLimits limits;
+        std::function<void(const platform::FoundHost&)> answered;
+        bool open = true;
+    };
+    std::vector<std::shared_ptr<Search>> searches;
+    std::vector<std::shared_ptr<Watch>> watches;
 
-    std::unique_ptr<platform::PendingSweep> sweep(const std::vector<std::wstring>& targets,
-                                                  const platform::SweepLimits&,
-                                                  std::function<void()> finished) override {
-        sweeps.push_back(targets);
-        auto pending = std::make_unique<Sweep>(*this);
-        current_ = pending.get();
-        finished_ = std::move(finished);
-        return pending;
+    std::unique_ptr<platform::PendingSearch> search(
+        const std::vector<platform::SearchNetwork>& networks,
+        const std::vector<std::wstring>& named, const platform::SearchLimits& limits,
+        platform::SearchEvents events) override {
+        auto search = std::make_shared<Search>(Search{networks, named, limits, std::move(events)});
+        searches.push_back(search);
+        return std::make_unique<Pending>([search] {
+            search->cancelled = !search->finished;
+            search->open = false;
+        });
     }
-    // What the network thread does when the search is over.
-    void finishSweep() {
-        auto finished = std::move(finished_);
-        finished_ = nullptr;
-        if (finished)
-            finished();
+    std::unique_ptr<platform::PendingSearch> watch(
+        const std::vector<platform::SearchNetwork>& networks,
+        const std::vector<std::wstring>& listed, const platform::WatchLimits& limits,
+        std::function<void(const platform::FoundHost&)> answered) override {
+        auto watch = std::make_shared<Watch>(Watch{networks, listed, limits, std::move(answered)});
+        watches.push_back(watch);
+        return std::make_unique<Pending>([watch] { watch->open = false; });
     }
-    bool sweepRunning() const { return finished_ != nullptr; }
+
+    // What the network thread does for the latest search: a host found, the search's end.
+    void find(const platform::FoundHost& host) {
+        ASSERT_TRUE(searchRunning()) << "no search to find a host";
+        searches.back()->events.found(host);
+    }
+    void finishSearch() {
+        ASSERT_TRUE(searchRunning()) << "no search to finish";
+        searches.back()->finished = true;
+        searches.back()->events.finished({});
+    }
+    bool searchRunning() const {
+        return !searches.empty() && searches.back()->open && !searches.back()->finished;
+    }
+    // The latest watch heard from a host.
+    void answer(const platform::FoundHost& host) {
+        ASSERT_TRUE(watchRunning()) << "no watch to answer";
+        watches.back()->answered(host);
+    }
+    bool watchRunning() const { return !watches.empty() && watches.back()->open; }
+    int cancelledSearches() const {
+        int cancelled = 0;
+        for (const auto& search : searches)
+            cancelled += search->cancelled ? 1 : 0;
+        return cancelled;
+    }
 
     std::unique_ptr<platform::PendingAnswers> askTv(const std::wstring& address,
                                                     const platform::TvQuestionLimits&) override {
         asked.push_back(address);
-        auto pending = std::make_unique<Pending>();
+        auto pending = std::make_unique<Answers>();
         pending->given = answers;
         if (!silent)
             pending->signal.set();
@@ -148,23 +192,12 @@ class ScriptedNetwork final : public platform::Network {
     }
 
   private:
-    struct Sweep final : platform::PendingSweep {
-        explicit Sweep(ScriptedNetwork& network) : network(network) {}
-        ~Sweep() override {
-            if (network.current_ == this) {
-                if (network.finished_)
-                    ++network.cancelledSweeps;
-                network.finished_ = nullptr;
-                network.current_ = nullptr;
-            }
-        }
-        platform::SweepReport report() const override { return network.sweepReport; }
-        ScriptedNetwork& network;
+    struct Pending final : platform::PendingSearch {
+        explicit Pending(std::function<void()> cancel) : cancel(std::move(cancel)) {}
+        ~Pending() override { cancel(); }
+        std::function<void()> cancel;
     };
-    Sweep* current_ = nullptr;
-    std::function<void()> finished_;
-
-    struct Pending final : platform::PendingAnswers {
+    struct Answers final : platform::PendingAnswers {
         platform::memory::MemorySignal signal;
         platform::TvAnswers given;
         platform::Waitable& done() override { return signal; }
