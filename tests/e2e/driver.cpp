@@ -23,11 +23,12 @@
 //     --time-check      print how long the check of the TV took: from the click until the
 //                       widget file is written, which happens right after it
 //     --english         switch the window to English before anything else
-//     --await-list      wait (at most 20 s) for the search for TVs to fill the address box's
-//                       list; print each item ("found: ...") and how long it took after the
-//                       window appeared ("list-ms"); an ADDRESS of "-" then types nothing and
-//                       takes what the search put into the box; with --hold the list is shown
-//                       open ("list-shown") until FILE exists
+//     --await-list      wait (at most 20 s) for the search for TVs to list its first item
+//                       ("list-ms": how long after the window appeared) and then to end (the
+//                       window's searching property gone: "search-ms"); print each item then
+//                       ("found: ..."); an ADDRESS of "-" then types nothing and takes what the
+//                       search put into the box; with --hold the list is shown open
+//                       ("list-shown") until FILE exists
 //     --pick=N,HOW      after --await-list, pick the list's item N (from 0) as a user does, with
 //                       the real mouse or keyboard (SendInput): HOW is "mouse" (a click on the
 //                       box's arrow, then on the item) or "keys" (a click into the box, F4, Down
@@ -424,6 +425,11 @@ int wmain(int argc, wchar_t** argv) {
                msSince(appeared) < 20000)
             Sleep(10);
         say(L"list-ms", std::to_wstring(msSince(appeared)));
+        // The list grows while the search goes on; what it found is all there once it ends.
+        while (GetPropW(window, layout::searchingProperty) != nullptr && msSince(appeared) < 20000)
+            Sleep(10);
+        say(L"search-ms", std::to_wstring(msSince(appeared)));
+        count = probe::send(edit, CB_GETCOUNT).value_or(0);
         for (LRESULT i = 0; i < count; ++i)
             say(L"found", listItem(edit, i));
         say(L"box-after-search", textOf(edit));
