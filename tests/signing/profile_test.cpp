@@ -37,8 +37,8 @@ std::string told(const std::string& name, const std::optional<widget::ProfilePro
     if (!problem) {
         return "ok";
     }
-    const char* kinds[] = {"fileMissing", "wrongPassword", "notKeyFile",   "swapped",
-                           "expired",     "notYetValid",   "duidNotListed"};
+    const char* kinds[] = {"fileMissing", "fileTooLarge", "wrongPassword", "notKeyFile",
+                           "swapped",     "expired",      "notYetValid",   "duidNotListed"};
     std::wstring file = problem->file, within = folder(name) + L"\\";
     return kinds[static_cast<int>(problem->kind)] +
            (" " + platform::toUtf8(file.starts_with(within) ? file.substr(within.size()) : file)) +
@@ -73,7 +73,7 @@ TEST(Profiles, FirstProblemOfEachProfile) {
         {"truncated", p, p, d, "notKeyFile author.p12"},
         {"no key", p, p, d, "notKeyFile author.p12"},
         {"no cert", p, p, d, "notKeyFile author.p12"},
-        {"huge", p, p, d, "notKeyFile distributor.p12"},
+        {"huge", p, p, d, "fileTooLarge distributor.p12"},
         {"empty folder", p, p, d, "fileMissing author.p12"},
         {"author only", p, p, d, "fileMissing distributor.p12"},
     };
@@ -155,6 +155,7 @@ TEST(ProfileTexts, EachProblemNamesWhatIsWrongInBothLanguages) {
     // clang-format off
     const std::tuple<widget::ProfileProblem, std::vector<std::wstring>, std::wstring> cases[] = {
         {{fileMissing, file}, {file}, L""},
+        {{fileTooLarge, file}, {file, L"Certificate Manager"}, L"too large"},
         {{wrongPassword, file}, {file}, L""},
         {{wrongPassword, file, true}, {file}, L"No password was typed"},
         {{notKeyFile, file}, {file, L"PKCS#12"}, L""},
