@@ -239,6 +239,13 @@ constexpr TextRow rows[] = {
      L"The profile folder has no file %1. Choose the folder of a Samsung certificate profile "
      L"that holds author.p12 and distributor.p12 (Tizen Studio's Certificate Manager makes it "
      L"in %USERPROFILE%\\SamsungCertificate\\<profile name>)."},
+    {msgProfileFileTooLarge,
+     L"Файл %1 слишком велик для файла профиля сертификатов: настоящие author.p12, "
+     L"distributor.p12 и device-profile.xml занимают несколько килобайт. Выберите папку "
+     L"профиля, созданную Certificate Manager в Tizen Studio.",
+     L"%1 is too large to be a file of a certificate profile: a real author.p12, "
+     L"distributor.p12 or device-profile.xml takes a few kilobytes. Choose the profile folder "
+     L"made by Tizen Studio's Certificate Manager."},
     {msgProfileWrongPassword,
      L"Пароль не открывает файл %1. Введите пароль, заданный для этого файла при создании "
      L"профиля в Certificate Manager (у author.p12 и distributor.p12 пароли могут быть "

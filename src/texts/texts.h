@@ -77,6 +77,7 @@ enum TextId : int {
     msgCauseToolBlocked,
     // What is wrong with the owner's certificate profile. %1 is the file concerned.
     msgProfileFileMissing,
+    msgProfileFileTooLarge,
     msgProfileWrongPassword,
     msgProfileNoPassword,
     msgProfileNotKeyFile,

@@ -61,6 +61,7 @@ TEST(WidgetPackage, RefusesEachFaultForItsReason) {
         {"encrypted", set(index.centralOffset + 8, 1), L"encrypted"},
         {"bzip2", [&](Bytes& b) { set(index.centralOffset + 10, 12)(b), set(index.recordOffset + 8, 12)(b); }, L"compression"},
         {"parent folder", rename(index, "../ex.html"), L"leaves its folder"},
+        {"this folder", rename(index, "./ndex.htm"), L"leaves its folder or is ambiguous"},
         {"absolute", rename(index, "/ndex.html"), L"not a relative path"},
         {"drive", rename(index, "C:ndex.htm"), L"not a relative path"},
         {"backslash", rename(css, "css\\style.css"), L"not a relative path"},
@@ -120,6 +121,7 @@ TEST(WidgetPackage, ReadsItsIdsFromConfigXml) {
         {R"(<widget><tizen:application id="Other.App" package="Pk"/></widget>)", nullptr},
         {R"(<widget><tizen:application id="Pk.a&amp;b" package="Pk"/></widget>)", nullptr},
         {R"(<widget><tizen:application id="Pk." package="Pk"/></widget>)", nullptr},
+        {R"(<widget><tizen:application id="PkxApp" package="Pk"/></widget>)", nullptr},
         {R"(<widget><tizen:application package="Pk"/></widget>)", nullptr},
         {"<widget></widget>", nullptr},
         {"", nullptr},  // no config.xml
