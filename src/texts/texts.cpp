@@ -367,6 +367,23 @@ constexpr TextRow rows[] = {
      L"верные дату и время и повторите установку.",
      L"By the TV's clock the profile's certificate is not valid yet. Set the TV's date and time "
      L"right and install again."},
+    {msgCauseNoRoom,
+     L"На телевизоре не хватает места для виджета. Освободите место: Настройки > Поддержка > "
+     L"Обслуживание устройства > Управление хранилищем (Settings > Support > Device Care > "
+     L"Manage Storage), удалите там ненужные приложения и повторите установку. Дело не в "
+     L"серии телевизора, а установка без освобождения места не поможет.",
+     L"The TV has no room for the widget. Free space on the TV: Settings > Support > Device "
+     L"Care > Manage Storage, remove apps you do not need there, then install again. It is "
+     L"not the TV series, and installing again without freeing space does not help."},
+    {msgCausePartnerPrivilege,
+     L"Виджет объявляет привилегию, для которой нужен сертификат уровня partner, а профиль "
+     L"сертификата уровня public (такой Certificate Manager создаёт для любого) установить "
+     L"его не может. Нужна версия виджета без этой привилегии или подписанная сертификатом "
+     L"partner; повторная установка не поможет.",
+     L"The widget declares a privilege that needs a partner-level certificate, and a "
+     L"public-level certificate profile (what Certificate Manager makes for anyone) cannot "
+     L"install it. It takes a version of the widget without that privilege, or one signed "
+     L"with a partner certificate; installing again does not help."},
 };
 // clang-format on
 

@@ -107,6 +107,9 @@ enum TextId : int {
     msgCauseSignatureMismatch,
     msgCauseUnsignedFile,
     msgCauseNotYetValid,
+    // Refusals of the install command, named.
+    msgCauseNoRoom,
+    msgCausePartnerPrivilege,
     textCount,
 };
 
