@@ -346,6 +346,18 @@ bool MainWindow::askYesNo(const std::wstring& text) {
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON1) == IDYES;
 }
 
+Answer MainWindow::askYesNoCancel(const std::wstring& text) {
+    switch (MessageBoxW(window_, text.c_str(), layout::windowCaption,
+                        MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1)) {
+        case IDYES:
+            return Answer::yes;
+        case IDNO:
+            return Answer::no;
+        default:
+            return Answer::cancel;  // Cancel, Esc, the close box, or a box that failed
+    }
+}
+
 void MainWindow::setItemIndex(Control radioGroup, int index) {
     if (!ControlSet::isRadioGroup(radioGroup) || index < 0 || index > 1)
         throw std::logic_error("setItemIndex of a control that is not a radio group");
