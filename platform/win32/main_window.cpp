@@ -243,6 +243,16 @@ void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
     RECT measured = area;
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
               format | DT_CALCRECT);
+    // A text too long for the status font (a wait's advice with its time) gets the smaller one
+    // rather than losing its last line.
+    if (measured.bottom - measured.top > area.bottom - area.top) {
+        if (const HFONT smaller = controls_.font(layout::statusSmallFont)) {
+            SelectObject(dc, smaller);
+            measured = area;
+            DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
+                      format | DT_CALCRECT);
+        }
+    }
     const int free = (area.bottom - area.top) - (measured.bottom - measured.top);
     if (free > 0)
         area.top += free / 2;
