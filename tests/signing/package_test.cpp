@@ -58,6 +58,8 @@ TEST(WidgetPackage, RefusesEachFaultForItsReason) {
     // clang-format off
     const std::tuple<const char*, Damage, const wchar_t*> cases[] = {
         {"taken as it is", [](Bytes&) {}, L"taken"},
+        {"a comment", [&](Bytes& b) { set(end + 20, 5)(b), b.insert(b.end(), {'n', 'o', 't', 'e', '.'}); }, L"taken"},
+        {"the longest comment", [&](Bytes& b) { set(end + 20, 0xFFFF)(b), b.insert(b.end(), 0xFFFF, 'c'); }, L"taken"},
         {"encrypted", set(index.centralOffset + 8, 1), L"encrypted"},
         {"bzip2", [&](Bytes& b) { set(index.centralOffset + 10, 12)(b), set(index.recordOffset + 8, 12)(b); }, L"compression"},
         {"parent folder", rename(index, "../ex.html"), L"leaves its folder"},

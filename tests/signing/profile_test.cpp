@@ -108,6 +108,33 @@ TEST(Profiles, DatesAreJudgedByTheClockGiven) {
     EXPECT_LT(abs(duration_cast<days>(intermediate->notAfter - (now - months(1))).count()), 3);
 }
 
+// A certificate is valid from the first to the last instant it names, both included, as X.509 has
+// it: a TV takes it then, so the check must too.
+TEST(Profiles, TheFirstAndLastInstantsOfEveryCertificateAreValid) {
+    platform::posix::PosixFileSystem files;
+    platform::OpenSslCrypto crypto;
+    const auto profile = widget::readProfile(files, folder("good"));
+    widget::ProfileCertificates read;
+    ASSERT_FALSE(widget::checkProfile(profile, crypto, Secret(L"test-pass"), Secret(L"test-pass"),
+                                      system_clock::now(), std::nullopt, &read));
+    auto first = system_clock::time_point::min(), last = system_clock::time_point::max();
+    for (const auto* chain : {&read.author, &read.distributor}) {
+        for (const auto& certificate : *chain) {
+            first = std::max(first, certificate.notBefore);
+            last = std::min(last, certificate.notAfter);
+        }
+    }
+    ASSERT_LT(first, last);
+    const auto kindAt = [&](system_clock::time_point now) {
+        const auto problem = widget::checkProfile(profile, read, now, std::nullopt);
+        return problem ? static_cast<int>(problem->kind) : -1;
+    };
+    EXPECT_EQ(kindAt(first), -1);
+    EXPECT_EQ(kindAt(last), -1);
+    EXPECT_EQ(kindAt(first - seconds(1)), static_cast<int>(ProfileProblemKind::notYetValid));
+    EXPECT_EQ(kindAt(last + seconds(1)), static_cast<int>(ProfileProblemKind::expired));
+}
+
 // A key file opens to its certificate and the intermediate (the root left out), or says why not.
 TEST(Profiles, KeyFilesOpenToTheirChainOrSayWhyNot) {
     const std::string chain =

@@ -94,7 +94,8 @@ void expectKeptAndReadable(const Bytes& input, const Bytes& output, const std::s
 // Each signature verifies against its own root alone, names every file (encoded, the distributor's
 // the author signature too), and has the fixed shape; a changed file fails both. The package is
 // kept otherwise, whether its members carry their sizes before their data or after it (a
-// streaming writer's data descriptors, with their signature or without).
+// streaming writer's data descriptors, with their signature or without), and with extra fields
+// that differ between a member's two headers and a comment after the archive, as Info-ZIP writes.
 TEST(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
     const Bytes names = zipOf(scratch / "names", {{"config.xml", "<widget/>"},
                                                   {"keep-_.!~*'() &=?#%+.txt", "a"},
@@ -111,7 +112,8 @@ TEST(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
                           {"author-signature.xml", "old"},
                           {"signature1.xml", "old"}};
     const Bytes streamed = streamedZipOf(scratch / "streamed", widget, true),
-                bare = streamedZipOf(scratch / "bare", widget, false);
+                bare = streamedZipOf(scratch / "bare", widget, false),
+                commented = commentedZipOf(scratch / "commented", widget);
     const std::set<std::string> widgetFiles = {"config.xml", "images%2Ficon.png", "index.html",
                                                "js%2Fmain.js", "#prop"};
     // clang-format off
@@ -123,6 +125,7 @@ TEST(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
          {"config.xml", "keep-_.!~*'()%20%26%3D%3F%23%25%2B.txt", "img%2F%D1%84%D0%BE%D1%82%D0%BE%2B1.png", "signature01.xml", "sub%2Fsignature2.xml", "#prop"}},
         {"descriptors with their signature", "good", L"test-pass", L"test-pass", streamed, widgetFiles},
         {"bare descriptors", "good", L"test-pass", L"test-pass", bare, widgetFiles},
+        {"Info-ZIP's own extras and a comment", "good", L"test-pass", L"test-pass", commented, widgetFiles},
     };
     // clang-format on
     int row = 0;

@@ -88,6 +88,15 @@ inline Bytes zipOf(const fs::path& folder, const Files& files) {
     runOrThrow("cd " + quote(folder) + " && zip -qrXD ../" + quote(folder.filename()) + ".zip .");
     return readBytes(folder.string() + ".zip");
 }
+// The package as Info-ZIP makes it by default, with a comment: each member's extra fields (times,
+// owner) differ between its local header and its central entry.
+inline Bytes commentedZipOf(const fs::path& folder, const Files& files) {
+    writeTree(folder, files);
+    fs::remove(folder.string() + ".zip");
+    runOrThrow("cd " + quote(folder) + " && zip -qrD ../" + quote(folder.filename()) +
+               ".zip . && echo 'made by zip' | zip -qz ../" + quote(folder.filename()) + ".zip");
+    return readBytes(folder.string() + ".zip");
+}
 // The package as a streaming writer makes it (each member's CRC and sizes in a data descriptor
 // after its data), by stream-zip.py: the descriptors with their signature PK\7\8, as Tizen
 // Studio's Java packager and Python's zipfile on a pipe write them, or bare.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory/memory_form.h"
+#include "platform/text.h"
 #include "src/app/installer_window.h"
 #include "src/signing/owner_profile.h"
 #include "src/signing/signed_steps.h"
@@ -402,6 +403,39 @@ TEST(SignedInstall, TheProfileQuestionsRememberTheChoiceAndACancelWritesNothing)
         EXPECT_EQ(t.os.dialogs.passwordQuestions.size(), c.passwordDialogs);
         EXPECT_TRUE(t.os.processes.started.empty());
         EXPECT_FALSE(t.wrote());
+    }
+}
+
+// The year that makes a run signed comes from the check of the TV at the typed address, or from
+// the search's entry for exactly that address, never from another TV's.
+TEST(SignedInstall, TheYearThatAsksForAProfileIsTheTvsOwn) {
+    const auto tv = [](const wchar_t* address, const char* model) {
+        TvVerdict verdict;
+        verdict.description = TvDescription{};
+        verdict.description->type = "Samsung SmartTV";
+        verdict.description->model = model;
+        return FoundTv{address, true, verdict};
+    };
+    const auto checked = [&](const char* model) { return tv(L"", model).verdict; };
+    const std::vector<FoundTv> found = {tv(L"10.0.0.12", "24_PONTUSM_UHD"),
+                                        tv(L"10.0.0.3", "19_MUSEL_UHD"),
+                                        tv(L"10.0.0.4", "23_PONTUSM_UHD")};
+    const struct {
+        const wchar_t* typed;
+        std::optional<TvVerdict> check;
+        std::optional<int> year;
+    } cases[] = {
+        {L"10.0.0.1", std::nullopt, std::nullopt},  // 10.0.0.12 is another TV
+        {L"10.0.0.12", std::nullopt, 2024},
+        {L"10.0.0.4", std::nullopt, 2023},
+        {L"10.0.0.3", std::nullopt, std::nullopt},
+        {L"10.0.0.12", checked("19_MUSEL_UHD"), std::nullopt},  // the check knows better
+        {L"10.0.0.3", checked("25_BENCH_UHD"), 2025},
+        {L"10.0.0.1", TvVerdict{}, std::nullopt},  // asked, no description
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(yearNeedingSignature(c.typed, c.check, found), c.year)
+            << platform::toUtf8(c.typed);
     }
 }
 
