@@ -24,6 +24,9 @@ enum class Control {
 };
 inline constexpr int controlCount = static_cast<int>(Control::manual) + 1;
 
+// The answer to a question with the buttons Yes, No and Cancel.
+enum class Answer { yes, no, cancel };
+
 // A TV the address box offers in its list.
 struct AddressChoice {
     std::wstring address;
@@ -58,6 +61,8 @@ class FormControls {
     virtual void showError(const std::wstring& text) = 0;
     // A modal question with a warning icon and the buttons Yes and No; true for Yes.
     virtual bool askYesNo(const std::wstring& text) = 0;
+    // The same with a third button, Cancel; closing the box answers Cancel.
+    virtual Answer askYesNoCancel(const std::wstring& text) = 0;
     // The TVs the address box (tvAddressBox) offers in its list; picking one puts its address into
     // the box. An empty list offers nothing.
     virtual void setAddressChoices(const std::vector<AddressChoice>& choices) = 0;

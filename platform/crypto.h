@@ -4,6 +4,7 @@
 // Windows uses its own CryptoAPI; the host build uses OpenSSL.
 #include <chrono>
 #include <memory>
+#include <memory_resource>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@ namespace platform {
 class Secret {
   public:
     Secret() = default;
-    explicit Secret(std::wstring_view text);
+    // `memory` holds the text; a test gives memory of its own to see it wiped.
+    explicit Secret(std::wstring_view text,
+                    std::pmr::memory_resource* memory = std::pmr::new_delete_resource());
     Secret(Secret&& other) noexcept;
     Secret& operator=(Secret&& other) noexcept;
     Secret(const Secret&) = delete;
@@ -31,7 +34,7 @@ class Secret {
     bool empty() const noexcept { return size() == 0; }
 
   private:
-    std::vector<wchar_t> units_;  // the text and its terminating zero
+    std::pmr::vector<wchar_t> units_;  // the text and its terminating zero
 };
 
 // One X.509 certificate, with what the program checks of it read out.
@@ -46,10 +49,10 @@ struct Certificate {
 
 // Why a key file could not be used.
 enum class KeyFileProblem {
-    wrongPassword,   // the password does not open the file
-    notPkcs12,       // not a PKCS#12 file at all (or a damaged one)
-    noKey,           // a PKCS#12 without a private key
-    noCertificate,   // a key without its certificate
+    wrongPassword,  // the password does not open the file
+    notPkcs12,      // not a PKCS#12 file at all (or a damaged one)
+    noKey,          // a PKCS#12 without a private key
+    noCertificate,  // a key without its certificate
 };
 
 class KeyFileError : public Error {

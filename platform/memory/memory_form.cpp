@@ -67,6 +67,14 @@ bool MemoryForm::askYesNo(const std::wstring& text) {
     return answerYes;
 }
 
+Answer MemoryForm::askYesNoCancel(const std::wstring& text) {
+    const Box box{Box::threeWayQuestion, text};
+    boxes_.push_back(box);
+    if (onBox)
+        onBox(box);
+    return threeWayAnswer;
+}
+
 void MemoryForm::showError(const std::wstring& text) {
     const Box box{Box::error, text};
     boxes_.push_back(box);

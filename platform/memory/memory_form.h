@@ -13,7 +13,7 @@ namespace platform::memory {
 class MemoryForm final : public FormControls {
   public:
     struct Box {
-        enum Kind { message, error, question } kind;
+        enum Kind { message, error, question, threeWayQuestion } kind;
         std::wstring text;
     };
 
@@ -27,6 +27,7 @@ class MemoryForm final : public FormControls {
     void showMessage(const std::wstring& text) override;
     void showError(const std::wstring& text) override;
     bool askYesNo(const std::wstring& text) override;
+    Answer askYesNoCancel(const std::wstring& text) override;
     void setItemIndex(Control radioGroup, int index) override { selectItem(radioGroup, index); }
     void setAddressChoices(const std::vector<AddressChoice>& choices) override {
         choices_ = choices;
@@ -39,6 +40,8 @@ class MemoryForm final : public FormControls {
 
     // The answer the "user" gives to every question.
     bool answerYes = false;
+    // ... and to every question with a Cancel button.
+    Answer threeWayAnswer = Answer::cancel;
 
     // What the user does to radio groups (the caller then reports the click, as the real one does).
     void selectItem(Control radioGroup, int index);

@@ -144,6 +144,7 @@ void ControlSet::loadFonts(UINT dpi) {
     };
     add(layout::defaultFont);
     add(layout::addressListFont);
+    add(layout::statusSmallFont);
     for (const layout::ControlLayout& c : layout::controls)
         add(c.font);
 

@@ -104,6 +104,9 @@ inline constexpr std::array<ControlLayout, platform::controlCount> controls{{
 }};
 // clang-format on
 
+// The status text in a smaller font, for a text too long for the status's own.
+inline constexpr Font statusSmallFont{-16, true};
+
 // The address box's list: a smaller font than its edit, and wide enough for a TV's name.
 inline constexpr Font addressListFont{-15, false};
 inline constexpr int addressListWidth = 700;

@@ -244,6 +244,16 @@ void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
     RECT measured = area;
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
               format | DT_CALCRECT);
+    // A text too long for the status font (a wait's advice with its time) gets the smaller one
+    // rather than losing its last line.
+    if (measured.bottom - measured.top > area.bottom - area.top) {
+        if (const HFONT smaller = controls_.font(layout::statusSmallFont)) {
+            SelectObject(dc, smaller);
+            measured = area;
+            DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
+                      format | DT_CALCRECT);
+        }
+    }
     const int free = (area.bottom - area.top) - (measured.bottom - measured.top);
     if (free > 0)
         area.top += free / 2;
@@ -354,6 +364,18 @@ void MainWindow::showMessage(const std::wstring& text) {
 bool MainWindow::askYesNo(const std::wstring& text) {
     return MessageBoxW(window_, text.c_str(), layout::windowCaption,
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON1) == IDYES;
+}
+
+Answer MainWindow::askYesNoCancel(const std::wstring& text) {
+    switch (MessageBoxW(window_, text.c_str(), layout::windowCaption,
+                        MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1)) {
+        case IDYES:
+            return Answer::yes;
+        case IDNO:
+            return Answer::no;
+        default:
+            return Answer::cancel;  // Cancel, Esc, the close box, or a box that failed
+    }
 }
 
 void MainWindow::setItemIndex(Control radioGroup, int index) {

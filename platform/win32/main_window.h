@@ -38,6 +38,7 @@ class MainWindow final : public FormControls {
     void showMessage(const std::wstring& text) override;
     void showError(const std::wstring& text) override;
     bool askYesNo(const std::wstring& text) override;
+    Answer askYesNoCancel(const std::wstring& text) override;
     void setItemIndex(Control radioGroup, int index) override;
     void setAddressChoices(const std::vector<AddressChoice>& choices) override;
     void setSearching(bool searching) override;

@@ -10,8 +10,12 @@
 
 using platform::Control;
 
-InstallerWindow::InstallerWindow(platform::FormControls& controls, platform::System& system)
-    : controls_(controls), system_(system), search_(system, [this] { showFoundTvs(); }) {}
+InstallerWindow::InstallerWindow(platform::FormControls& controls, platform::System& system,
+                                 std::chrono::seconds waitLimit)
+    : controls_(controls),
+      system_(system),
+      search_(system, [this] { showFoundTvs(); }),
+      waitLimit_(waitLimit) {}
 
 void InstallerWindow::created() {
     const auto addresses = showAddresses();
@@ -33,10 +37,12 @@ std::vector<platform::LocalAddress> InstallerWindow::showAddresses() {
 
 void InstallerWindow::languageChosen() {
     applyLanguage(controls_, language());
-    // A run keeps showing what it is doing rather than the prompt.
+    // A run keeps showing what it is doing rather than the prompt, and a wait its Cancel.
     if (run_ != nullptr) {
         if (const auto status = run_->status(language()))
             controls_.setText(Control::status, *status);
+        if (const auto caption = run_->buttonText(language()))
+            controls_.setText(Control::installButton, *caption);
     }
     controls_.setAddressChoices(addressChoices(search_.found(), language()));
 }
@@ -47,14 +53,18 @@ void InstallerWindow::addressKeyTyped(wchar_t& key) {
 }
 
 void InstallerWindow::installClicked() {
-    if (run_ != nullptr || system_.loop.terminated())
+    if (run_ != nullptr) {
+        run_->buttonPressed();  // the button is enabled during a run only as the wait's Cancel
+        return;
+    }
+    if (system_.loop.terminated())
         return;
     const auto address = validTvAddress(controls_.text(Control::tvAddressBox));
     if (!address) {
         controls_.showMessage(text(msgBadTvIp, language()));
         return;
     }
-    InstallRun run(controls_, system_, *address, search_.found());
+    InstallRun run(controls_, system_, *address, search_.found(), waitLimit_);
     run_ = &run;
     // Nothing goes out to the network but the run's own while it runs.
     search_.pause();

@@ -18,8 +18,16 @@
 #include "platform/win32/single_instance.h"
 #include "platform/win32/tool_folders_win32.h"
 #include "src/app/installer_window.h"
+#include "src/tvs/restart_wait.h"
 
 namespace {
+
+// Tests shorten the wait for a TV that is not ready yet; the program itself never sets it.
+std::chrono::seconds restartWaitLimitFromEnvironment() {
+    wchar_t value[16]{};
+    const DWORD length = GetEnvironmentVariableW(L"QUORVEX_RESTART_WAIT_SECONDS", value, 16);
+    return restartWaitLimit(length > 0 && length < 16 ? value : nullptr);
+}
 
 void showFatalError(const std::wstring& text) noexcept {
     MessageBoxW(nullptr, text.c_str(), layout::windowCaption, MB_OK | MB_ICONERROR);
@@ -67,7 +75,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         platform::win32::RegistrySettings settings;
         platform::System system{addresses, processes,   app,    files,   resources, clock,
                                 network,   toolFolders, crypto, dialogs, settings};
-        InstallerWindow form(window, system);
+        InstallerWindow form(window, system, restartWaitLimitFromEnvironment());
         window.create(form, showCommand);
         app.run();
     } catch (const std::exception& e) {

@@ -110,6 +110,12 @@ std::optional<std::wstring> failureCause(const std::wstring& tellingLine,
         contains(line, L"connection fails")) {
         return say(msgCauseDropped, {context.address});
     }
+    // The TV had no room to store the package: no series and no second try changes that.
+    if (contains(line, L"download failed[116"))
+        return say(msgCauseNoRoom);
+    // A privilege the widget declares needs a partner-level certificate; 2025 sets name it.
+    if (contains(line, L"mismatched_privilege_level"))
+        return say(msgCausePartnerPrivilege);
     // A push the TV refused went to the other series' staging directory. "failed to close"
     // itself says nothing: the words after it do (a dropped link, a name too long, ...).
     if (contains(line, L"permission denied") || contains(line, L"cannot push")) {
@@ -137,6 +143,11 @@ std::optional<std::wstring> failureCause(const std::wstring& tellingLine,
                 return say(msgCauseAuthor);
             case -4:
                 return say(msgCauseTizenTooOld);
+            case -14:
+                // Older sets' words for the privilege level; a bare -14 says nothing certain.
+                if (contains(line, L"signature error"))
+                    return say(msgCausePartnerPrivilege);
+                return std::nullopt;
             case 0:
                 return say(msgCauseNotPermitted);
             default:

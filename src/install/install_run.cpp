@@ -14,7 +14,6 @@
 #include "src/signing/profile_choice.h"
 #include "src/signing/signed_steps.h"
 #include "src/tvs/local_address_list.h"
-#include "src/tvs/tv_check.h"
 
 using platform::Control;
 using namespace std::chrono_literals;
@@ -61,13 +60,20 @@ std::wstring killServerLine() {
 }  // namespace
 
 InstallRun::InstallRun(platform::FormControls& controls, platform::System& system,
-                       std::wstring address, const std::vector<FoundTv>& found)
-    : controls_(controls), system_(system), address_(std::move(address)), found_(found) {}
+                       std::wstring address, const std::vector<FoundTv>& found,
+                       std::chrono::seconds waitLimit)
+    : controls_(controls),
+      system_(system),
+      address_(std::move(address)),
+      found_(found),
+      waitLimit_(waitLimit) {}
 
 std::optional<std::wstring> InstallRun::status(Language language) const {
     switch (phase_) {
         case Phase::checking:
             return fillIn(text(msgCheckingTv, language), {address_});
+        case Phase::waiting:
+            return wait_->status(address_, system_.clock.now(), language);
         case Phase::installing:
             return text(msgInstalling, language);
         case Phase::idle:
@@ -143,35 +149,6 @@ void InstallRun::go() {
         showStatus(msgInstallFailed);
         throw;
     }
-}
-
-bool InstallRun::check() {
-    check_.reset();
-    auto pending = askTv(system_.network, address_);
-    if (!pending)
-        return true;
-    phase_ = Phase::checking;
-    showRunStatus();
-    check_ = awaitVerdict(system_, *pending);
-    pending.reset();
-    if (!check_)
-        return false;
-    if (check_->description) {
-        if (const auto series = seriesForYear(check_->description->modelYear()))
-            controls_.setItemIndex(Control::seriesChoice, *series);
-    }
-    const auto local = localIpv4AddressesOrNone(system_.addresses);
-    const auto why = verdictText(*check_, address_, local, language());
-    if (!why)
-        return true;
-    const bool anyway = controls_.askYesNo(*why + L"\n\n" + text(msgInstallAnyway, language()));
-    if (system_.loop.terminated())
-        return false;
-    if (!anyway) {
-        phase_ = Phase::idle;
-        showStatus(msgPrompt);
-    }
-    return anyway;
 }
 
 std::optional<InstallOutcome> InstallRun::install(OwnerProfile* profile) {

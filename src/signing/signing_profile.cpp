@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <tuple>
 
 #include "src/common/text_search.h"
 #include "src/texts/texts.h"
@@ -58,9 +59,6 @@ Opened open(platform::Crypto& crypto, const std::optional<std::string>& bytes,
     if (!bytes) {
         return {{}, ProfileProblem{ProfileProblemKind::fileMissing, file}};
     }
-    if (bytes->size() > maxKeyFileBytes) {
-        return {{}, ProfileProblem{ProfileProblemKind::notKeyFile, file}};
-    }
     try {
         auto key = crypto.openKeyFile(
             {reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size()}, password);
@@ -73,6 +71,21 @@ Opened open(platform::Crypto& crypto, const std::optional<std::string>& bytes,
         }
         return {{}, ProfileProblem{ProfileProblemKind::notKeyFile, file}};
     }
+}
+
+// The first file read past its bound: a cut copy would drop the DUIDs beyond the cut and be
+// pushed to the TV as it is.
+std::optional<ProfileProblem> sizeProblem(const ProfileFiles& profile) {
+    const std::tuple<const std::optional<std::string>&, const wchar_t*, std::size_t> files[] = {
+        {profile.author, authorFileName, maxKeyFileBytes},
+        {profile.distributor, distributorFileName, maxKeyFileBytes},
+        {profile.deviceProfile, deviceProfileFileName, maxDeviceProfileBytes}};
+    for (const auto& [bytes, name, bound] : files) {
+        if (bytes && bytes->size() > bound) {
+            return ProfileProblem{ProfileProblemKind::fileTooLarge, join(profile.folder, name)};
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<ProfileProblem> datesProblem(const std::vector<platform::Certificate>& chain,
@@ -157,6 +170,9 @@ std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile, platform
     if (!profile.distributor) {
         return ProfileProblem{ProfileProblemKind::fileMissing, distributorFile};
     }
+    if (auto problem = sizeProblem(profile)) {
+        return problem;
+    }
     Opened author = open(crypto, profile.author, authorFile, authorPassword);
     if (author.problem) {
         return author.problem;
@@ -179,6 +195,9 @@ std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile,
                                            const std::optional<std::wstring>& duid) {
     const std::wstring authorFile = join(profile.folder, authorFileName);
     const std::wstring distributorFile = join(profile.folder, distributorFileName);
+    if (auto problem = sizeProblem(profile)) {
+        return problem;
+    }
     if (certificates.author.empty() || certificates.distributor.empty()) {
         // Nothing read: a key file without its certificate.
         return ProfileProblem{ProfileProblemKind::notKeyFile,
@@ -200,7 +219,7 @@ std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile,
     }
     if (duid) {
         std::vector<std::wstring> listed = deviceIdsOf(distributorCertificate);
-        if (profile.deviceProfile && profile.deviceProfile->size() <= maxDeviceProfileBytes) {
+        if (profile.deviceProfile) {
             for (auto& id : deviceIdsOf(*profile.deviceProfile)) {
                 if (std::find(listed.begin(), listed.end(), id) == listed.end()) {
                     listed.push_back(std::move(id));
@@ -243,6 +262,8 @@ std::wstring profileProblemText(const ProfileProblem& problem, Language language
     switch (problem.kind) {
         case ProfileProblemKind::fileMissing:
             return say(msgProfileFileMissing, {problem.file});
+        case ProfileProblemKind::fileTooLarge:
+            return say(msgProfileFileTooLarge, {problem.file});
         case ProfileProblemKind::wrongPassword:
             return say(problem.emptyPassword ? msgProfileNoPassword : msgProfileWrongPassword,
                        {problem.file});

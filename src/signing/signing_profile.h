@@ -21,7 +21,8 @@ inline constexpr wchar_t authorFileName[] = L"author.p12";
 inline constexpr wchar_t distributorFileName[] = L"distributor.p12";
 inline constexpr wchar_t deviceProfileFileName[] = L"device-profile.xml";
 
-// A profile folder's files as read (bounded); a file that is not there is empty and not present.
+// A profile folder's files as read: each up to one byte beyond its bound, so that the check can
+// refuse an oversized one rather than use a cut copy; a file that is not there is not present.
 struct ProfileFiles {
     std::wstring folder;
     std::optional<std::string> author;
@@ -35,6 +36,7 @@ std::vector<std::wstring> findProfiles(platform::FileSystem& files, const std::w
 
 enum class ProfileProblemKind {
     fileMissing,    // `file` is not in the folder
+    fileTooLarge,   // `file` is larger than any real one: it was read only in part
     wrongPassword,  // the password typed for `file` does not open it (`emptyPassword`: none typed)
     notKeyFile,     // `file` is not a PKCS#12 holding a key and its certificate
     swapped,        // `file` holds the other role's certificate
@@ -75,8 +77,8 @@ std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile, platform
                                            std::chrono::system_clock::time_point now,
                                            const std::optional<std::wstring>& duid,
                                            ProfileCertificates* read = nullptr);
-// The same checks over the certificates an earlier check of this profile read: the roles, the
-// dates at `now` and the DUID.
+// The same checks over the certificates an earlier check of this profile read: the files'
+// sizes, the roles, the dates at `now` and the DUID.
 std::optional<ProfileProblem> checkProfile(const ProfileFiles& profile,
                                            const ProfileCertificates& certificates,
                                            std::chrono::system_clock::time_point now,

@@ -242,6 +242,13 @@ constexpr TextRow rows[] = {
      L"The profile folder has no file %1. Choose the folder of a Samsung certificate profile "
      L"that holds author.p12 and distributor.p12 (Tizen Studio's Certificate Manager makes it "
      L"in %USERPROFILE%\\SamsungCertificate\\<profile name>)."},
+    {msgProfileFileTooLarge,
+     L"Файл %1 слишком велик для файла профиля сертификатов: настоящие author.p12, "
+     L"distributor.p12 и device-profile.xml занимают несколько килобайт. Выберите папку "
+     L"профиля, созданную Certificate Manager в Tizen Studio.",
+     L"%1 is too large to be a file of a certificate profile: a real author.p12, "
+     L"distributor.p12 or device-profile.xml takes a few kilobytes. Choose the profile folder "
+     L"made by Tizen Studio's Certificate Manager."},
     {msgProfileWrongPassword,
      L"Пароль не открывает файл %1. Введите пароль, заданный для этого файла при создании "
      L"профиля в Certificate Manager (у author.p12 и distributor.p12 пароли могут быть "
@@ -370,6 +377,55 @@ constexpr TextRow rows[] = {
      L"верные дату и время и повторите установку.",
      L"By the TV's clock the profile's certificate is not valid yet. Set the TV's date and time "
      L"right and install again."},
+    {msgWaitOffer,
+     L"\"Да\": ждать телевизор и установить виджет, как только он будет готов.\n"
+     L"\"Нет\": всё равно установить сейчас.\n"
+     L"\"Отмена\": ничего не делать.",
+     L"\"Yes\": wait for the TV and install as soon as it is ready.\n"
+     L"\"No\": install now anyway.\n"
+     L"\"Cancel\": do nothing."},
+    {msgWaitRestart,
+     L"Перезагрузите ТВ: выньте вилку из розетки на 30 секунд и включите его. "
+     L"Ждём %1\u00A0из\u00A0%2",
+     L"Restart the TV: unplug it for 30 seconds, then switch it on. Waiting %1\u00A0of\u00A0%2"},
+    {msgWaitDeveloperOff,
+     L"Включите режим разработчика, затем выньте вилку ТВ на 30 секунд и включите его. "
+     L"Ждём %1\u00A0из\u00A0%2",
+     L"Switch developer mode on, then unplug the TV for 30 seconds and switch it on. "
+     L"Waiting %1\u00A0of\u00A0%2"},
+    {msgWaitRestart2025,
+     L"Выньте вилку ТВ на 30 секунд и включите его. Не помогло — выключите и включите режим "
+     L"разработчика и повторите. Ждём %1\u00A0из\u00A0%2",
+     L"Unplug the TV for 30 seconds, then switch it on. Still refused: switch developer mode "
+     L"off and on, then unplug it again. Waiting %1\u00A0of\u00A0%2"},
+    {msgWaitStandby,
+     L"Телевизор в режиме ожидания: включите его кнопкой на пульте. Ждём %1\u00A0из\u00A0%2",
+     L"The TV is in standby: switch it on with the remote. Waiting %1\u00A0of\u00A0%2"},
+    {msgWaitNothing,
+     L"Телевизор %3 не отвечает: включите его или дождитесь, пока он загрузится. "
+     L"Ждём %1\u00A0из\u00A0%2",
+     L"No TV answers at %3 yet: switch it on, or let it finish starting. "
+     L"Waiting %1\u00A0of\u00A0%2"},
+    {msgWaitGaveUp,
+     L"Телевизор не стал готов к установке за %1 ожидания.",
+     L"The TV was not ready to install after %1 of waiting."},
+    {msgCauseNoRoom,
+     L"На телевизоре не хватает места для виджета. Освободите место: Настройки > Поддержка > "
+     L"Обслуживание устройства > Управление хранилищем (Settings > Support > Device Care > "
+     L"Manage Storage), удалите там ненужные приложения и повторите установку. Дело не в "
+     L"серии телевизора, а установка без освобождения места не поможет.",
+     L"The TV has no room for the widget. Free space on the TV: Settings > Support > Device "
+     L"Care > Manage Storage, remove apps you do not need there, then install again. It is "
+     L"not the TV series, and installing again without freeing space does not help."},
+    {msgCausePartnerPrivilege,
+     L"Виджет объявляет привилегию, для которой нужен сертификат уровня partner, а профиль "
+     L"сертификата уровня public (такой Certificate Manager создаёт для любого) установить "
+     L"его не может. Нужна версия виджета без этой привилегии или подписанная сертификатом "
+     L"partner; повторная установка не поможет.",
+     L"The widget declares a privilege that needs a partner-level certificate, and a "
+     L"public-level certificate profile (what Certificate Manager makes for anyone) cannot "
+     L"install it. It takes a version of the widget without that privilege, or one signed "
+     L"with a partner certificate; installing again does not help."},
 };
 // clang-format on
 

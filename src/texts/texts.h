@@ -78,6 +78,7 @@ enum TextId : int {
     msgCauseToolBlocked,
     // What is wrong with the owner's certificate profile. %1 is the file concerned.
     msgProfileFileMissing,
+    msgProfileFileTooLarge,
     msgProfileWrongPassword,
     msgProfileNoPassword,
     msgProfileNotKeyFile,
@@ -108,6 +109,18 @@ enum TextId : int {
     msgCauseSignatureMismatch,
     msgCauseUnsignedFile,
     msgCauseNotYetValid,
+    // Waiting for a TV that a restart or a few minutes make ready. In the status lines, %1 is
+    // the time waited and %2 the longest wait (m:ss).
+    msgWaitOffer,  // the question's line offering the wait
+    msgWaitRestart,
+    msgWaitDeveloperOff,
+    msgWaitRestart2025,  // a 2025 or later set
+    msgWaitStandby,
+    msgWaitNothing,  // %3 the TV's address
+    msgWaitGaveUp,   // %1 the longest wait: what the TV last said follows
+    // Refusals of the install command, named.
+    msgCauseNoRoom,
+    msgCausePartnerPrivilege,
     textCount,
 };
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Faults: a connection dropped in the middle of a push (the tool reports it and ends), packages
 # the TV rejects (one whose zip directory lies about sizes among them), a TV that demands a
-# certificate, full storage, slow answers. In every case the vd_ command still ends with
-# cmd_ret:0, as on real TVs.
+# certificate, full storage, a widget that needs a partner-level certificate, slow answers. In
+# every case the vd_ command still ends with cmd_ret:0, as on real TVs.
 source "$(dirname "$0")/bench-lib.sh"
 
 APP=kR4vT7mWq2Z.Quorvex
@@ -85,11 +85,14 @@ install_log doLog/good.txt good.wgt
 check_line doLog/good.txt "app_id[$APP] install completed"
 iu d.out d.err disconnect
 
-# --- a TV that demands a certificate (asked for, and always from Tizen 7)
+# --- a TV that demands a certificate (asked for, and always from Tizen 7); one with no room; one
+# that wants a partner-level certificate for the widget (a 2025 set checks the certificate first)
 start_tv cert 4 --demand-certificate
 start_tv seven 5 --year 2023
 start_tv full 6 --full-storage
-for tv in cert seven full; do
+start_tv partner 8 --year 2022 --privilege-mismatch
+start_tv partner25 9 --year 2025 --privilege-mismatch
+for tv in cert seven full partner partner25; do
     iu c.out c.err connect "$(eval echo "\$TV_$tv"):26101"
     install_log "doLog/$tv.txt" good.wgt
     [ ! -s "$WORK/tv/$tv/apps.tsv" ] || fail "the $tv TV installed the package"
@@ -98,6 +101,8 @@ done
 check_refused doLog/cert.txt "$CERT_ERROR"
 check_refused doLog/seven.txt "$CERT_ERROR"
 check_refused doLog/full.txt "app_id[$APP] download failed[116]"
+check_refused doLog/partner.txt "app_id[$APP] install failed[118, -14], reason: Signature error"
+check_refused doLog/partner25.txt "$CERT_ERROR"
 
 # --- slow answers: every line comes, each after the pause
 start_tv slow 7 --slow 300

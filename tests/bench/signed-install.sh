@@ -2,7 +2,8 @@
 # 2023 and later TVs (Tizen 7+) that trust the test roots: a widget signed by xmlsec1
 # (sign-package.sh) with a profile from tests/signing/make-profile.sh (its DUID only in
 # device-profile.xml), pushed by the tool with that device list, installs; without the list, on a TV with another DUID, or on one
-# that trusts no root, it is refused with -3. 'shell 0 getduid' answers the TV's DUID.
+# that trusts no root, it is refused with -3; a widget that needs a partner-level certificate is
+# refused after the checks, a 2025 set saying why. 'shell 0 getduid' answers the TV's DUID.
 source "$(dirname "$0")/bench-lib.sh"
 command -v xmlsec1 >/dev/null || {
     echo "SKIP: no xmlsec1"
@@ -38,17 +39,21 @@ if ! bash "$BENCH_DIR/sign-package.sh" "$WORK/pkg" "$PROFILE" ||
     fail "the package was not made"
 fi
 
-# name N "TV options" push-device-list expected-answer text-in-its-log
+# name N "TV options" push-device-list text-in-its-log expected-answer (the last, which may hold
+# '|' itself)
 chain="install failed[118, -12], reason: Check certificate error : :Invalid certificate chain with certificate in signature.:<-3>"
+partner="install failed[118, -14], reason: Signature error : :Check config.xml| - Current certificate signature level = public||[MISMATCHED_PRIVILEGE_LEVEL]| - http://developer.samsung.com/privilege/sso.partner   >> Use at least partner signatured certificate.|:"
 cases=(
-    "listed|2|--year 2023 --duid $DUID ${ROOTS[*]}|yes|install completed|installed: R4vT7mWq2Z.Quorvex"
-    "tizen8|3|--year 2021 --tizen 8.0 --duid $DUID ${ROOTS[*]}|yes|install completed|installed: R4vT7mWq2Z.Quorvex"
-    "unlisted|4|--year 2023 --duid $DUID ${ROOTS[*]}|no|$chain|neither in the distributor certificate"
-    "otherduid|5|--year 2024 --duid OTHER0000001 ${ROOTS[*]}|yes|$chain|DUID OTHER0000001"
-    "noroot|6|--year 2023 --duid $DUID|yes|$chain|no root trusted"
+    "listed|2|--year 2023 --duid $DUID ${ROOTS[*]}|yes|installed: R4vT7mWq2Z.Quorvex|install completed"
+    "tizen8|3|--year 2021 --tizen 8.0 --duid $DUID ${ROOTS[*]}|yes|installed: R4vT7mWq2Z.Quorvex|install completed"
+    "unlisted|4|--year 2023 --duid $DUID ${ROOTS[*]}|no|neither in the distributor certificate|$chain"
+    "otherduid|5|--year 2024 --duid OTHER0000001 ${ROOTS[*]}|yes|DUID OTHER0000001|$chain"
+    "noroot|6|--year 2023 --duid $DUID|yes|no root trusted|$chain"
+    "partner|7|--year 2025 --duid $DUID ${ROOTS[*]} --privilege-mismatch|yes|partner-level certificate|$partner"
+    "partner24|8|--year 2024 --duid $DUID ${ROOTS[*]} --privilege-mismatch|yes|partner-level certificate|install failed[118, -14], reason: Signature error"
 )
 for entry in "${cases[@]}"; do
-    IFS='|' read -r name n options push answer logged <<<"$entry"
+    IFS='|' read -r name n options push logged answer <<<"$entry"
     # shellcheck disable=SC2086 # the options are separate words
     start_tv "$name" "$n" $options
     address="$NET.$n:26101"

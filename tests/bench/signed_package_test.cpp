@@ -19,10 +19,12 @@ const std::string kStaging = "/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt";
 const TempDir& profiles() {
     static const TempDir dir;
     [[maybe_unused]] static const bool made =
-        (makeProfiles(dir, {{"san", "--duid-in san"},
-                            {"listed", "--duid-in profile"},
-                            {"swapped", "--swap"},
-                            {"second", "--duid-in san --ca " + quote(dir / "ca2")}}),
+        (makeProfiles(dir,
+                      {{"san", "--duid-in san"},
+                       {"listed", "--duid-in profile"},
+                       {"swapped", "--swap"},
+                       {"expired intermediate", "--duid-in san --expired-intermediate distributor"},
+                       {"second", "--duid-in san --ca " + quote(dir / "ca2")}}),
          true);
     return dir;
 }
@@ -140,6 +142,7 @@ TEST(SignedInstall, EachFaultGetsTheTvsCodeAndTheLogSaysWhy) {
         {"no root trusted", chain, "no root trusted", tv({}, {})},
         {"the TV's clock two years on", refusal("Certificate in signature is expired.", -6), "expired", year(2, "-06-01T00:00:00Z")},
         {"the TV's clock a year back", refusal("Certificate in signature is not valid yet.", -7), "not valid yet", year(-1, "-01-01T00:00:00Z")},
+        {"an intermediate that has expired", refusal("Certificate in signature is expired.", -6), "expired", tv(), "expired intermediate"},
     };
     // clang-format on
     for (const auto& c : cases) {

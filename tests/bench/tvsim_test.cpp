@@ -4,12 +4,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/tvsim/device_description.h"
 #include "tools/tvsim/options.h"
 #include "tools/tvsim/shell_line.h"
+#include "tools/tvsim/tv.h"
 
 namespace {
 
@@ -55,6 +57,8 @@ TEST(TvOptions, TheYearSetsTizenStagingAndModelCode) {
     EXPECT_EQ(later.modelCode, "22_KANTSU2E_UB2");
     EXPECT_FALSE(later.certificateRequired());
     EXPECT_TRUE(optionsOf({"--year", "2023"}).certificateRequired());
+    EXPECT_EQ(optionsOf({"--year", "2025"}).tizen, "9.0");
+    EXPECT_EQ(optionsOf({"--tizen", "9.0"}).year, 2025);
     // A Tizen version alone stands for its year; with a year, a set upgraded to it.
     EXPECT_EQ(optionsOf({"--tizen", "4.0"}).year, 2018);
     const TvOptions upgraded = optionsOf({"--year", "2023", "--tizen", "8.0"});
@@ -63,7 +67,8 @@ TEST(TvOptions, TheYearSetsTizenStagingAndModelCode) {
 }
 
 TEST(TvOptions, RefusesWhatNoSetIs) {
-    EXPECT_NE(problemOf({"--year", "2014"}).find("2015 to 2024"), std::string::npos);
+    EXPECT_NE(problemOf({"--year", "2014"}).find("2015 to 2025"), std::string::npos);
+    EXPECT_NE(problemOf({"--year", "2026"}).find("2015 to 2025"), std::string::npos);
     EXPECT_NE(problemOf({"--tizen", "3.5"}).find("unknown Tizen version"), std::string::npos);
     EXPECT_NE(problemOf({"--old-api", "--year", "2016", "--address", "127.0.0.5", "--state", "s"})
                   .find("2015"),
@@ -149,6 +154,86 @@ TEST(DeviceDescription, PowerStateFrom2019AndTheBridgePortOnlyWhenOnAndAwake) {
     EXPECT_FALSE(optionsOf({"--developer-mode", "pending"}).bridgeListens());
     EXPECT_FALSE(optionsOf({"--developer-mode", "off"}).bridgeListens());
     EXPECT_TRUE(optionsOf({}).bridgeListens());
+}
+
+TEST(TvOptions, WhenTheTvComesOnAndItsBridgePortOpens) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<int> on;      // seconds after the start; nothing: never
+        std::optional<int> bridge;  // likewise
+    };
+    const std::vector<Case> cases = {
+        {{}, 0, 0},
+        {{"--bridge-after", "3"}, 0, 3},
+        {{"--standby-for", "5"}, 5, 5},
+        {{"--standby-for", "5", "--bridge-after", "3"}, 5, 5},
+        {{"--standby-for", "2", "--bridge-after", "4"}, 2, 4},
+        {{"--standby"}, std::nullopt, std::nullopt},
+        {{"--standby-for", "2", "--developer-mode", "off"}, 2, std::nullopt},
+        {{"--developer-mode", "pending"}, 0, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const TvOptions options = optionsOf(c.args);
+        const std::string label = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(options.onAfter(), c.on) << label;
+        EXPECT_EQ(options.bridgeOpensAfter(), c.bridge) << label;
+        EXPECT_EQ(options.bridgeListens(), c.bridge.has_value()) << label;
+    }
+    // A TV waiting to open its bridge says from the start that developer mode is on, for us.
+    const std::string json = tvsim::apiV2Description(
+        optionsOf({"--bridge-after", "30", "--year", "2021", "--host-ip", "10.213.0.1"}));
+    EXPECT_EQ(field(json, "developerMode"), "1");
+    EXPECT_EQ(field(json, "developerIP"), "10.213.0.1");
+    struct Refused {
+        std::vector<std::string> args;
+        const char* problem;
+    };
+    const std::vector<Refused> refused = {
+        {{"--bridge-after", "3", "--developer-mode", "pending"}, "developer mode is on"},
+        {{"--bridge-after", "3", "--developer-mode", "off"}, "developer mode is on"},
+        {{"--standby-for", "3", "--standby"}, "stays in standby"},
+        {{"--standby-for", "-1"}, "seconds"},
+        {{"--bridge-after", "soon"}, "seconds"},
+        {{"--bridge-after", "86401"}, "seconds"},
+        {{"--ssdp-delay", "later"}, "milliseconds or 'random'"},
+    };
+    for (const auto& r : refused) {
+        std::vector<std::string> args = r.args;
+        args.insert(args.end(), {"--address", "127.0.0.5", "--state", "/tmp/tv"});
+        EXPECT_NE(problemOf(args).find(r.problem), std::string::npos)
+            << r.args[0] << ": " << problemOf(args);
+    }
+    EXPECT_EQ(optionsOf({"--ssdp-delay", "random"}).ssdpDelayMs, -1);
+    EXPECT_EQ(optionsOf({"--ssdp-delay", "250"}).ssdpDelayMs, 250);
+    EXPECT_FALSE(optionsOf({"--no-ssdp"}).ssdp);
+    EXPECT_TRUE(optionsOf({}).ssdp);
+}
+
+TEST(Tv, InStandbyUntilItsTimeHasCome) {
+    const auto state = std::filesystem::temp_directory_path() / "quorvex-bench-standby-tv";
+    struct Case {
+        std::vector<std::string> args;
+        bool on;
+    };
+    const std::vector<Case> cases = {
+        {{"--standby-for", "0"}, true},
+        {{"--standby-for", "600"}, false},
+        {{"--standby"}, false},
+        {{"--bridge-after", "600"}, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(),
+                    {"--year", "2020", "--address", "127.0.0.5", "--state", state.string()});
+        auto parsed = tvsim::parseOptions(args);
+        ASSERT_TRUE(std::holds_alternative<TvOptions>(parsed)) << c.args[0];
+        const tvsim::Tv tv(std::get<TvOptions>(parsed));
+        EXPECT_EQ(tv.isOn(), c.on) << c.args[0];
+        EXPECT_EQ(field(tvsim::apiV2Description(tv.current()), "PowerState"),
+                  c.on ? "on" : "standby")
+            << c.args[0];
+    }
+    std::filesystem::remove_all(state);
 }
 
 TEST(DeviceDescription, EveryValueIsAStringAndTextIsEscaped) {

@@ -18,6 +18,7 @@ make plain --duid TESTDUID0001 --duid TESTDUID0002
 make legacy --legacy --password legacy-pass --distributor-password other-pass
 make big --bits 4096
 make empty --password ''
+make absent --absent-password
 make cyrillic --password 'пароль-ключа'
 mkdir -p "$p/bad"
 head -c 1500 "$p/plain/author.p12" >"$p/bad/truncated.p12"

@@ -3,7 +3,8 @@
 // during the run, waits for the end and prints what the window showed (UTF-8, one fact a line).
 //
 //   quorvex_e2e_driver INSTALLER WORKDIR ADDRESS SERIES [options]   (SERIES -1: leave it)
-//     --during=ACTIONS  act once the run is under way, in order (comma-separated):
+//     --during=ACTIONS  act once the run is under way (not while it waits for the TV), in order
+//                       (comma-separated):
 //                       english, second-press, close, second-start (starts the installer again
 //                       in --second-dir, or WORKDIR, and reports how soon that copy ended)
 //     --act-at=N        act only once the progress bar has reached N (27: the uninstall runs)
@@ -12,10 +13,17 @@
 //                       a typed placeholder, as a user pasting from a chat
 //     --hold-open=FILE  hold FILE (in WORKDIR) open without sharing for the whole run, as an
 //                       editor showing an old log does
-//     --answer=yes|no   how to answer a question (a box with Yes and No) before the run; its
-//                       text is printed as "question: ..." (default no)
-//     --answers=LIST    answers to successive questions, e.g. yes,no (the last one repeats);
-//                       overrides --answer
+//     --answer=yes|no|cancel  how to answer a question (a box with Yes and No, or Yes, No and
+//                       Cancel) before the run; its text is printed as "question: ...", its
+//                       buttons as "question-buttons: yes,no[,cancel]" (default no; cancel in
+//                       a box without Cancel is No)
+//     --answers=LIST    answers to successive questions, e.g. yes,no,cancel (the last one
+//                       repeats); overrides --answer
+//     --during-wait=ACTIONS  act once the run waits for the TV (its install button enabled as
+//                       Cancel; the wait's first status is printed as "wait-status", the button
+//                       as "wait-button"), in order: english, cancel (press the button; print
+//                       how soon it was the install button again, "wait-cancel-ms"), close
+//     --wait-act-after=SECONDS  act on the wait only once it has gone on this long
 //     --password=TEXT   fill the certificate profile's password dialog with TEXT (the
 //                       distributor's box follows the author's), print its intro
 //                       ("password-dialog: ...") and press OK; without it, Cancel
@@ -65,6 +73,7 @@
 #include "platform/text.h"
 #include "platform/win32/form_layout.h"
 #include "platform/win32/profile_dialogs_win32.h"
+#include "src/texts/texts.h"
 #include "tests/win32/window_probe.h"
 #include "tests/wine/test_lan_guard.h"
 
@@ -72,6 +81,18 @@ using platform::Control;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+enum class Reply { yes, no, cancel };
+
+std::optional<Reply> reply(const std::wstring& word) {
+    if (word == L"yes")
+        return Reply::yes;
+    if (word == L"no")
+        return Reply::no;
+    if (word == L"cancel")
+        return Reply::cancel;
+    return std::nullopt;
+}
 
 void say(const std::wstring& key, const std::wstring& value) {
     std::string line = platform::toUtf8(key + L": " + value) + "\n";
@@ -295,8 +316,10 @@ int wmain(int argc, wchar_t** argv) {
     int actAt = 0;
     std::wstring secondDir;
     std::wstring holdOpen;
-    bool answerYes = false;
-    std::vector<bool> answers;
+    Reply answer = Reply::no;
+    std::vector<Reply> answers;
+    std::wstring duringWait;
+    int waitActAfter = 0;
     std::wstring password;
     std::wstring distributorPassword;
     bool passwordGiven = false;
@@ -328,15 +351,22 @@ int wmain(int argc, wchar_t** argv) {
             secondDir = arg.substr(13);
         else if (arg.rfind(L"--hold-open=", 0) == 0)
             holdOpen = arg.substr(12);
-        else if (arg == L"--answer=yes" || arg == L"--answer=no")
-            answerYes = arg == L"--answer=yes";
+        else if (arg.rfind(L"--answer=", 0) == 0 && reply(arg.substr(9)))
+            answer = *reply(arg.substr(9));
         else if (arg.rfind(L"--answers=", 0) == 0) {
             for (size_t from = 10; from <= arg.size();) {
                 const size_t comma = arg.find(L',', from);
-                answers.push_back(arg.substr(from, comma - from) == L"yes");
+                const auto given = reply(arg.substr(from, comma - from));
+                if (!given)
+                    fail(L"--answers takes yes, no and cancel");
+                answers.push_back(*given);
                 from = comma == std::wstring::npos ? arg.size() + 1 : comma + 1;
             }
-        } else if (arg.rfind(L"--password=", 0) == 0) {
+        } else if (arg.rfind(L"--during-wait=", 0) == 0)
+            duringWait = arg.substr(14);
+        else if (arg.rfind(L"--wait-act-after=", 0) == 0)
+            waitActAfter = _wtoi(arg.substr(17).c_str());
+        else if (arg.rfind(L"--password=", 0) == 0) {
             password = arg.substr(11);
             passwordGiven = true;
         } else if (arg.rfind(L"--distributor-password=", 0) == 0)
@@ -467,6 +497,12 @@ int wmain(int argc, wchar_t** argv) {
     if (series >= 0)
         SendMessageW(item(layout::radioItemId(Control::seriesChoice, series)), BM_CLICK, 0, 0);
     const std::wstring before = textOf(status);
+    // While the run waits for the TV, the install button is enabled as its Cancel.
+    const auto waitingForTv = [&] {
+        const std::wstring caption = textOf(install);
+        return IsWindowEnabled(install) && (caption == text(msgCancel, Language::russian) ||
+                                            caption == text(msgCancel, Language::english));
+    };
     // Posted: the click runs the whole installation inside the installer's handler.
     PostMessageW(install, BM_CLICK, 0, 0);
     const auto clicked = Clock::now();
@@ -500,6 +536,9 @@ int wmain(int argc, wchar_t** argv) {
     bool started = false;
     bool declined = false;  // the question before the run was answered No
     bool acted = during.empty();
+    bool sawWait = false;
+    bool actedOnWait = duringWait.empty();
+    Clock::time_point waitSeen{};
     bool closed = false;
     Clock::time_point closedAt{};
     std::vector<std::wstring> statuses;
@@ -573,19 +612,25 @@ int wmain(int argc, wchar_t** argv) {
         }
         if (box != nullptr && GetDlgItem(box, IDYES) != nullptr) {
             if (!answers.empty()) {
-                answerYes = answers.front();
+                answer = answers.front();
                 if (answers.size() > 1)
                     answers.erase(answers.begin());
             }
+            const bool withCancel = GetDlgItem(box, IDCANCEL) != nullptr;
             // The question before the run: answer it and watch on.
             say(L"question", probe::messageBoxText(box).value_or(L""));
+            say(L"question-buttons", withCancel ? L"yes,no,cancel" : L"yes,no");
             say(L"series-at-question",
                 std::to_wstring(SendMessageW(item(layout::radioItemId(Control::seriesChoice, 1)),
                                              BM_GETCHECK, 0, 0) == BST_CHECKED));
             ++questions;
             holdFor(questions == 1 ? L"question" : L"question" + std::to_wstring(questions));
-            PostMessageW(box, WM_COMMAND, answerYes ? IDYES : IDNO, 0);
-            declined = !answerYes;
+            const int button = answer == Reply::yes                    ? IDYES
+                               : answer == Reply::cancel && withCancel ? IDCANCEL
+                                                                       : IDNO;
+            PostMessageW(box, WM_COMMAND, button, 0);
+            // With Cancel there, No installs anyway and Yes waits for the TV.
+            declined = withCancel ? button == IDCANCEL : button == IDNO;
             while (IsWindow(box) && Clock::now() < deadline)
                 Sleep(20);
             box = nullptr;
@@ -596,10 +641,46 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring now = textOf(status);
         if (statuses.empty() || statuses.back() != now)
             statuses.push_back(now);
+        const bool waiting = waitingForTv();
+        if (waiting && !sawWait) {
+            sawWait = true;
+            waitSeen = Clock::now();
+            say(L"wait-status", now);
+            say(L"wait-button", textOf(install));
+        }
+        if (waiting && !actedOnWait && msSince(waitSeen) >= waitActAfter * 1000LL) {
+            actedOnWait = true;
+            size_t from = 0;
+            while (from <= duringWait.size()) {
+                const size_t comma = duringWait.find(L',', from);
+                const std::wstring action = duringWait.substr(from, comma - from);
+                from = comma == std::wstring::npos ? duringWait.size() + 1 : comma + 1;
+                if (action == L"english") {
+                    SendMessageW(item(layout::radioItemId(Control::languageChoice, 1)), BM_CLICK, 0,
+                                 0);
+                    say(L"wait-status-after-switch", textOf(status));
+                    say(L"wait-button-after-switch", textOf(install));
+                } else if (action == L"cancel") {
+                    const auto pressed = Clock::now();
+                    SendMessageW(install, BM_CLICK, 0, 0);
+                    while (waitingForTv() && msSince(pressed) < 10000)
+                        Sleep(5);
+                    say(L"wait-cancel-ms", std::to_wstring(msSince(pressed)));
+                } else if (action == L"close") {
+                    PostMessageW(window, WM_CLOSE, 0, 0);
+                    closed = true;
+                    closedAt = Clock::now();
+                } else {
+                    fail(L"unknown wait action " + action);
+                }
+            }
+        }
+        if (closed && sawWait)
+            break;  // closed during the wait: how soon it ended is told below
         const bool running = !IsWindowEnabled(install);
         if (running)
             started = true;
-        if (started && !acted &&
+        if (started && !acted && !waiting &&
             (actAt == 0 || probe::send(bar, PBM_GETPOS).value_or(0) >= actAt)) {
             acted = true;
             size_t from = 0;
@@ -630,11 +711,14 @@ int wmain(int argc, wchar_t** argv) {
                 }
             }
         }
-        if (started && !running && !closed)
+        // The button is disabled during the check too, and enabled again as the wait's Cancel.
+        if (started && !running && !waiting && !closed)
             break;
         if (declined && IsWindowEnabled(install))
             break;  // No: the run ends before it began
-        if (!started && textOf(status) != before && IsWindowEnabled(install))
+        if (sawWait && !waiting && !started && IsWindowEnabled(install))
+            break;  // the wait ended, and the run with it
+        if (!started && !waiting && textOf(status) != before && IsWindowEnabled(install))
             break;  // ended at once
     }
     if (timing) {

@@ -278,9 +278,11 @@ series_from_year)
     check "J,K selected" grep -q '^push: /opt/usr/apps/tmp/Quorvex.wgt' "$dir/tv/commands.log"
     ;;
 unreachable)
-    # Nothing at the address: the question says so; Yes runs the sequence all the same.
-    drive "$nobody" 0 --answer=yes
+    # Nothing at the address: the question says so and offers to wait; No runs the sequence
+    # all the same.
+    drive "$nobody" 0 --answer=no
     check "the question says no TV answers there" has_part "question: $(ru_nobody "$nobody")"
+    check "and offers to wait" has "question-buttons: yes,no,cancel"
     expect_failure "$nobody" 'doLog\step1.txt'
     check "the box starts with the cause" has_part "box: $(ru_nobody "$nobody")"
     for i in 1 2 3 4 5 6 7; do check "log $i written" test -f "$work/doLog/step$i.txt"; done
@@ -293,13 +295,14 @@ foreign_host_pc)
     ru_other="Телевизор $address принимает установку только с компьютера с адресом 10.213.0.99, а адрес этого ПК: $lan_pc."
     check "the question names both addresses" has_part "question: $ru_other"
     check "and asks" has_part "Всё равно установить?"
+    check "no wait offered: waiting does not cure it" has "question-buttons: yes,no"
     expect_failure "failed to connect" 'doLog\step1.txt'
     check "the box starts with the cause" has_part "box: $ru_other"
     ;;
 developer_mode_off)
-    # No: nothing is written and no command runs.
+    # Cancel: nothing is written and no command runs.
     start_tv --year 2017 --developer-mode off
-    drive "$address" 0
+    drive "$address" 0 --answer=cancel
     check "the question says developer mode is off" has_part "question: На телевизоре $address режим разработчика выключен"
     check "nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
     check "the TV saw no connection" bash -c "! grep -q '^connection:' '$dir/tv/commands.log'"
@@ -316,7 +319,7 @@ reversed_host_ip)
     ;;
 standby)
     start_tv --year 2020 --standby
-    drive "$address" 1
+    drive "$address" 1 --answer=cancel
     check "the question says the TV is in standby" has_part "question: Телевизор $address в режиме ожидания."
     check "nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
     ;;
@@ -515,14 +518,14 @@ locked_install_log)
     mkdir -p "$work/doLog"
     printf 'app_id[R4vT7mWq2Z.Quorvex] install completed\r\ncmd_ret:0\r\n' >"$work/doLog/step6.txt"
     cp "$work/doLog/step6.txt" "$dir/old-step6.txt"
-    drive "$nobody" 0 --hold-open='doLog\step6.txt' --answer=yes
+    drive "$nobody" 0 --hold-open='doLog\step6.txt' --answer=no
     expect_failure "$nobody" 'doLog\step1.txt'
     check "the box says the install log could not be written" has_part "$ru_log_missing"
     check "the old log is untouched" cmp -s "$work/doLog/step6.txt" "$dir/old-step6.txt"
     ;;
 ctrl_v_paste)
     # Copied from a chat: blanks around it. Ctrl+A, Ctrl+V over a typed placeholder.
-    drive "  192.168.1.5	" 0 --clipboard --answer=yes
+    drive "  192.168.1.5	" 0 --clipboard --answer=no
     check "pasted over the placeholder" bash -c "grep '^typed: ' '$out' | grep -F 192.168.1.5 | grep -vqF 9.9.9.9"
     check "the connect named the trimmed address" log_has step1.txt "192.168.1.5"
     check "and not the placeholder" bash -c "! grep -qF 9.9.9.9 '$work/doLog/step1.txt'"

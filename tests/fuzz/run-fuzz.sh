@@ -25,13 +25,15 @@ tvsim_requests)
     sources=("$src/tests/fuzz/tvsim_requests_fuzz.cpp" "$src/tools/protocol/packet.cpp"
         "$src/tools/protocol/sync.cpp" "$src/tools/protocol/host_service.cpp"
         "$src/tools/tvsim/device_description.cpp" "$src/tools/tvsim/options.cpp"
-        "$src/tools/tvsim/shell_line.cpp")
-    # A first byte picks the parser (its value mod 5): packets, sync, host services, HTTP, shell.
+        "$src/tools/tvsim/shell_line.cpp" "$src/tools/tvsim/ssdp.cpp")
+    # A first byte picks the parser (its value mod 6): packets, sync, host services, HTTP, shell,
+    # SSDP.
     printf '\x00CNXN\x00\x00\x10\x00\x00\x00\x04\x00\x07\x00\x00\x00\xe6\x01\x00\x00\xbc\xb1\xa7\xb1host::\x00' >"$work/corpus/cnxn"
     printf '\x01STAT\x05\x00\x00\x00/tmp/SEND\x0a\x00\x00\x00/a,33261\x00\x00DATA\x01\x00\x00\x00xDONE\x00\x00\x00\x00' >"$work/corpus/sync"
     printf '\x020012host:transport-any0005sync:' >"$work/corpus/service"
     printf '\x03GET /api/v2/ HTTP/1.1\r\nHost: tv\r\n\r\n' >"$work/corpus/http"
     printf '\x040 vd_appinstall a "/b c.wgt"; echo cmd_ret:$?;' >"$work/corpus/shell"
+    printf '\x05M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: "ssdp:discover"\r\nMX: 1\r\nST: ssdp:all\r\n\r\n' >"$work/corpus/ssdp"
     max_len=4200
     ;;
 widget_package)

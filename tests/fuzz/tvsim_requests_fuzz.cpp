@@ -1,8 +1,9 @@
 // Fuzzes what the simulated TV parses from a host: transport packets, sync requests, the tool's
-// host service requests, HTTP request heads and shell lines. The first byte picks the parser and
-// a cut point; the rest is the input. Each reader must give the same results whether the input
-// came whole or in two pieces and stay within its limits; what the packet and sync readers took
-// must encode back to exactly the bytes they consumed; every HTTP answer must be well formed.
+// host service requests, HTTP request heads, shell lines and SSDP searches. The first byte picks
+// the parser and a cut point; the rest is the input. Each reader must give the same results
+// whether the input came whole or in two pieces and stay within its limits; what the packet and
+// sync readers took must encode back to exactly the bytes they consumed; every HTTP answer must be
+// well formed; a search taken must be one the TV can answer within its MX, in whole messages.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "tools/tvsim/device_description.h"
 #include "tools/tvsim/options.h"
 #include "tools/tvsim/shell_line.h"
+#include "tools/tvsim/ssdp.h"
 
 namespace {
 
@@ -95,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const unsigned choice = data[0] % 5;
-    const std::size_t cut = input.empty() ? 0 : (data[0] / 5) * 7 % (input.size() + 1);
+    const unsigned choice = data[0] % 6;
+    const std::size_t cut = input.empty() ? 0 : (data[0] / 6) * 7 % (input.size() + 1);
     switch (choice) {
         case 0: {
             using S = protocol::PacketReader::Status;
@@ -145,6 +147,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (request) {
                 require(request->target.find('?') == std::string::npos);
                 require(request->method.find(' ') == std::string::npos);
+            }
+            break;
+        }
+        case 5: {
+            static const tvsim::TvOptions options = [] {
+                auto parsed = tvsim::parseOptions({"--address", "10.213.0.2", "--state", "/tmp/t"});
+                return std::get<tvsim::TvOptions>(parsed);
+            }();
+            const bool multicast = cut % 2 == 0;
+            const auto parsed = tvsim::parseSsdpSearch(input, multicast);
+            const auto* search = std::get_if<tvsim::SsdpSearch>(&parsed);
+            if (!search) {
+                require(!std::get<std::string>(parsed).empty());
+                break;
+            }
+            require(input.rfind("M-SEARCH * HTTP/1.1\r\n", 0) == 0);
+            require(!search->target.empty() &&
+                    search->target.find_first_of("\r\n") == std::string::npos);
+            require(multicast ? search->mx >= 1 && search->mx <= 5 : search->mx == 0);
+            require(tvsim::ssdpAnswerDelay(-1, *search, static_cast<uint32_t>(size) * 2654435761u)
+                        .count() <= search->mx * 1000);
+            const auto answers = tvsim::ssdpAnswers(options, *search, 0);
+            require(answers.size() <= 3 && (search->target != "ssdp:all" || answers.size() == 3));
+            for (const auto& answer : answers) {
+                require(answer.rfind("HTTP/1.1 200 OK\r\n", 0) == 0);
+                require(answer.find("\r\n\r\n") == answer.size() - 4);
+                require(search->target == "ssdp:all" ||
+                        answer.find("\r\nST: " + search->target + "\r\n") != std::string::npos);
             }
             break;
         }

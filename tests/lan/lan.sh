@@ -5,6 +5,7 @@
 #   lan_up                     the bridge and the PC's address
 #   lan_host NAME N            a host at 10.213.0.N
 #   lan_exec NAME COMMAND...   runs a command on that host
+#   lan_slow_host NAME         that host answers each knock on 26101 and 8001 about 1 s late
 #   lan_down                   ends every process on the hosts and removes them (call it at exit)
 lan_subnet=10.213.0
 lan_pc=$lan_subnet.1
@@ -39,6 +40,22 @@ lan_exec() {
     ns=$(lan_namespace "$1")
     shift
     ip netns exec "$ns" "$@"
+}
+
+# The kernel here has no netem to delay a link. Instead the host drops the first SYN of each
+# connection to the TV's two ports; the client's kernel sends it again after its 1 s
+# retransmission time, and that one is let through. A closed port refuses just as late.
+lan_slow_host() {
+    lan_exec "$1" nft -f - <<'NFT'
+table inet slowtv {
+    set seen { type ipv4_addr . inet_service; flags dynamic,timeout; timeout 30s; }
+    chain input {
+        type filter hook input priority 0;
+        tcp dport { 26101, 8001 } tcp flags & (syn | ack) == syn ip saddr . tcp sport @seen accept
+        tcp dport { 26101, 8001 } tcp flags & (syn | ack) == syn add @seen { ip saddr . tcp sport } drop
+    }
+}
+NFT
 }
 
 lan_down() {

@@ -8,6 +8,13 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
 
+# A certificate's validity now: valid, expired or not-yet-valid.
+when() {
+    if ! openssl x509 -noout -checkend 0 <<<"$1" >/dev/null; then echo expired
+    elif [ "$(date -d "$(openssl x509 -noout -startdate <<<"$1" | cut -d= -f2)" +%s)" -gt "$(date +%s)" ]; then
+        echo not-yet-valid; else echo valid; fi
+}
+
 # One fact about a profile: field PROFILE a|d (author.p12 or distributor.p12) PASSWORD NAME.
 field() {
     local p12=(openssl pkcs12 -legacy -in "$1/$([ "$2" = a ] && echo author || echo distributor).p12" -passin "pass:$3") ee
@@ -25,9 +32,19 @@ field() {
             openssl verify -CAfile "$work/ca/$root-root.pem" -untrusted "$work/ca.pem" <<<"$ee" >/dev/null 2>&1 &&
             [ "$("${p12[@]}" -nocerts -nodes 2>/dev/null | openssl pkey -pubout)" = "$(openssl x509 -noout -pubkey <<<"$ee")" ] &&
             echo ok || echo bad ;;
-    when) if ! openssl x509 -noout -checkend 0 <<<"$ee" >/dev/null; then echo expired
-        elif [ "$(date -d "$(openssl x509 -noout -startdate <<<"$ee" | cut -d= -f2)" +%s)" -gt "$(date +%s)" ]; then
-            echo not-yet-valid; else echo valid; fi ;;
+    when) when "$ee" ;;
+    ca-when) when "$("${p12[@]}" -nokeys -cacerts 2>/dev/null)" ;;
+    mac) python3 - "$1/$([ "$2" = a ] && echo author || echo distributor).p12" <<'PY' ;;
+import ctypes, ctypes.util, sys
+c, P = ctypes.CDLL(ctypes.util.find_library("crypto")), ctypes.c_void_p
+c.BIO_new_file.restype, c.BIO_new_file.argtypes = P, [ctypes.c_char_p, ctypes.c_char_p]
+c.d2i_PKCS12_bio.restype, c.d2i_PKCS12_bio.argtypes = P, [P, P]
+c.PKCS12_verify_mac.argtypes = [P, ctypes.c_char_p, ctypes.c_int]
+p12 = c.d2i_PKCS12_bio(c.BIO_new_file(sys.argv[1].encode(), b"rb"), None)
+# The integrity check made with no password at all, or with an empty one.
+print("absent" if c.PKCS12_verify_mac(p12, None, 0) == 1 else
+      "empty" if c.PKCS12_verify_mac(p12, b"", 0) == 1 else "other")
+PY
     esac
 }
 
@@ -38,7 +55,9 @@ cases=(
     "san|--duid-in san --duid TV1 --duid TV2|d:test-pass:duids=TV1 TV2;a::xml=none"
     "xml|--duid-in profile --duid TV3|d:test-pass:duids=;a::xml=${x}TV3</TestDevice></TestDeviceInfo></Profile>"
     "legacy|--legacy --bits 4096 --password пароль-Ä|a:пароль-Ä:cipher=RC2-CBC;a:пароль-Ä:bits=4096;d:пароль-Ä:chain=ok"
-    "passwords|--password '' --distributor-password other|a::subject=Quorvex Test Author;d:other:subject=TizenSDK;d::subject=no-open"
+    "passwords|--password '' --distributor-password other|a::subject=Quorvex Test Author;d:other:subject=TizenSDK;d::subject=no-open;a::mac=empty"
+    "absent|--absent-password|a::subject=Quorvex Test Author;a::mac=absent;d::mac=absent;d::chain=ok;d:x:subject=no-open"
+    "expired intermediate|--expired-intermediate distributor|d:test-pass:when=valid;d:test-pass:ca-when=expired;a:test-pass:ca-when=valid;d:test-pass:issuer=Test VD DEVELOPER Public CA Class"
     "expired|--validity expired|a:test-pass:when=expired;d:test-pass:when=expired"
     "later|--validity not-yet-valid|a:test-pass:when=not-yet-valid;d:test-pass:when=not-yet-valid"
     "swapped|--swap|a:test-pass:subject=TizenSDK;d:test-pass:subject=Quorvex Test Author;a:test-pass:chain=ok"
@@ -59,7 +78,7 @@ done
 root=$(sha256sum <"$work/ca/author-root.pem")
 "$make" "$work/again" >/dev/null 2>&1
 [ "$root" = "$(sha256sum <"$work/ca/author-root.pem")" ] || fail "the CA was made again"
-for bad in "--bits 1024" "--validity soon" "--duid a/b" "--frobnicate"; do
+for bad in "--bits 1024" "--validity soon" "--duid a/b" "--frobnicate" "--expired-intermediate root"; do
     eval "args=($bad)"
     err=$("$make" "$work/bad" "${args[@]}" 2>&1) && fail "$bad accepted"
     [ -n "$err" ] || fail "$bad refused without a message"

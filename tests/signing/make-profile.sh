@@ -5,10 +5,14 @@
 #
 #   make-profile.sh PROFILE_DIR [--ca DIR] [--duid D]... [--duid-in san|profile|both]
 #                   [--password P] [--distributor-password P] [--validity valid|expired|not-yet-valid]
-#                   [--legacy] [--bits 2048|4096] [--swap]
+#                   [--legacy] [--bits 2048|4096] [--swap] [--expired-intermediate author|distributor]...
+#                   [--absent-password]
 #
 # CA_DIR/author-root.pem and CA_DIR/distributor-root.pem are the roots a simulated TV (or xmlsec1)
-# trusts. Prints nothing on success.
+# trusts. --expired-intermediate issues that role's certificate (itself valid) from a second
+# intermediate CA of the same root whose validity ended a month ago. --absent-password writes both
+# key files with no password at all (not an empty one): their integrity check and bags made with
+# none, as OpenSSL's PKCS12_create(NULL, ...) writes them. Prints nothing on success.
 set -euo pipefail
 
 fail() {
@@ -29,8 +33,10 @@ validity=valid
 legacy=()
 bits=2048
 swap=0
+expired_ca=""
+absent=0
 while [ $# -gt 0 ]; do
-    [ $# -ge 2 ] || case "$1" in --legacy | --swap) ;; *) fail "$1 needs a value" ;; esac
+    [ $# -ge 2 ] || case "$1" in --legacy | --swap | --absent-password) ;; *) fail "$1 needs a value" ;; esac
     case "$1" in
     --ca) ca=$2 && shift 2 ;;
     --duid) duids+=("$2") && shift 2 ;;
@@ -41,6 +47,8 @@ while [ $# -gt 0 ]; do
     --bits) bits=$2 && shift 2 ;;
     --legacy) legacy=(-legacy) && shift ;;
     --swap) swap=1 && shift ;;
+    --absent-password) absent=1 && password="" && dist_password="" && dist_password_set=1 && shift ;;
+    --expired-intermediate) expired_ca+=" $2" && shift 2 ;;
     *) fail "unknown option $1" ;;
     esac
 done
@@ -49,6 +57,9 @@ done
 case "$duid_in" in san | profile | both) ;; *) fail "--duid-in: san, profile or both" ;; esac
 case "$validity" in valid | expired | not-yet-valid) ;; *) fail "--validity: valid, expired or not-yet-valid" ;; esac
 case "$bits" in 2048 | 4096) ;; *) fail "--bits: 2048 or 4096" ;; esac
+for role in $expired_ca; do
+    case "$role" in author | distributor) ;; *) fail "--expired-intermediate: author or distributor" ;; esac
+done
 for d in "${duids[@]}"; do
     [[ "$d" =~ ^[A-Za-z0-9._-]+$ ]] || fail "a DUID of letters, digits, '.', '_' and '-' only: $d"
 done
@@ -183,6 +194,16 @@ if [ ! -s "$ca/distributor-ca.pem" ]; then
         mv "$work/$f.pem" "$ca/$f.pem"
     done
 fi
+# A role's expired intermediate, once, beside its valid one.
+for role in $expired_ca; do
+    [ ! -s "$ca/$role-ca-expired.pem" ] || continue
+    write_config ""
+    if [ $role = author ]; then mid_cn="Test Samsung Author CA Class"; else mid_cn="Test VD DEVELOPER Public CA Class"; fi
+    issue "$work/$role-ca-expired.key" 2048 "/C=KR/O=Quorvex Test CA/CN=$mid_cn" \
+        "$work/$role-ca-expired.pem" ext_intermediate "$(stamp "5 years ago")" "$(stamp "1 month ago")" \
+        "$ca/$role-root.pem" "$ca/$role-root.key"
+    mv "$work/$role-ca-expired.key" "$work/$role-ca-expired.pem" "$ca/"
+done
 flock -u 9
 exec 9>&-
 
@@ -213,22 +234,53 @@ write_config "$san"
 dist_ext=ext_distributor
 [ -z "$san" ] || dist_ext=ext_distributor_san
 
+# The intermediate that issues a role's certificate (without .pem or .key).
+issuer() { if [[ " $expired_ca " == *" $1 "* ]]; then echo "$ca/$1-ca-expired"; else echo "$ca/$1-ca"; fi; }
 issue "$work/author.key" "$bits" "/O=Quorvex Test/CN=Quorvex Test Author" "$work/author.pem" \
-    ext_author "$from" "$to" "$ca/author-ca.pem" "$ca/author-ca.key"
+    ext_author "$from" "$to" "$(issuer author).pem" "$(issuer author).key"
 issue "$work/distributor.key" "$bits" "/CN=TizenSDK" "$work/distributor.pem" "$dist_ext" \
-    "$from" "$to" "$ca/distributor-ca.pem" "$ca/distributor-ca.key"
+    "$from" "$to" "$(issuer distributor).pem" "$(issuer distributor).key"
 
 # $1: whose key and certificate, $2: the file, $3: its password
 export_p12() {
     PROFILE_PASS=$3 quiet openssl pkcs12 -export "${legacy[@]}" -inkey "$work/$1.key" \
-        -in "$work/$1.pem" -certfile "$ca/$1-ca.pem" -name "$1" -passout env:PROFILE_PASS \
+        -in "$work/$1.pem" -certfile "$(issuer "$1").pem" -name "$1" -passout env:PROFILE_PASS \
         -out "$2"
 }
+# $1: a key file written with an empty password, written again in place with none. The openssl
+# command cannot write one (its empty password is an empty string); libcrypto's own call can.
+without_password() {
+    python3 - "$1" <<'PY' || fail "cannot write $1 without a password"
+import ctypes, ctypes.util, sys
+c, P = ctypes.CDLL(ctypes.util.find_library("crypto")), ctypes.c_void_p
+c.BIO_new_file.restype, c.BIO_new_file.argtypes = P, [ctypes.c_char_p, ctypes.c_char_p]
+c.d2i_PKCS12_bio.restype, c.d2i_PKCS12_bio.argtypes = P, [P, P]
+c.PKCS12_parse.argtypes = [P, ctypes.c_char_p] + [ctypes.POINTER(P)] * 3
+c.PKCS12_create.restype = P
+c.PKCS12_create.argtypes = [ctypes.c_char_p, ctypes.c_char_p, P, P, P] + [ctypes.c_int] * 5
+c.i2d_PKCS12_bio.argtypes, c.BIO_free.argtypes = [P, P], [P]
+file = sys.argv[1].encode()
+bio = c.BIO_new_file(file, b"rb")
+p12 = c.d2i_PKCS12_bio(bio, None)
+c.BIO_free(bio)
+key, cert, ca = P(), P(), P()
+if not p12 or c.PKCS12_parse(p12, b"", ctypes.byref(key), ctypes.byref(cert), ctypes.byref(ca)) != 1:
+    sys.exit(1)
+made = c.PKCS12_create(None, None, key, cert, ca, 0, 0, 0, 0, 0)
+bio = c.BIO_new_file(file, b"wb")
+sys.exit(0 if made and bio and c.i2d_PKCS12_bio(bio, made) == 1 and c.BIO_free(bio) == 1 else 1)
+PY
+}
+
 author_inside=author
 dist_inside=distributor
 [ $swap = 0 ] || { author_inside=distributor && dist_inside=author; }
 export_p12 $author_inside "$profile/author.p12" "$password"
 export_p12 $dist_inside "$profile/distributor.p12" "$dist_password"
+if [ $absent = 1 ]; then
+    without_password "$profile/author.p12"
+    without_password "$profile/distributor.p12"
+fi
 
 rm -f "$profile/device-profile.xml"
 if [ "$duid_in" != san ]; then

@@ -58,9 +58,12 @@ TEST(WidgetPackage, RefusesEachFaultForItsReason) {
     // clang-format off
     const std::tuple<const char*, Damage, const wchar_t*> cases[] = {
         {"taken as it is", [](Bytes&) {}, L"taken"},
+        {"a comment", [&](Bytes& b) { set(end + 20, 5)(b), b.insert(b.end(), {'n', 'o', 't', 'e', '.'}); }, L"taken"},
+        {"the longest comment", [&](Bytes& b) { set(end + 20, 0xFFFF)(b), b.insert(b.end(), 0xFFFF, 'c'); }, L"taken"},
         {"encrypted", set(index.centralOffset + 8, 1), L"encrypted"},
         {"bzip2", [&](Bytes& b) { set(index.centralOffset + 10, 12)(b), set(index.recordOffset + 8, 12)(b); }, L"compression"},
         {"parent folder", rename(index, "../ex.html"), L"leaves its folder"},
+        {"this folder", rename(index, "./ndex.htm"), L"leaves its folder or is ambiguous"},
         {"absolute", rename(index, "/ndex.html"), L"not a relative path"},
         {"drive", rename(index, "C:ndex.htm"), L"not a relative path"},
         {"backslash", rename(css, "css\\style.css"), L"not a relative path"},
@@ -120,6 +123,7 @@ TEST(WidgetPackage, ReadsItsIdsFromConfigXml) {
         {R"(<widget><tizen:application id="Other.App" package="Pk"/></widget>)", nullptr},
         {R"(<widget><tizen:application id="Pk.a&amp;b" package="Pk"/></widget>)", nullptr},
         {R"(<widget><tizen:application id="Pk." package="Pk"/></widget>)", nullptr},
+        {R"(<widget><tizen:application id="PkxApp" package="Pk"/></widget>)", nullptr},
         {R"(<widget><tizen:application package="Pk"/></widget>)", nullptr},
         {"<widget></widget>", nullptr},
         {"", nullptr},  // no config.xml

@@ -37,8 +37,8 @@ std::string told(const std::string& name, const std::optional<widget::ProfilePro
     if (!problem) {
         return "ok";
     }
-    const char* kinds[] = {"fileMissing", "wrongPassword", "notKeyFile",   "swapped",
-                           "expired",     "notYetValid",   "duidNotListed"};
+    const char* kinds[] = {"fileMissing", "fileTooLarge", "wrongPassword", "notKeyFile",
+                           "swapped",     "expired",      "notYetValid",   "duidNotListed"};
     std::wstring file = problem->file, within = folder(name) + L"\\";
     return kinds[static_cast<int>(problem->kind)] +
            (" " + platform::toUtf8(file.starts_with(within) ? file.substr(within.size()) : file)) +
@@ -56,16 +56,22 @@ TEST(Profiles, FirstProblemOfEachProfile) {
         {"good", p, p, L"OTHERTV", "duidNotListed distributor.p12 OTHERTV"},
         {"san", p, p, L"TV-SAN2", "ok"},
         {"san", p, p, L"TV-XML", "duidNotListed distributor.p12 TV-XML"},
+        {"san", p, p, L"TV-SA", "duidNotListed distributor.p12 TV-SA"},
+        {"san", p, p, L"TV-SAN22", "duidNotListed distributor.p12 TV-SAN22"},
         {"xml", p, p, L"TV-XML\r\n", "ok"},
         {"xml", p, p, L"TV-SAN", "duidNotListed distributor.p12 TV-SAN"},
+        {"xml", p, p, L"TV-XM", "duidNotListed distributor.p12 TV-XM"},
         {"expired", p, p, d, "expired author.p12"},
         {"not-yet", p, p, d, "notYetValid author.p12"},
+        {"expired intermediate", p, p, d, "expired distributor.p12"},
         {"swapped", p, p, d, "swapped author.p12"},
         {"good", L"wrong", p, d, "wrongPassword author.p12"},
         {"good", p, L"test-pas", d, "wrongPassword distributor.p12"},
         {"good", L"", L"", d, "wrongPassword author.p12 empty"},
         {"empty", L"", L"", d, "ok"},
         {"empty", L"x", L"", d, "wrongPassword author.p12"},
+        {"absent", L"", L"", d, "ok"},
+        {"absent", L"", L"x", d, "wrongPassword distributor.p12"},
         {"профиль Ä", L"пароль Ä", L"другой", d, "ok"},
         {"профиль Ä", L"пароль A", L"другой", d, "wrongPassword author.p12"},
         {"профиль Ä", L"пароль Ä", L"пароль Ä", d, "wrongPassword distributor.p12"},
@@ -73,7 +79,7 @@ TEST(Profiles, FirstProblemOfEachProfile) {
         {"truncated", p, p, d, "notKeyFile author.p12"},
         {"no key", p, p, d, "notKeyFile author.p12"},
         {"no cert", p, p, d, "notKeyFile author.p12"},
-        {"huge", p, p, d, "notKeyFile distributor.p12"},
+        {"huge", p, p, d, "fileTooLarge distributor.p12"},
         {"empty folder", p, p, d, "fileMissing author.p12"},
         {"author only", p, p, d, "fileMissing distributor.p12"},
     };
@@ -95,6 +101,38 @@ TEST(Profiles, DatesAreJudgedByTheClockGiven) {
     EXPECT_LT(abs(duration_cast<hours>(expired->notBefore - (now - days(1))).count()), 2);
     EXPECT_LT(abs(duration_cast<hours>(expired->notAfter - expired->notBefore - days(365)).count()),
               25);
+    // An intermediate that has ended is named with its own dates: it ended a month ago, while the
+    // key's own certificate is still valid.
+    auto intermediate = problemOf("expired intermediate", L"test-pass", L"test-pass", nullptr, now);
+    ASSERT_EQ(told("expired intermediate", intermediate), "expired distributor.p12");
+    EXPECT_LT(abs(duration_cast<days>(intermediate->notAfter - (now - months(1))).count()), 3);
+}
+
+// A certificate is valid from the first to the last instant it names, both included, as X.509 has
+// it: a TV takes it then, so the check must too.
+TEST(Profiles, TheFirstAndLastInstantsOfEveryCertificateAreValid) {
+    platform::posix::PosixFileSystem files;
+    platform::OpenSslCrypto crypto;
+    const auto profile = widget::readProfile(files, folder("good"));
+    widget::ProfileCertificates read;
+    ASSERT_FALSE(widget::checkProfile(profile, crypto, Secret(L"test-pass"), Secret(L"test-pass"),
+                                      system_clock::now(), std::nullopt, &read));
+    auto first = system_clock::time_point::min(), last = system_clock::time_point::max();
+    for (const auto* chain : {&read.author, &read.distributor}) {
+        for (const auto& certificate : *chain) {
+            first = std::max(first, certificate.notBefore);
+            last = std::min(last, certificate.notAfter);
+        }
+    }
+    ASSERT_LT(first, last);
+    const auto kindAt = [&](system_clock::time_point now) {
+        const auto problem = widget::checkProfile(profile, read, now, std::nullopt);
+        return problem ? static_cast<int>(problem->kind) : -1;
+    };
+    EXPECT_EQ(kindAt(first), -1);
+    EXPECT_EQ(kindAt(last), -1);
+    EXPECT_EQ(kindAt(first - seconds(1)), static_cast<int>(ProfileProblemKind::notYetValid));
+    EXPECT_EQ(kindAt(last + seconds(1)), static_cast<int>(ProfileProblemKind::expired));
 }
 
 // A key file opens to its certificate and the intermediate (the root left out), or says why not.
@@ -104,6 +142,7 @@ TEST(Profiles, KeyFilesOpenToTheirChainOrSayWhyNot) {
     // clang-format off
     const std::tuple<const char*, const wchar_t*, std::string> cases[] = {
         {"good", L"test-pass", chain}, {"with root", L"test-pass", chain}, {"good", L"test-pas", "wrongPassword"},
+        {"absent", L"", chain}, {"absent", L" ", "wrongPassword"},
         {"truncated", L"test-pass", "notPkcs12"}, {"no key", L"test-pass", "noKey"}, {"no cert", L"test-pass", "noCertificate"},
     };
     // clang-format on
@@ -132,8 +171,8 @@ TEST(Profiles, FindsTheFoldersHoldingBothKeyFiles) {
     auto found = widget::findProfiles(files, root);
     std::vector<std::wstring> expected;
     for (const char* name :
-         {"4096", "empty", "expired", "good", "huge", "no cert", "no key", "not-yet", "san",
-          "swapped", "truncated", "with root", "xml", "профиль Ä"}) {
+         {"4096", "absent", "empty", "expired", "expired intermediate", "good", "huge", "no cert",
+          "no key", "not-yet", "san", "swapped", "truncated", "with root", "xml", "профиль Ä"}) {
         expected.push_back(root + L"\\" + platform::fromUtf8(name));
     }
     EXPECT_EQ(found, expected);
@@ -155,6 +194,7 @@ TEST(ProfileTexts, EachProblemNamesWhatIsWrongInBothLanguages) {
     // clang-format off
     const std::tuple<widget::ProfileProblem, std::vector<std::wstring>, std::wstring> cases[] = {
         {{fileMissing, file}, {file}, L""},
+        {{fileTooLarge, file}, {file, L"Certificate Manager"}, L"too large"},
         {{wrongPassword, file}, {file}, L""},
         {{wrongPassword, file, true}, {file}, L"No password was typed"},
         {{notKeyFile, file}, {file, L"PKCS#12"}, L""},

@@ -44,8 +44,58 @@ std::string xmlsec(const fs::path& folder, const std::string& file, const std::s
                    " --enabled-reference-uris empty,same-doc,local,remote " + file);
 }
 
+// Every member of `input` but the old signatures is in `output` byte for byte, as is what Python's
+// zipfile reads of it, and the new signatures beside them; unzip, zipfile and libzip take `output`.
+void expectKeptAndReadable(const Bytes& input, const Bytes& output, const std::string& name) {
+    widget::WidgetPackage before(input), after(output);
+    std::set<std::string> expected = {"author-signature.xml", "signature1.xml"}, names;
+    for (const auto& m : before.members()) {
+        if (const widget::ZipMember* n = after.find(m.name); !widget::isSignatureFile(m.name)) {
+            expected.insert(m.name);
+            ASSERT_TRUE(n && n->recordSize == m.recordSize) << m.name;
+            EXPECT_TRUE(std::equal(input.begin() + m.recordOffset,
+                                   input.begin() + m.recordOffset + m.recordSize,
+                                   output.begin() + n->recordOffset))
+                << m.name;
+        }
+    }
+    for (const auto& m : after.members()) {
+        names.insert(m.name);
+    }
+    EXPECT_EQ(names, expected);
+
+    const fs::path in = scratch / (name + "-in.wgt"), wgt = scratch / (name + "-out.wgt");
+    writeBytes(in, input);
+    writeBytes(wgt, output);
+    EXPECT_EQ(failure("unzip -tq " + quote(wgt)), "");
+    EXPECT_EQ(failure("python3 -c 'import sys, zipfile; a, b = (zipfile.ZipFile(f) for f in "
+                      "sys.argv[1:]); new = {\"author-signature.xml\", \"signature1.xml\"}; "
+                      "sys.exit(b.testzip() or any(a.read(n) != b.read(n) for n in a.namelist() "
+                      "if n in b.namelist() and n not in new))' " +
+                      quote(in) + " " + quote(wgt)),
+              "");
+    int error = 0;
+    zip_t* archive = zip_open(wgt.c_str(), ZIP_CHECKCONS | ZIP_RDONLY, &error);
+    ASSERT_NE(archive, nullptr) << "libzip error " << error;
+    EXPECT_EQ(zip_get_num_entries(archive, 0), std::ssize(expected));
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t stat;
+        zip_file_t* file =
+            zip_stat_index(archive, i, 0, &stat) ? nullptr : zip_fopen_index(archive, i, 0);
+        ASSERT_NE(file, nullptr) << i;
+        std::vector<char> data(stat.size + 1);  // libzip checks the CRC at the end of the read
+        EXPECT_EQ(zip_fread(file, data.data(), data.size()), static_cast<zip_int64_t>(stat.size))
+            << stat.name;
+        zip_fclose(file);
+    }
+    zip_close(archive);
+}
+
 // Each signature verifies against its own root alone, names every file (encoded, the distributor's
-// the author signature too), and has the fixed shape; a changed file fails both.
+// the author signature too), and has the fixed shape; a changed file fails both. The package is
+// kept otherwise, whether its members carry their sizes before their data or after it (a
+// streaming writer's data descriptors, with their signature or without), and with extra fields
+// that differ between a member's two headers and a comment after the archive, as Info-ZIP writes.
 TEST(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
     const Bytes names = zipOf(scratch / "names", {{"config.xml", "<widget/>"},
                                                   {"keep-_.!~*'() &=?#%+.txt", "a"},
@@ -53,18 +103,42 @@ TEST(Signer, SignaturesVerifyIndependentlyAndNameEveryFile) {
                                                   {"author-signature.xml", "old"},
                                                   {"signature1.xml", "old"},
                                                   {"signature12.xml", "old"},
+                                                  {"signature01.xml", "kept: not a signature"},
                                                   {"sub/signature2.xml", "kept: not at the root"}});
+    const Files widget = {{"config.xml", "<widget/>\n"},
+                          {"index.html", std::string(3000, 'h')},
+                          {"js/main.js", "console.log('streamed');\n"},
+                          {"images/icon.png", std::string("\x89PNG\r\n\x1a\n", 8)},
+                          {"author-signature.xml", "old"},
+                          {"signature1.xml", "old"}};
+    const Bytes streamed = streamedZipOf(scratch / "streamed", widget, true),
+                bare = streamedZipOf(scratch / "bare", widget, false),
+                commented = commentedZipOf(scratch / "commented", widget);
+    const std::set<std::string> widgetFiles = {"config.xml", "images%2Ficon.png", "index.html",
+                                               "js%2Fmain.js", "#prop"};
     // clang-format off
-    const std::tuple<const char*, const wchar_t*, const wchar_t*, const Bytes&, std::set<std::string>> cases[] = {
-        {"good", L"test-pass", L"test-pass", sample,
+    // The package, the profile and its passwords, what is signed, the references.
+    const std::tuple<const char*, const char*, const wchar_t*, const wchar_t*, const Bytes&, std::set<std::string>> cases[] = {
+        {"sample", "good", L"test-pass", L"test-pass", sample,
          {"config.xml", "css%2Fstyle.css", "index.html", "js%2Fmain.js", "logo_117.png", "#prop"}},
-        {"профиль Ä", L"пароль Ä", L"другой", names,
-         {"config.xml", "keep-_.!~*'()%20%26%3D%3F%23%25%2B.txt", "img%2F%D1%84%D0%BE%D1%82%D0%BE%2B1.png", "sub%2Fsignature2.xml", "#prop"}},
+        {"names", "профиль Ä", L"пароль Ä", L"другой", names,
+         {"config.xml", "keep-_.!~*'()%20%26%3D%3F%23%25%2B.txt", "img%2F%D1%84%D0%BE%D1%82%D0%BE%2B1.png", "signature01.xml", "sub%2Fsignature2.xml", "#prop"}},
+        {"descriptors with their signature", "good", L"test-pass", L"test-pass", streamed, widgetFiles},
+        {"bare descriptors", "good", L"test-pass", L"test-pass", bare, widgetFiles},
+        {"Info-ZIP's own extras and a comment", "good", L"test-pass", L"test-pass", commented, widgetFiles},
     };
     // clang-format on
-    for (auto [profile, author, distributor, input, files] : cases) {
-        SCOPED_TRACE(profile);
-        fs::path folder = unpack(sign(input, profile, author, distributor), profile);
+    int row = 0;
+    for (auto [package, profile, author, distributor, input, files] : cases) {
+        SCOPED_TRACE(package);
+        const std::string name = "row" + std::to_string(++row);
+        Bytes output;
+        EXPECT_NO_THROW(output = sign(input, profile, author, distributor));
+        if (output.empty()) {
+            continue;
+        }
+        expectKeptAndReadable(input, output, name);
+        fs::path folder = unpack(output, name);
         EXPECT_FALSE(fs::exists(folder / "signature12.xml"));
         for (const auto& [file, id, role, other] :
              {std::tuple{"author-signature.xml", "AuthorSignature", "author", "distributor"},
@@ -107,45 +181,7 @@ TEST(Signer, TheSignedSampleKeepsEveryOtherMemberAndEveryReaderTakesIt) {
     std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     std::printf("signing the sample widget natively: %.1f ms\n", took.count());
     EXPECT_LT(took.count(), 500.0);  // the bound the program must keep under Wine
-    widget::WidgetPackage before(sample), after(output);
-    std::set<std::string> expected = {"author-signature.xml", "signature1.xml"}, names;
-    for (const auto& m : before.members()) {
-        if (const widget::ZipMember* n = after.find(m.name); !widget::isSignatureFile(m.name)) {
-            expected.insert(m.name);
-            ASSERT_TRUE(n && n->recordSize == m.recordSize) << m.name;
-            EXPECT_TRUE(std::equal(sample.begin() + m.recordOffset,
-                                   sample.begin() + m.recordOffset + m.recordSize,
-                                   output.begin() + n->recordOffset))
-                << m.name;
-        }
-    }
-    for (const auto& m : after.members()) {
-        names.insert(m.name);
-    }
-    EXPECT_EQ(names, expected);
-
-    fs::path wgt = scratch / "signed.wgt";
-    writeBytes(wgt, output);
-    for (const char* reader : {"unzip -tq ",
-                               "python3 -c 'import sys, zipfile; sys.exit(1 if "
-                               "zipfile.ZipFile(sys.argv[1]).testzip() else 0)' "}) {
-        EXPECT_EQ(failure(reader + quote(wgt)), "");
-    }
-    int error = 0;
-    zip_t* archive = zip_open(wgt.c_str(), ZIP_CHECKCONS | ZIP_RDONLY, &error);
-    ASSERT_NE(archive, nullptr) << "libzip error " << error;
-    EXPECT_EQ(zip_get_num_entries(archive, 0), 9);
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
-        zip_stat_t stat;
-        zip_file_t* file =
-            zip_stat_index(archive, i, 0, &stat) ? nullptr : zip_fopen_index(archive, i, 0);
-        ASSERT_NE(file, nullptr) << i;
-        std::vector<char> data(stat.size + 1);  // libzip checks the CRC at the end of the read
-        EXPECT_EQ(zip_fread(file, data.data(), data.size()), static_cast<zip_int64_t>(stat.size))
-            << stat.name;
-        zip_fclose(file);
-    }
-    zip_close(archive);
+    expectKeptAndReadable(sample, output, "sample");
 }
 
 }  // namespace

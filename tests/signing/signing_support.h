@@ -88,6 +88,25 @@ inline Bytes zipOf(const fs::path& folder, const Files& files) {
     runOrThrow("cd " + quote(folder) + " && zip -qrXD ../" + quote(folder.filename()) + ".zip .");
     return readBytes(folder.string() + ".zip");
 }
+// The package as Info-ZIP makes it by default, with a comment: each member's extra fields (times,
+// owner) differ between its local header and its central entry.
+inline Bytes commentedZipOf(const fs::path& folder, const Files& files) {
+    writeTree(folder, files);
+    fs::remove(folder.string() + ".zip");
+    runOrThrow("cd " + quote(folder) + " && zip -qrD ../" + quote(folder.filename()) +
+               ".zip . && echo 'made by zip' | zip -qz ../" + quote(folder.filename()) + ".zip");
+    return readBytes(folder.string() + ".zip");
+}
+// The package as a streaming writer makes it (each member's CRC and sizes in a data descriptor
+// after its data), by stream-zip.py: the descriptors with their signature PK\7\8, as Tizen
+// Studio's Java packager and Python's zipfile on a pipe write them, or bare.
+inline Bytes streamedZipOf(const fs::path& folder, const Files& files, bool signedDescriptors) {
+    writeTree(folder, files);
+    const std::string zip = folder.string() + ".zip";
+    runOrThrow("python3 " QUORVEX_SOURCE_DIR "/tests/signing/stream-zip.py " + quote(folder) + " " +
+               quote(zip) + (signedDescriptors ? "" : " --bare-descriptors"));
+    return readBytes(zip);
+}
 
 // The profiles the signing tests share, made once per process, and broken ones made from "good":
 // certificates alone, a key alone, its root added, a truncated author.p12, a distributor.p12 too
@@ -103,6 +122,8 @@ inline const TempDir& signingProfiles() {
                       {"not-yet", "--validity not-yet-valid"},
                       {"swapped", "--swap"},
                       {"empty", "--password ''"},
+                      {"absent", "--absent-password"},
+                      {"expired intermediate", "--expired-intermediate distributor"},
                       {"профиль Ä",
                        "--legacy --bits 4096 --password 'пароль Ä' --distributor-password другой"},
                       {"4096", "--bits 4096"}});

@@ -115,6 +115,9 @@ class ScriptedNetwork final : public platform::Network {
     platform::TvAnswers answers;
     bool silent = false;
     std::vector<std::wstring> asked;
+    // Runs as each question is asked (with how many have been, this one included), before it is
+    // answered: a test changes `answers` there as the TV changes.
+    std::function<void(size_t)> onAsk;
 
     struct Search {
         std::vector<platform::SearchNetwork> networks;
@@ -184,6 +187,8 @@ class ScriptedNetwork final : public platform::Network {
     std::unique_ptr<platform::PendingAnswers> askTv(const std::wstring& address,
                                                     const platform::TvQuestionLimits&) override {
         asked.push_back(address);
+        if (onAsk)
+            onAsk(asked.size());
         auto pending = std::make_unique<Answers>();
         pending->given = answers;
         if (!silent)

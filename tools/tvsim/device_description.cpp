@@ -40,7 +40,16 @@ std::string jsonObject(const Fields& fields) {
     return out + "}";
 }
 
-std::string deviceId(const TvOptions& options) {
+std::string developerIp(const TvOptions& options) {
+    if (options.developerMode != DeveloperMode::kOff) {
+        return options.storedHostIp();
+    }
+    return options.year <= 2016 ? "" : "0.0.0.0";
+}
+
+}  // namespace
+
+std::string deviceUuid(const TvOptions& options) {
     // Stable per address, so that two simulated TVs differ.
     unsigned hash = 2166136261u;
     for (char c : options.address) {
@@ -51,17 +60,8 @@ std::string deviceId(const TvOptions& options) {
     return id;
 }
 
-std::string developerIp(const TvOptions& options) {
-    if (options.developerMode != DeveloperMode::kOff) {
-        return options.storedHostIp();
-    }
-    return options.year <= 2016 ? "" : "0.0.0.0";
-}
-
-}  // namespace
-
 std::string apiV2Description(const TvOptions& options) {
-    const std::string id = deviceId(options);
+    const std::string id = deviceUuid(options);
     const std::string uri =
         "http://" + options.address + ":" + std::to_string(options.httpPort) + "/api/v2/";
     Fields device = {
@@ -107,7 +107,7 @@ std::string apiV2Description(const TvOptions& options) {
 }
 
 std::string msV1Description(const TvOptions& options) {
-    const std::string id = deviceId(options);
+    const std::string id = deviceUuid(options);
     const std::string base = "http://" + options.address + ":" + std::to_string(options.httpPort);
     return jsonObject({
         {"DUID", id},

@@ -10,6 +10,9 @@
 
 namespace tvsim {
 
+// "uuid:…", stable per address: the description's id, and the TV's SSDP USNs.
+std::string deviceUuid(const TvOptions& options);
+
 std::string apiV2Description(const TvOptions& options);
 std::string msV1Description(const TvOptions& options);
 

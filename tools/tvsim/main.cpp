@@ -1,6 +1,6 @@
 // The simulated TV: one Samsung TV in developer mode (or not) on ADDRESS:26101, in the bridge's
-// real protocol, and ADDRESS:8001 (the device description over HTTP), with its state in a folder.
-// Runs until SIGTERM or SIGINT. Usage: quorvex_tvsim --help.
+// real protocol, ADDRESS:8001 (the device description over HTTP) and, on a LAN address, SSDP,
+// with its state in a folder. Runs until SIGTERM or SIGINT. Usage: quorvex_tvsim --help.
 #include <pthread.h>
 #include <unistd.h>
 
@@ -18,6 +18,7 @@
 #include "tools/tvsim/device_description.h"
 #include "tools/tvsim/link.h"
 #include "tools/tvsim/options.h"
+#include "tools/tvsim/ssdp_responder.h"
 #include "tools/tvsim/tv.h"
 
 namespace {
@@ -43,7 +44,7 @@ void serveHttp(tvsim::Tv& tv, std::unique_ptr<net::Channel> client) {
     if (ec && head.empty()) {
         return;
     }
-    client->write(tvsim::httpResponse(tv.options(), head), 10s);
+    client->write(tvsim::httpResponse(tv.current(), head), 10s);
     client->close();
 }
 
@@ -142,23 +143,47 @@ int main(int argc, char** argv) {
     asio::io_context io;
     asio::ip::tcp::acceptor bridgeAcceptor(io);
     asio::ip::tcp::acceptor httpAcceptor(io);
-    // With developer mode off or not yet active, or in standby, nothing listens on 26101.
-    if ((options.bridgeListens() && !listen(bridgeAcceptor, address, options.port)) ||
+    // With developer mode off or not yet active, or in standby, nothing listens on 26101: a
+    // connection is refused. A TV just restarted opens it a while later.
+    const auto bridgeOpens = options.bridgeOpensAfter();
+    if ((bridgeOpens == 0 && !listen(bridgeAcceptor, address, options.port)) ||
         !listen(httpAcceptor, address, options.httpPort)) {
         return 1;
     }
-    if (options.bridgeListens()) {
-        std::thread(acceptLoop<decltype(&serveBridge)>, std::ref(bridgeAcceptor), std::ref(tv),
-                    &serveBridge)
-            .detach();
+    // SSDP on a LAN address only, which a TV has only inside a test's own namespace; its
+    // multicast stays on that LAN.
+    const bool ssdp = options.ssdp && !net::isLoopback(address) && inTestNamespace;
+    tvsim::SsdpResponder responder(tv, address);
+    if (ssdp && !responder.open()) {
+        return 1;
+    }
+    if (bridgeOpens) {
+        std::thread([&tv, &bridgeAcceptor, address, delay = *bridgeOpens, port = options.port] {
+            if (delay > 0) {
+                std::this_thread::sleep_until(tv.started() + std::chrono::seconds(delay));
+                if (!listen(bridgeAcceptor, address, port)) {
+                    std::_Exit(1);
+                }
+                tv.log("bridge port open");
+            }
+            acceptLoop(bridgeAcceptor, tv, &serveBridge);
+        }).detach();
     }
     std::thread(acceptLoop<decltype(&serveHttp)>, std::ref(httpAcceptor), std::ref(tv), &serveHttp)
         .detach();
-    std::printf("tvsim: %s (%d, Tizen %s) on %s, bridge port %s, device description on :%u (%s)\n",
-                options.modelName.c_str(), options.year, options.tizen.c_str(),
-                options.address.c_str(),
-                options.bridgeListens() ? std::to_string(options.port).c_str() : "closed",
-                options.httpPort, options.state.c_str());
+    if (ssdp) {
+        responder.start();  // after the ports: a TV that announces itself answers at once
+    }
+    const std::string bridgeText =
+        !bridgeOpens
+            ? std::string("closed")
+            : std::to_string(options.port) +
+                  (*bridgeOpens > 0 ? " after " + std::to_string(*bridgeOpens) + " s" : "");
+    std::printf(
+        "tvsim: %s (%d, Tizen %s) on %s, bridge port %s, device description on :%u, SSDP %s "
+        "(%s)\n",
+        options.modelName.c_str(), options.year, options.tizen.c_str(), options.address.c_str(),
+        bridgeText.c_str(), options.httpPort, ssdp ? "on" : "off", options.state.c_str());
     std::fflush(stdout);
     if (!options.readyFile.empty()) {
         std::ofstream(options.readyFile) << getpid() << '\n';

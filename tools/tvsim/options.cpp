@@ -18,7 +18,7 @@ struct YearFacts {
     const char* modelName;  // with the year's series letter
 };
 
-constexpr std::array<YearFacts, 10> kYears{{
+constexpr std::array<YearFacts, 11> kYears{{
     {2015, "2.3", "15_HAWKM_UHD_2D", "UE48JU6400"},
     {2016, "2.4", "16_JAZZL_UHD_BASIC", "UE40KU6000"},
     {2017, "3.0", "17_KANTM_UHD", "UE55MU7000"},
@@ -29,6 +29,7 @@ constexpr std::array<YearFacts, 10> kYears{{
     {2022, "6.5", "22_KANTSU2E_UB2", "UE43BU8070"},
     {2023, "7.0", "23_BENCH_UHD", "UE55CU7100"},
     {2024, "8.0", "24_BENCH_UHD", "UE55DU7100"},
+    {2025, "9.0", "25_BENCH_UHD", "UE55U8000F"},
 }};
 
 const YearFacts* factsOf(int year) {
@@ -53,8 +54,8 @@ bool parseNumber(const std::string& text, long long low, long long high, long lo
 
 const char* const kUsage =
     "usage: quorvex_tvsim --address IP --state DIR [options]\n"
-    "  --year YYYY                  model year, 2015 ... 2024 (2017): sets the Tizen version\n"
-    "                               (2.3 2.4 3.0 4.0 5.0 5.5 6.0 6.5 7.0 8.0), the staging\n"
+    "  --year YYYY                  model year, 2015 ... 2025 (2017): sets the Tizen version\n"
+    "                               (2.3 2.4 3.0 4.0 5.0 5.5 6.0 6.5 7.0 8.0 9.0), the staging\n"
     "                               directory and the model code\n"
     "  --tizen V                    the Tizen version instead (with --year: a set upgraded to V)\n"
     "  --model-name NAME            model name (one of the year's, e.g. UE55MU7000 for 2017)\n"
@@ -68,7 +69,13 @@ const char* const kUsage =
     "                               on but not active until a power cycle (developerMode \"0\",\n"
     "                               the bridge port closed) (on)\n"
     "  --standby                    in standby: PowerState \"standby\" (2019 and later), the\n"
-    "                               bridge port closed\n"
+    "                               bridge port closed, no SSDP\n"
+    "  --standby-for SECONDS        in standby (as --standby) for SECONDS after the start, then\n"
+    "                               on: it announces itself over SSDP and opens its bridge port\n"
+    "  --bridge-after SECONDS       a TV just restarted: developer mode on and said so\n"
+    "                               (developerMode \"1\", its Host PC IP) from the start, but\n"
+    "                               the bridge port refuses connections until SECONDS after\n"
+    "                               the start\n"
     "  --old-api                    a 2015 set that answers /ms/1.0/ only, not /api/v2/\n"
     "  --demand-certificate         demand certificates as Tizen 7 and later sets do (always\n"
     "                               from Tizen 7): without --trusted-root every package is\n"
@@ -85,7 +92,18 @@ const char* const kUsage =
     "                               a signed install of it fails with -11 until uninstalled\n"
     "  --drop-after BYTES           reset the connection after this many bytes of a push\n"
     "  --slow MS                    pause before every line of an answer\n"
-    "  --full-storage               installs fail with download failed[116]\n"
+    "  --full-storage               installs fail with download failed[116]: no room\n"
+    "  --privilege-mismatch         installs that pass the other checks fail as when the\n"
+    "                               widget needs a partner-level certificate: install\n"
+    "                               failed[118, -14], reason: Signature error; from 2025 with\n"
+    "                               the details ([MISMATCHED_PRIVILEGE_LEVEL] ...)\n"
+    "  --no-ssdp                    no SSDP: a TV that only a sweep finds\n"
+    "  --ssdp-delay MS|random       each SSDP answer waits MS ms, or a random time, never beyond\n"
+    "                               the search's MX (at once)\n"
+    "                               SSDP (239.255.255.250:1900) runs on a LAN address only, off\n"
+    "                               on loopback: searches for RemoteControlReceiver:1,\n"
+    "                               MediaRenderer:1, dial:1 and ssdp:all are answered, NOTIFY\n"
+    "                               ssdp:alive multicast when the TV comes on\n"
     "  --port N                     bridge port (26101)\n"
     "  --http-port N                device description port (8001)\n"
     "  --ready-file FILE            written (with the pid) once the ports listen\n"
@@ -112,6 +130,21 @@ std::string TvOptions::installPath() const {
 
 std::string TvOptions::sdkToolPath() const {
     return tizenMajor() < 3 ? "/opt/usr/apps/tmp/sdk_tools" : "/home/owner/share/tmp/sdk_tools";
+}
+
+std::optional<int> TvOptions::onAfter() const {
+    if (standby) {
+        return std::nullopt;
+    }
+    return standbyForSeconds;
+}
+
+std::optional<int> TvOptions::bridgeOpensAfter() const {
+    const auto on = onAfter();
+    if (developerMode != DeveloperMode::kOn || !on) {
+        return std::nullopt;
+    }
+    return std::max(*on, bridgeAfterSeconds);
 }
 
 std::string TvOptions::storedHostIp() const {
@@ -166,6 +199,10 @@ std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>
             options.demandCertificate = true;
         } else if (arg == "--full-storage") {
             options.fullStorage = true;
+        } else if (arg == "--privilege-mismatch") {
+            options.privilegeMismatch = true;
+        } else if (arg == "--no-ssdp") {
+            options.ssdp = false;
         } else if (arg == "--installed-by-other-author") {
             options.installedByOtherAuthor = true;
         } else if (i + 1 >= args.size()) {
@@ -180,8 +217,8 @@ std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>
             } else if (arg == "--ready-file") {
                 options.readyFile = value;
             } else if (arg == "--year") {
-                if (!parseNumber(value, 2015, 2024, number)) {
-                    return "--year is a model year from 2015 to 2024, not '" + value + "'";
+                if (!parseNumber(value, 2015, 2025, number)) {
+                    return "--year is a model year from 2015 to 2025, not '" + value + "'";
                 }
                 options.year = static_cast<int>(number);
                 yearGiven = true;
@@ -229,6 +266,20 @@ std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>
                 }
                 (arg == "--port" ? options.port : options.httpPort) =
                     static_cast<unsigned short>(number);
+            } else if (arg == "--standby-for" || arg == "--bridge-after") {
+                if (!parseNumber(value, 0, 86400, number)) {
+                    return arg + " needs a number of seconds (up to 86400)";
+                }
+                (arg == "--standby-for" ? options.standbyForSeconds : options.bridgeAfterSeconds) =
+                    static_cast<int>(number);
+            } else if (arg == "--ssdp-delay") {
+                if (value == "random") {
+                    options.ssdpDelayMs = -1;
+                } else if (parseNumber(value, 0, 600000, number)) {
+                    options.ssdpDelayMs = static_cast<int>(number);
+                } else {
+                    return "--ssdp-delay needs milliseconds or 'random'";
+                }
             } else if (arg == "--drop-after" || arg == "--slow") {
                 if (!parseNumber(value, 0, 1LL << 40, number)) {
                     return arg + " needs a number";
@@ -253,7 +304,7 @@ std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>
         }
         if (!match) {
             return "unknown Tizen version '" + options.tizen + "' (2.3 2.4 3.0 4.0 5.0 5.5 6.0 " +
-                   "6.5 7.0 8.0)";
+                   "6.5 7.0 8.0 9.0)";
         }
         options.year = match->year;
     }
@@ -277,6 +328,12 @@ std::variant<TvOptions, std::string> parseOptions(const std::vector<std::string>
     }
     if (options.oldApi && options.year != 2015) {
         return "--old-api is for a 2015 set (--year 2015)";
+    }
+    if (options.bridgeAfterSeconds > 0 && options.developerMode != DeveloperMode::kOn) {
+        return "--bridge-after is for a TV whose developer mode is on";
+    }
+    if (options.standbyForSeconds > 0 && options.standby) {
+        return "--standby-for and --standby: a TV either wakes or stays in standby";
     }
     if (options.address.empty()) {
         return "an address is required (--address IP)";

@@ -31,11 +31,16 @@ struct TvOptions {
     DeveloperMode developerMode = DeveloperMode::kOn;
     bool rightToLeft = false;  // stored the Host PC IP reversed, and accepts only that address
     bool standby = false;
-    bool oldApi = false;  // a 2015 set that answers /ms/1.0/ only
+    int standbyForSeconds = 0;   // in standby this long after the start, then on
+    int bridgeAfterSeconds = 0;  // developer mode on, but the bridge port opens only this late
+    bool oldApi = false;         // a 2015 set that answers /ms/1.0/ only
     bool demandCertificate = false;
     long long dropAfterBytes = -1;  // reset the connection after this many pushed bytes
     int slowMs = 0;                 // pause before each line of an answer
     bool fullStorage = false;
+    bool privilegeMismatch = false;  // the widget needs a partner-level certificate
+    bool ssdp = true;                // answers searches and announces itself on a LAN address
+    int ssdpDelayMs = 0;             // each SSDP answer waits this long (within MX); -1: at random
     std::vector<std::string> trustedRoots;  // PEM texts of the roots a Tizen 7+ set trusts
     std::string duid;                       // what getduid prints; from the address unless given
     std::optional<std::time_t> clock;       // the TV's clock for certificates; now unless given
@@ -53,7 +58,11 @@ struct TvOptions {
     std::string sdkToolPath() const;
     // The Host PC IP as the TV shows and compares it (reversed on a right-to-left TV).
     std::string storedHostIp() const;
-    bool bridgeListens() const { return developerMode == DeveloperMode::kOn && !standby; }
+    // Seconds after the start when the TV is on (out of standby); nothing when it stays asleep.
+    std::optional<int> onAfter() const;
+    // Seconds after the start when the bridge port opens; nothing when it never does.
+    std::optional<int> bridgeOpensAfter() const;
+    bool bridgeListens() const { return bridgeOpensAfter().has_value(); }
 };
 
 extern const char* const kUsage;

@@ -23,6 +23,13 @@ bool startsWith(const std::string& text, const std::string& prefix) {
 // Where Tizen Studio's "Permit to install applications" puts a certificate profile's devices.
 const std::string kDeviceProfile = "/home/developer/device-profile.xml";
 
+// A 2025 set's reason when the widget asks for a partner privilege (here the one that signing
+// in needs) and the certificate is public-level.
+constexpr const char* kPrivilegeDetails =
+    " : :Check config.xml| - Current certificate signature level = public||"
+    "[MISMATCHED_PRIVILEGE_LEVEL]| - http://developer.samsung.com/privilege/sso.partner"
+    "   >> Use at least partner signatured certificate.|:";
+
 }  // namespace
 
 Tv::Tv(TvOptions options) : options_(std::move(options)) {
@@ -35,6 +42,17 @@ Tv::Tv(TvOptions options) : options_(std::move(options)) {
             saveApps(apps);
         }
     }
+}
+
+bool Tv::isOn() const {
+    const auto on = options_.onAfter();
+    return on && std::chrono::steady_clock::now() >= started_ + std::chrono::seconds(*on);
+}
+
+TvOptions Tv::current() const {
+    TvOptions now = options_;
+    now.standby = !isOn();
+    return now;
 }
 
 bool Tv::accepts(const std::string& peer) const {
@@ -224,6 +242,15 @@ int Tv::install(const std::vector<std::string>& args,
                  : "certificate demanded, no root trusted"));
         say(prefix + "install failed[118, -12], reason: Check certificate error : :" +
             certificateErrorText(code));
+        spent();
+        return 0;
+    }
+    if (options_.privilegeMismatch) {
+        // The signature is good but public-level; the widget asks for a partner privilege.
+        log("install refused (-14): the widget needs a partner-level certificate");
+        // From 2025 sets name the privilege and the level needed; older ones say no more.
+        say(prefix + "install failed[118, -14], reason: Signature error" +
+            (options_.year >= 2025 ? kPrivilegeDetails : ""));
         spent();
         return 0;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // One simulated Samsung TV in developer mode: its state folder, and the answers its shell gives
 // to the commands the installer sends.
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -25,6 +26,10 @@ class Tv {
     explicit Tv(TvOptions options);
 
     const TvOptions& options() const { return options_; }
+    // The options as they stand now: in standby until --standby-for has passed.
+    TvOptions current() const;
+    std::chrono::steady_clock::time_point started() const { return started_; }
+    bool isOn() const;
 
     // Whether a connection from `peer` is let in: only its Host PC IP (as it stored it).
     bool accepts(const std::string& peer) const;
@@ -55,6 +60,7 @@ class Tv {
     void saveApps(const std::vector<InstalledApp>& apps);
 
     TvOptions options_;
+    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::mutex stateMutex_;  // apps.tsv and the installer
     std::mutex logMutex_;
 };

@@ -137,6 +137,48 @@ TEST(FailureCause, VerdictTextsNameTheAddressesInBothLanguages) {
 
 const std::wstring profileFolder = L"C:\\Users\\tester\\SamsungCertificate\\LivingRoom";
 
+// The two refusals the field reports, as the box shows them: whatever the TV's year or the run,
+// no series, certificate or permit cause claims them, and the line and its log follow.
+TEST(FailureCause, NoRoomAndPartnerPrivilegeAreNamedForEveryTvAndRun) {
+    const std::wstring noRoom = L"app_id[R4vT7mWq2Z.Quorvex] download failed[116]";
+    const std::wstring privilege2025 =
+        L"app_id[R4vT7mWq2Z.Quorvex] install failed[118, -14], reason: Signature error : :Check "
+        L"config.xml| - Current certificate signature level = public||[MISMATCHED_PRIVILEGE_LEVEL]"
+        L"| - http://developer.samsung.com/privilege/drmplay   >> Use at least partner "
+        L"signatured certificate.|:";
+    const std::wstring privilegeOlder =
+        L"app_id[R4vT7mWq2Z.Quorvex] install failed[118, -14], reason: Signature error";
+    const struct {
+        const std::wstring* line;
+        TextId cause;
+    } refusals[] = {{&noRoom, msgCauseNoRoom},
+                    {&privilege2025, msgCausePartnerPrivilege},
+                    {&privilegeOlder, msgCausePartnerPrivilege}};
+    const auto set2016 = checked(TvReadiness::ready, "16_JAZZL_UHD_BASIC");
+    const auto set2025 = checked(TvReadiness::ready, "25_PONTUSM_UHD");
+    for (const auto& refusal : refusals) {
+        for (const TvVerdict* check :
+             {static_cast<const TvVerdict*>(nullptr), &set2016, &set2025}) {
+            for (const std::wstring& profile : {std::wstring(), profileFolder}) {
+                for (Language language : languages) {
+                    const InstallOutcome outcome{false, *refusal.line, L"doLog\\step6.txt"};
+                    const FailureContext context{L"192.168.1.66", check,      thisPc,
+                                                 language,        toolFolder, profile};
+                    EXPECT_EQ(failureReport(outcome, context), text(refusal.cause, language) +
+                                                                   L"\n\n" + *refusal.line +
+                                                                   L"\n(doLog\\step6.txt)")
+                        << *refusal.line;
+                }
+            }
+        }
+    }
+    // Other codes keep their own causes: a bare [118] is the TV's permit, a bare -14 is not
+    // certain enough to name.
+    EXPECT_EQ(cause(L"app_id[X] install failed[118]"), english(msgCauseNotPermitted));
+    EXPECT_FALSE(cause(L"app_id[X] install failed[118, -14]"));
+    EXPECT_FALSE(cause(L"app_id[X] download failed[117]"));
+}
+
 TEST(CertificateRefusal, EachCodeIsNamedAndMinus3NeedsAProfile) {
     const auto signing = [](TextId id) { return text(id, Language::english); };
     const struct {

@@ -81,6 +81,40 @@ TEST(InstallOutcome, CertificateRefusalIsAFailureDespiteCmdRetZero) {
     EXPECT_EQ(expired.reason, L"app_id[X] installing[34] CERTIFICATE_EXPIRED");
 }
 
+// The TV's refusals that end with cmd_ret:0 like a success: no room, and a privilege the
+// profile's level does not allow (2025 sets' words, and older sets').
+TEST(InstallOutcome, NoRoomAndPrivilegeRefusalsAreTheTellingLine) {
+    const struct {
+        const char* log;
+        const wchar_t* telling;
+    } cases[] = {
+        {"app_id[R4vT7mWq2Z.Quorvex] install start\napp_id[R4vT7mWq2Z.Quorvex] download "
+         "failed[116]\nspend time for wascmd is [96]ms\ncmd_ret:0\n",
+         L"app_id[R4vT7mWq2Z.Quorvex] download failed[116]"},
+        {"app_id[R4vT7mWq2Z.Quorvex] install start\napp_id[R4vT7mWq2Z.Quorvex] installing[5]\n"
+         "app_id[R4vT7mWq2Z.Quorvex] install failed[118, -14], reason: Signature error : :Check "
+         "config.xml| - Current certificate signature level = "
+         "public||[MISMATCHED_PRIVILEGE_LEVEL]| "
+         "- http://tizen.org/privilege/x   >> Use at least partner signatured certificate.|:\n"
+         "spend time for wascmd is [388]ms\ncmd_ret:0\n",
+         L"app_id[R4vT7mWq2Z.Quorvex] install failed[118, -14], reason: Signature error : :Check "
+         L"config.xml| - Current certificate signature level = "
+         L"public||[MISMATCHED_PRIVILEGE_LEVEL]| "
+         L"- http://tizen.org/privilege/x   >> Use at least partner signatured certificate.|:"},
+        {"app_id[X] install start\napp_id[X] install failed[118, -14], reason: Signature error\n"
+         "cmd_ret:0\n",
+         L"app_id[X] install failed[118, -14], reason: Signature error"},
+    };
+    for (const auto& c : cases) {
+        const auto outcome = judgeInstallation(
+            logs(connected, devices, installPath, nothingToUninstall, pushed, c.log, appList));
+        EXPECT_FALSE(outcome.succeeded) << c.log;
+        EXPECT_EQ(outcome.reason, c.telling);
+        EXPECT_EQ(outcome.logFile, L"doLog\\step6.txt");
+        EXPECT_EQ(outcome.installLog, InstallLogProblem::none) << "not an unrecognised log";
+    }
+}
+
 TEST(InstallOutcome, UnreachableTvNamesTheFailedConnect) {
     const char* notFound = "error: target not found\n";
     const auto outcome = judgeInstallation(logs("failed to connect to 192.168.1.5:26101\n",

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory/memory_form.h"
+#include "platform/text.h"
 #include "src/app/installer_window.h"
 #include "src/signing/owner_profile.h"
 #include "src/signing/signed_steps.h"
@@ -107,7 +108,7 @@ struct Rig {
             answer = next(installs, "app_id[R4vT7mWq2Z.Quorvex] install completed\ncmd_ret:0\n");
         } else if (has(L"push device-profile.xml")) {
             pushedProfile = files.at(L"device-profile.xml");
-            answer = "1 file(s) pushed. 0 file(s) skipped.\n";
+            answer = profilePush;
         } else if (has(L"push Quorvex.wgt")) {
             pushedWidget = files.at(L"Quorvex.wgt");
             const auto& secrets = os.crypto.signingSecrets;
@@ -120,19 +121,28 @@ struct Rig {
 
     // The commands run, a word each.
     std::string verbs() const {
-        static const wchar_t* parts[] = {
-            L"kill-server",   L"connect",       L"getduid",      L"push device", L"devices",
-            L"installpath",   L"uninstall kR4", L"uninstall R4", L"mkdir",       L"push Quorvex",
-            L"vd_appinstall", L"rmfile",        L"applist"};
-        static const char* words[] = {"kill",    "connect",   "duid",          "profile", "devices",
-                                      "path",    "uninstall", "uninstall-own", "mkdir",   "push",
-                                      "install", "rm",        "list"};
+        // What a command line holds, and its word. The own uninstall names the application id
+        // in the carried config.xml exactly: its package id alone would leave the copy there.
+        static const std::pair<const wchar_t*, const char*> parts[] = {
+            {L"kill-server", "kill"},
+            {L"connect", "connect"},
+            {L"getduid", "duid"},
+            {L"push device", "profile"},
+            {L"devices", "devices"},
+            {L"installpath", "path"},
+            {L"uninstall kR4", "uninstall"},
+            {L"vd_appuninstall R4vT7mWq2Z.Quorvex;", "uninstall-own"},
+            {L"mkdir", "mkdir"},
+            {L"push Quorvex", "push"},
+            {L"vd_appinstall", "install"},
+            {L"rmfile", "rm"},
+            {L"applist", "list"}};
         std::string out;
         for (const auto& line : os.processes.started) {
-            size_t i = 0;
-            while (i < std::size(parts) && line.find(parts[i]) == std::wstring::npos)
-                ++i;
-            out += (out.empty() ? "" : " ") + std::string(i < std::size(parts) ? words[i] : "?");
+            const auto part = std::ranges::find_if(
+                parts, [&](const auto& p) { return line.find(p.first) != std::wstring::npos; });
+            out += (out.empty() ? "" : " ") +
+                   std::string(part != std::end(parts) ? part->second : "?");
         }
         return out;
     }
@@ -151,6 +161,7 @@ struct Rig {
                {"author-signature.xml", "old"}});
     std::deque<std::string> duids{"DUIDINSAN1\n"};
     std::deque<std::string> installs;
+    std::string profilePush = "1 file(s) pushed. 0 file(s) skipped.\n";  // what its push prints
     std::string pushedProfile, pushedWidget;
     bool secretsWipedAtPush = false;
     bool removeOtherCopy = true;  // the answer to "-11: remove that copy?"
@@ -181,7 +192,16 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
                                    .listedDuids = {L"DUIDINSAN1", L"DUIDINXML2"}};
     const auto signing = [](TextId id) { return text(id, Language::russian); };
     const auto failed = signing(msgSigningFailed);
-    enum { none, noDeviceProfile, unsignable, withoutOwnId, answerNo, olderSet };
+    enum {
+        none,
+        noDeviceProfile,
+        profileAtItsBound,
+        profilePushFails,
+        unsignable,
+        withoutOwnId,
+        answerNo,
+        olderSet
+    };
     const auto ok = std::nullopt;
     const struct {
         const char* what;
@@ -199,6 +219,10 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
         {"no device-profile.xml: no push of it",
          "kill connect duid devices path uninstall mkdir push install rm list kill", ok, "",
          noDeviceProfile},
+        {"a device-profile.xml of the largest size taken, the DUID at its end", signedRun, ok, "",
+         profileAtItsBound, "DUIDINXML2\n"},
+        {"the push of device-profile.xml fails", "kill connect duid profile kill",
+         fillIn(signing(msgProfilePushFailed), {L"error: closed"}), "", profilePushFails},
         {"a DUID the profile does not list", "kill connect duid kill",
          widget::profileProblemText(otherTv, Language::russian), "", none, "OTHERTV99\n"},
         {"no DUID", "kill connect duid duid kill",
@@ -226,6 +250,13 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
         t.duids = {c.duid, c.secondDuid};
         if (c.change == noDeviceProfile)
             t.os.files.files.erase(in(L"device-profile.xml"));
+        if (c.change == profileAtItsBound) {
+            t.os.files.files[in(L"device-profile.xml")] =
+                std::string(widget::maxDeviceProfileBytes - deviceProfile.size(), ' ') +
+                deviceProfile;
+        }
+        if (c.change == profilePushFails)
+            t.profilePush = "error: closed\n";
         if (c.change == unsignable || c.change == withoutOwnId) {
             t.os.resources.add(L"WGTFILE", c.change == unsignable
                                                ? "not a zip archive"
@@ -252,8 +283,9 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
         const auto& progress = t.window.positionHistory();
         EXPECT_TRUE(c.error || (progress.back() == 100 && progress.size() >= 14));
         EXPECT_TRUE(c.change == olderSet || std::ranges::is_sorted(progress));
-        // The widget pushed is the carried one signed; the carried one stays as it was.
-        EXPECT_EQ(t.wrote(L"Quorvex.wgt"), ran("push"));
+        // The widget pushed is the carried one signed (written before the profile's push); the
+        // carried one stays as it was.
+        EXPECT_EQ(t.wrote(L"Quorvex.wgt"), ran("push") || ran("profile"));
         if (ran("push")) {
             EXPECT_TRUE(t.secretsWipedAtPush);
             EXPECT_EQ(member(t.pushedWidget, "index.html"), "<html></html>");
@@ -264,7 +296,8 @@ TEST(SignedInstall, EachRunEndsAsItShouldAndCleansUp) {
         }
         EXPECT_EQ(t.os.resources.resources.at(L"WGTFILE"), carried);
         EXPECT_EQ(t.wrote(L"device-profile.xml"), ran("profile"));
-        EXPECT_EQ(t.pushedProfile, ran("profile") ? deviceProfile : "");
+        const auto profileFile = t.os.files.files.find(in(L"device-profile.xml"));
+        EXPECT_EQ(t.pushedProfile, ran("profile") ? profileFile->second : "");
         for (const wchar_t* gone : {L"iu.exe", L"Quorvex.wgt", L"device-profile.xml"})
             EXPECT_FALSE(t.os.files.files.contains(gone)) << platform::toUtf8(gone);
         EXPECT_EQ(t.os.crypto.mostOpen, 1);
@@ -299,8 +332,12 @@ TEST(SignedInstall, EachBadProfileIsNamedBeforeAnythingIsWritten) {
          L"nope"},
         {"empty password", nothingTyped, L"", std::nullopt, L"", L""},
         {"not PKCS#12", problem(Kind::notKeyFile, a), a, "-----BEGIN CERT"},
-        {"too big", problem(Kind::notKeyFile, d), d,
+        {"distributor.p12 too large", problem(Kind::fileTooLarge, d), d,
          distributor + std::string(widget::maxKeyFileBytes, ' ')},
+        // Its DUID past the bound: a cut copy would neither list it nor be whole on the TV.
+        {"device-profile.xml too large", problem(Kind::fileTooLarge, in(L"device-profile.xml")),
+         in(L"device-profile.xml"),
+         std::string(widget::maxDeviceProfileBytes, ' ') + deviceProfile},
         {"no key", problem(Kind::notKeyFile, a), a, author + " nokey"},
         {"expired", problem(Kind::expired, d, 1500000000, 1560000000), d,
          "p12 password=S3cret-Пароль cn=TizenSDK from=1500000000 to=1560000000"},
@@ -366,6 +403,39 @@ TEST(SignedInstall, TheProfileQuestionsRememberTheChoiceAndACancelWritesNothing)
         EXPECT_EQ(t.os.dialogs.passwordQuestions.size(), c.passwordDialogs);
         EXPECT_TRUE(t.os.processes.started.empty());
         EXPECT_FALSE(t.wrote());
+    }
+}
+
+// The year that makes a run signed comes from the check of the TV at the typed address, or from
+// the search's entry for exactly that address, never from another TV's.
+TEST(SignedInstall, TheYearThatAsksForAProfileIsTheTvsOwn) {
+    const auto tv = [](const wchar_t* address, const char* model) {
+        TvVerdict verdict;
+        verdict.description = TvDescription{};
+        verdict.description->type = "Samsung SmartTV";
+        verdict.description->model = model;
+        return FoundTv{address, true, verdict};
+    };
+    const auto checked = [&](const char* model) { return tv(L"", model).verdict; };
+    const std::vector<FoundTv> found = {tv(L"10.0.0.12", "24_PONTUSM_UHD"),
+                                        tv(L"10.0.0.3", "19_MUSEL_UHD"),
+                                        tv(L"10.0.0.4", "23_PONTUSM_UHD")};
+    const struct {
+        const wchar_t* typed;
+        std::optional<TvVerdict> check;
+        std::optional<int> year;
+    } cases[] = {
+        {L"10.0.0.1", std::nullopt, std::nullopt},  // 10.0.0.12 is another TV
+        {L"10.0.0.12", std::nullopt, 2024},
+        {L"10.0.0.4", std::nullopt, 2023},
+        {L"10.0.0.3", std::nullopt, std::nullopt},
+        {L"10.0.0.12", checked("19_MUSEL_UHD"), std::nullopt},  // the check knows better
+        {L"10.0.0.3", checked("25_BENCH_UHD"), 2025},
+        {L"10.0.0.1", TvVerdict{}, std::nullopt},  // asked, no description
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(yearNeedingSignature(c.typed, c.check, found), c.year)
+            << platform::toUtf8(c.typed);
     }
 }
 

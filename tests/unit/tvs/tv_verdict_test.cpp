@@ -123,6 +123,9 @@ TEST(TvVerdict, TheTableOfAnswers) {
         {false, device("16_JAZZL_UHD_BASIC", "0", ""), TvReadiness::developerOff},
         // An old address kept while the mode is off says nothing.
         {false, device("15_HAWKM_2D", "0", "192.168.7.7"), TvReadiness::developerOff},
+        // No developerMode at all: off, not waiting for a restart.
+        {false, std::string(R"({"device":{"type":"Samsung SmartTV","model":"17_KANTM_UHD"}})"),
+         TvReadiness::developerOff},
         {false, device("19_MUSEL_UHD", "1", "10.0.0.5"), TvReadiness::notActiveYet},
         // "0.0.0.0" is no address: no other computer holds the TV.
         {false, device("18_KANTM2_QTV", "1", "0.0.0.0"), TvReadiness::notActiveYet},
@@ -134,6 +137,9 @@ TEST(TvVerdict, TheTableOfAnswers) {
         {false, std::nullopt, TvReadiness::nothingAnswers},
         // Something else answers on 8001: no TV.
         {false, std::string(R"({"device":{"type":"Printer","developerMode":"1"}})"),
+         TvReadiness::nothingAnswers},
+        // A /ms/1.0/-style reply without a type whose description is not a TV's.
+        {false, std::string(R"({"Model":"X","ModelDescription":"Printer"})"),
          TvReadiness::nothingAnswers},
     };
     for (const auto& c : cases) {
