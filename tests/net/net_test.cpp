@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "tests/time_limits.h"
+
 #ifdef _WIN32
 #include "platform/win32/process_win32.h"
 #else
@@ -98,13 +100,18 @@ std::string ok(const std::string& body) {
 
 const std::string notFound = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
 
+// Limits nothing here comes near: a question that waited one out would not end before the test's
+// hang-catching limit (60 s), so it shows that an answer or a refusal ended it.
+constexpr std::chrono::milliseconds patient = std::chrono::minutes(10);
+const std::chrono::milliseconds hangLimit = test_time::limit(60s);
+
 class NetworkTest : public ::testing::Test {
   protected:
     // Asks 127.0.0.1 and waits for all answers; the time it took goes to `took`.
     platform::TvAnswers ask(platform::TvQuestionLimits limits = {}) {
         const auto started = Clock::now();
         auto pending = network.askTv(L"127.0.0.1", limits);
-        const auto result = processes.wait(&pending->done(), false, 10s);
+        const auto result = processes.wait(&pending->done(), false, hangLimit);
         took = Clock::now() - started;
         EXPECT_EQ(result, platform::WaitResult::signalled);
         return pending->answers();
@@ -120,16 +127,15 @@ class NetworkTest : public ::testing::Test {
     Clock::duration took{};
 };
 
-TEST_F(NetworkTest, AReadyTvAnswersBothQuestionsAtOnce) {
+TEST_F(NetworkTest, AReadyTvAnswersBothQuestions) {
     std::vector<std::string> requests;
     const TestServer bridge(platform::tvBridgePort, [](tcp::socket&) {});
     const TestServer description(
         platform::tvDescriptionPort,
         http([](const std::string&) { return ok("{\"type\":\"tv\"}"); }, &requests));
-    const auto answers = ask();
+    const auto answers = ask({patient, patient});
     EXPECT_TRUE(answers.bridgeOpen);
     EXPECT_EQ(answers.description, "{\"type\":\"tv\"}");
-    EXPECT_LT(took, 500ms);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].rfind("GET /api/v2/ HTTP/1.1\r\n", 0), 0u) << requests[0];
     EXPECT_NE(requests[0].find("Host: 127.0.0.1:8001\r\n"), std::string::npos);
@@ -145,22 +151,22 @@ TEST_F(NetworkTest, AnOldSetIsAskedAtItsOlderPath) {
     EXPECT_EQ(answers.description, "{\"Model\":\"15_X\"}");
 }
 
-TEST_F(NetworkTest, NothingThereIsToldQuickly) {
-    const auto answers = ask();
+TEST_F(NetworkTest, NothingThereIsToldByTheRefusalsNotByTheLimits) {
+    const auto answers = ask({patient, patient});
     EXPECT_FALSE(answers.bridgeOpen);
     EXPECT_FALSE(answers.description);
-    EXPECT_LT(took, 1s);
 }
 
 TEST_F(NetworkTest, EachQuestionKeepsItsOwnLimit) {
-    // The description port accepts and never answers; the bridge port answers at once.
+    // The description port accepts and never answers; the bridge port answers at once. The
+    // description's own limit ends the questions, not the bridge's (which never would), and
+    // not before it is reached.
     const TestServer bridge(platform::tvBridgePort, [](tcp::socket&) {});
     const TestServer silent(platform::tvDescriptionPort, [](tcp::socket&) {});
-    const auto answers = ask({1500ms, 600ms});
+    const auto answers = ask({patient, 600ms});
     EXPECT_TRUE(answers.bridgeOpen);
     EXPECT_FALSE(answers.description);
     EXPECT_GE(took, 600ms);
-    EXPECT_LT(took, 1400ms);
 }
 
 TEST_F(NetworkTest, TooMuchOrBrokenIsNoDescription) {
@@ -206,12 +212,11 @@ TEST_F(NetworkTest, ASweepFindsWhatAnswersOnEitherPortWithinItsConnectionLimit) 
     const TestServer bridgeOnly(
         platform::tvBridgePort, [](tcp::socket&) {}, "127.0.0.30");
 
+    // Every host answers or refuses: the sweep ends without waiting out any limit.
     std::mutex mutex;
     std::condition_variable cv;
     int finished = 0;
-    platform::SweepLimits limits;
-    limits.mostInFlight = 8;
-    const auto started = Clock::now();
+    const platform::SweepLimits limits{patient, patient, patient, patient, 8};
     auto sweep = network.sweep(loopbackHosts(40), limits, [&] {
         std::lock_guard lock(mutex);
         ++finished;
@@ -219,9 +224,8 @@ TEST_F(NetworkTest, ASweepFindsWhatAnswersOnEitherPortWithinItsConnectionLimit) 
     });
     {
         std::unique_lock lock(mutex);
-        ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return finished == 1; }));
+        ASSERT_TRUE(cv.wait_for(lock, hangLimit, [&] { return finished == 1; }));
     }
-    EXPECT_LT(Clock::now() - started, 2s);
     const auto report = sweep->report();
     ASSERT_EQ(report.found.size(), 3u);
     EXPECT_EQ(report.found[0].address, L"127.0.0.5");
@@ -238,21 +242,26 @@ TEST_F(NetworkTest, ASweepFindsWhatAnswersOnEitherPortWithinItsConnectionLimit) 
     EXPECT_GE(report.mostInFlight, 2) << "the knocks ran one at a time";
 }
 
-TEST_F(NetworkTest, ACancelledSweepNeverReports) {
+TEST_F(NetworkTest, ACancelledSweepIsLeftAtOnceAndNeverReports) {
     // The description port accepts and never answers, so the sweep is still running.
     const TestServer silent(platform::tvDescriptionPort, [](tcp::socket&) {});
     std::atomic<int> finished = 0;
+    // One that would run for minutes: leaving it does not wait for its questions (a hang here).
+    auto endless = network.sweep(loopbackHosts(3), {patient, patient, patient, patient, 128},
+                                 [&] { ++finished; });
+    std::this_thread::sleep_for(200ms);
+    endless.reset();
+    // One with the usual limits, which its questions would reach in 2 s.
     auto sweep = network.sweep(loopbackHosts(3), {}, [&] { ++finished; });
     std::this_thread::sleep_for(200ms);
-    const auto cancelling = Clock::now();
     sweep.reset();
-    EXPECT_LT(Clock::now() - cancelling, 500ms);
     std::this_thread::sleep_for(2500ms);
     EXPECT_EQ(finished, 0);
 
-    // An empty sweep is over at once.
-    auto none = network.sweep({}, {}, [&] { ++finished; });
-    std::this_thread::sleep_for(100ms);
+    // An empty sweep is over without waiting for anything.
+    auto none = network.sweep({}, {patient, patient, patient, patient, 128}, [&] { ++finished; });
+    for (const auto until = Clock::now() + hangLimit; finished == 0 && Clock::now() < until;)
+        std::this_thread::sleep_for(10ms);
     EXPECT_EQ(finished, 1);
     EXPECT_TRUE(none->report().found.empty());
 }
