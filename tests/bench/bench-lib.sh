@@ -73,12 +73,18 @@ windows_line() {
 }
 
 # tool_line LINE ERRFILE: a command line that starts the tool under Wine's cmd. Under load, Wine
-# at times fails to start a process, and cmd then reports the command unknown: the tool never
-# ran, so the line is run once more (and said so).
+# at times fails to start a process: cmd then reports the command unknown (in ERRFILE) or says
+# itself that it could not start it. The tool never ran, so the line is run once more (and said
+# so).
+wine_did_not_start() {
+    grep -qF "Can't recognize '$TOOL " "$WORK/$1" 2>/dev/null ||
+        grep -qE "ShellExecuteEx failed|Application could not be started" "$WORK/cmd-said.txt"
+}
 tool_line() {
-    windows_line "$1"
+    windows_line "$1" >"$WORK/cmd-said.txt" 2>&1
     local status=$?
-    if grep -qF "Can't recognize '$TOOL " "$WORK/$2" 2>/dev/null; then
+    cat "$WORK/cmd-said.txt"
+    if wine_did_not_start "$2"; then
         echo "note: Wine did not start $TOOL for: $1 (started it again)"
         windows_line "$1"
         status=$?
