@@ -73,14 +73,16 @@ windows_line() {
 }
 
 # tool_line LINE ERRFILE: a command line that starts the tool under Wine's cmd. Under load, Wine
-# at times fails to start a process: cmd then reports the command unknown (in ERRFILE) or says
-# itself that it could not start it. The tool never ran, so the line is run once more (and said
-# so).
+# at times fails to start a process: cmd then reports the command unknown (in ERRFILE), says
+# itself that it could not start it, or ends at once without even opening ERRFILE, which its
+# redirection makes before the tool starts. The tool never ran, so the line is run once more (and
+# said so).
 wine_did_not_start() {
-    grep -qF "Can't recognize '$TOOL " "$WORK/$1" 2>/dev/null ||
+    [ ! -e "$WORK/$1" ] || grep -qF "Can't recognize '$TOOL " "$WORK/$1" ||
         grep -qE "ShellExecuteEx failed|Application could not be started" "$WORK/cmd-said.txt"
 }
 tool_line() {
+    rm -f "$WORK/$2"
     windows_line "$1" >"$WORK/cmd-said.txt" 2>&1
     local status=$?
     cat "$WORK/cmd-said.txt"
