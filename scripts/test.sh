@@ -91,11 +91,19 @@ run_tests() {
     echo $((SECONDS - since)) >"build/$preset-test.time"
 }
 
-# report NAME PRESET: shows a finished test run and adds its counts.
+# figures PRESET: what the pass's tests printed and no test checks, from CTest's log of every
+# test's output: how many inputs each fuzz run tried, the times the scenarios' drivers measured.
+figures() {
+    awk '/^[0-9]+\/[0-9]+ Test: / {test = $3} /^(figure|Done [0-9]+ runs)/ {print "    " test ": " $0}' \
+        "build/$1/Testing/Temporary/LastTest.log" 2>/dev/null
+}
+
+# report NAME PRESET: shows a finished test run, the figures its tests printed, and adds its counts.
 report() {
     local name=$1 preset=$2 log="build/$2-test.log"
     echo "=== $name: test"
     cat "$log"
+    figures "$preset"
     phase_time "$name: tests" "$(cat "build/$preset-test.time" 2>/dev/null || echo 0)"
     local line total fails
     line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
