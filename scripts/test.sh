@@ -5,13 +5,19 @@
 #   sanitizers   build/native-asan  the C++ tests and the bench's scenarios under ASan/UBSan
 #   Windows      build/windows      everything cross-built, under Wine and Xvfb
 # A pass's tests mostly wait on timers and other processes, so they run while the next tree
-# builds. Installs what is missing first. QUORVEX_TEST_JOBS sets how many tests run at once.
+# builds; the passes' tests never run side by side, so that however fast the trees build (with
+# the trees in place they are built at once) the machine runs one pass's share of tests at a time.
+# How many tests a pass runs at once follows the machine when the pass starts: two for each core
+# that other users of the machine leave free, at least two; a test that keeps a core busy takes
+# both of a core's (PROCESSORS 2 where it is registered). QUORVEX_TEST_JOBS sets the number
+# instead; QUORVEX_TEST_TIME_FACTOR stretches every test's hang-catching limit on a machine slower
+# still (tests/time-limits.sh). Installs what is missing first.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
 
 export QUORVEX_WINEPREFIX="$PWD/build/wineprefix"
-jobs=${QUORVEX_TEST_JOBS:-4}
+source tests/time-limits.sh
 passed=0
 failed=0
 status=0
@@ -42,21 +48,62 @@ build() {
     phase_time "$name: build" $((SECONDS - since))
 }
 
-# run_tests PRESET [wrapper...]: ctest into build/PRESET-test.log, its time into PRESET-test.time
-# (report shows both once it ended, so that a build running meanwhile keeps its output apart).
+# busy_elsewhere: the cores other users of the machine keep busy, from their runnable processes
+# (not this run's own: its session), counted 20 times over a second.
+busy_elsewhere() {
+    local session total=0
+    session=$(ps -o sid= -p $$)
+    for _ in $(seq 20); do
+        total=$((total + $(ps -e -o stat=,sid= | awk -v own="$session" '$1 ~ /^R/ && $2 != own' | wc -l)))
+        sleep 0.05
+    done
+    echo $(((total + 10) / 20))
+}
+
+# test_slots: how many tests a pass starts at once (see the head of this file).
+test_slots() {
+    if [ -n "${QUORVEX_TEST_JOBS:-}" ]; then
+        echo "$QUORVEX_TEST_JOBS"
+        return
+    fi
+    local cores busy free
+    cores=$(nproc)
+    busy=$(busy_elsewhere)
+    free=$((cores - busy))
+    [ "$free" -ge 1 ] || free=1
+    echo $((2 * free))
+}
+
+# run_tests PRESET [wrapper...]: once the pass before has ended, ctest into build/PRESET-test.log,
+# its time into PRESET-test.time (report shows both once it ended, so that a build running
+# meanwhile keeps its output apart). A test without a limit of its own gets the fallback's.
+previous_tests=
 run_tests() {
-    local preset=$1 since=$SECONDS
+    local preset=$1 slots since
     shift
-    echo "=== $preset: tests started (build/$preset-test.log)"
-    "$@" ctest --preset "$preset" -j"$jobs" --timeout 300 >"build/$preset-test.log" 2>&1
+    if [ -n "$previous_tests" ]; then
+        while [ ! -e "build/$previous_tests-test.time" ]; do sleep 1; done
+    fi
+    since=$SECONDS
+    slots=$(test_slots)
+    echo "=== $preset: tests started, $slots at once, load $(cut -d' ' -f1-3 /proc/loadavg) (build/$preset-test.log)"
+    "$@" ctest --preset "$preset" -j"$slots" --timeout "$(limit 300)" >"build/$preset-test.log" 2>&1
     echo $((SECONDS - since)) >"build/$preset-test.time"
 }
 
-# report NAME PRESET: shows a finished test run and adds its counts.
+# figures PRESET: what the pass's tests printed and no test checks, from CTest's log of every
+# test's output: how many inputs each fuzz run tried, the times the scenarios' drivers measured.
+figures() {
+    awk '/^[0-9]+\/[0-9]+ Test: / {test = $3} /^(figure|Done [0-9]+ runs)/ {print "    " test ": " $0}' \
+        "build/$1/Testing/Temporary/LastTest.log" 2>/dev/null
+}
+
+# report NAME PRESET: shows a finished test run, the figures its tests printed, and adds its counts.
 report() {
     local name=$1 preset=$2 log="build/$2-test.log"
     echo "=== $name: test"
     cat "$log"
+    figures "$preset"
     phase_time "$name: tests" "$(cat "build/$preset-test.time" 2>/dev/null || echo 0)"
     local line total fails
     line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
@@ -79,12 +126,14 @@ ran=()
 trap 'kill $(jobs -p) 2>/dev/null; exit 130' INT TERM
 if build "host" native; then
     run_tests native &
+    previous_tests=native
     ran+=("host:native:$!")
 else
     status=1
 fi
 if build "host, sanitizers" native-asan; then
     run_tests native-asan &
+    previous_tests=native-asan
     ran+=("host, sanitizers:native-asan:$!")
 else
     status=1

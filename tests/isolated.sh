@@ -43,8 +43,8 @@ ensure_prefix "$base"
 
 private=$(mktemp -d "${TMPDIR:-/tmp}/quorvex-prefix-XXXXXX")
 cleanup() {
-    WINEPREFIX=$private/prefix timeout 20 wineserver -k >/dev/null 2>&1 || true
-    WINEPREFIX=$private/prefix timeout 20 wineserver -w >/dev/null 2>&1 || true
+    WINEPREFIX=$private/prefix timeout 60 wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX=$private/prefix timeout 60 wineserver -w >/dev/null 2>&1 || true
     rm -rf "$private"
 }
 trap cleanup EXIT

@@ -36,6 +36,7 @@ if(NOT WIN32)
     # Scripts over the package: nothing the sanitizer pass adds to.
     set_tests_properties(sample_widget_package sample_widget_check_catches_faults PROPERTIES
                          LABELS plain)
+    quorvex_test_limit(120 sample_widget_package sample_widget_check_catches_faults)
 endif()
 
 unset(_quorvex_widget_sources)

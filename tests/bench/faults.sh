@@ -15,10 +15,9 @@ start_tv drop 2 --drop-after 100000
 DROP=$TV_drop:26101
 iu c.out c.err connect "$DROP"
 head -c 600000 /dev/urandom >"$WORK/big.wgt"
-started=$(now_ms)
+# The tool ends by itself (255), not at the line's hang-catching limit (124).
 iu drop.out drop.err push big.wgt "$STAGING/big.wgt"
 check_eq $? 255 "exit status of a dropped push"
-[ $(($(now_ms) - started)) -lt 30000 ] || fail "the dropped push took $(($(now_ms) - started)) ms"
 text_of drop.err | grep -qxE "fatal: failed to (write|close) '$STAGING/big.wgt': connection fails" ||
     { fail "no 'connection fails' for the dropped push"; show drop.err; }
 check_lacks drop.out "file(s) pushed"
@@ -27,7 +26,7 @@ no_targets() {
     iu_log doLog/after-drop.txt devices
     [ "$(text_of doLog/after-drop.txt)" = "List of devices attached " ]
 }
-wait_for 10 no_targets || { fail "the dropped TV is still listed"; show doLog/after-drop.txt; }
+wait_for 60 no_targets || { fail "the dropped TV is still listed"; show doLog/after-drop.txt; }
 iu gone.out gone.err shell 0 getappinstallpath
 check_text gone.err "error: target not found"
 # The TV itself lives on: a new connection and a small push work.

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/time_limits.h"
 #include "tools/net/channel.h"
 #include "tools/protocol/packet.h"
 #include "tools/protocol/sync.h"
@@ -22,6 +23,9 @@ namespace sync = protocol::sync;
 
 int failures = 0;
 
+// How long an answer that must come may take: only a hang-catcher.
+const net::Millis answered = test_time::limit(net::Millis(30s));
+
 void check(bool ok, const std::string& what) {
     std::printf("%s: %s\n", ok ? "ok" : "FAIL", what.c_str());
     failures += ok ? 0 : 1;
@@ -30,11 +34,13 @@ void check(bool ok, const std::string& what) {
 class Host {
   public:
     explicit Host(const asio::ip::address_v4& tv) : reader_(protocol::kTvMaxPayload) {
-        connected_ = !channel_.connect({tv, 26101}, 5s);
+        connected_ = !channel_.connect({tv, 26101}, answered);
     }
     bool connected() const { return connected_; }
 
-    bool send(const Packet& packet) { return !channel_.write(protocol::encodePacket(packet), 5s); }
+    bool send(const Packet& packet) {
+        return !channel_.write(protocol::encodePacket(packet), answered);
+    }
     // The next packet within `timeout`, or nothing (time-out, closed, or a bad packet).
     std::optional<Packet> receive(net::Millis timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -64,7 +70,7 @@ class Host {
         std::error_code ec;
         return reader_.buffered() == 0 && channel_.socket().available(ec) == 0 && !ec;
     }
-    bool sendRaw(const std::string& bytes) { return !channel_.write(bytes, 5s); }
+    bool sendRaw(const std::string& bytes) { return !channel_.write(bytes, answered); }
     // Whether the TV ended the connection (rather than a receive timing out).
     bool ended() const { return ended_; }
 
@@ -78,7 +84,7 @@ class Host {
 // Opens `service`; the TV's id, or 0 when it refused.
 std::uint32_t open(Host& host, std::uint32_t ourId, const std::string& service) {
     host.send({command::kOpen, ourId, 0, service + std::string(1, '\0')});
-    const auto answer = host.receive(5s);
+    const auto answer = host.receive(answered);
     return answer && answer->command == command::kOkay && answer->arg1 == ourId ? answer->arg0 : 0;
 }
 
@@ -96,7 +102,7 @@ int main(int argc, char** argv) {
         // The host speaks first; a TV that answered before the CNXN would break a real host.
         check(host.quietFor(1500ms), "nothing from the TV before the host's CNXN");
         host.send({command::kCnxn, protocol::kHostVersion, 1024, std::string("host::\0", 7)});
-        const auto banner = host.receive(5s);
+        const auto banner = host.receive(answered);
         check(banner && banner->command == command::kCnxn &&
                   banner->arg0 == protocol::kDeviceVersion && banner->arg1 == 4096 &&
                   banner->payload.rfind("device::", 0) == 0 && banner->payload.ends_with("::0\0"s),
@@ -109,7 +115,7 @@ int main(int argc, char** argv) {
         bool withinMaximum = true;
         bool oneAtATime = true;
         for (;;) {
-            const auto packet = host.receive(10s);
+            const auto packet = host.receive(answered);
             if (!packet || packet->command == command::kClse) {
                 check(packet && packet->arg0 == shell && packet->arg1 == 5,
                       "the TV closes the shell stream with CLSE(its id, ours)");
@@ -133,21 +139,21 @@ int main(int argc, char** argv) {
         bool everyOneAcknowledged = true;
         for (char byte : stat) {
             host.send({command::kWrte, 7, files, std::string(1, byte)});
-            const auto ack = host.receive(5s);
+            const auto ack = host.receive(answered);
             everyOneAcknowledged = everyOneAcknowledged && ack && ack->command == command::kOkay &&
                                    ack->arg0 == files && ack->arg1 == 7;
         }
         check(everyOneAcknowledged, "an OKAY for every WRTE");
-        const auto answer = host.receive(5s);
+        const auto answer = host.receive(answered);
         check(answer && answer->command == command::kWrte && answer->payload.size() == 16 &&
                   protocol::readLe32(answer->payload, 0) == sync::kStat &&
                   protocol::readLe32(answer->payload, 4) == sync::kDirectoryMode,
               "STAT answered: a directory");
         host.send({command::kOkay, 7, files, ""});
 
-        // Left idle, the sync stream gives up after 15 s.
+        // Left idle, the sync stream gives up after 15 s (not sooner).
         const auto started = std::chrono::steady_clock::now();
-        const auto timeout = host.receive(25s);
+        const auto timeout = host.receive(15s + answered);
         const auto waited = std::chrono::steady_clock::now() - started;
         check(timeout && timeout->command == command::kWrte &&
                   timeout->payload == sync::encodeFail("sync timeout") && waited >= 14s,
@@ -155,13 +161,13 @@ int main(int argc, char** argv) {
         if (timeout) {
             host.send({command::kOkay, 7, files, ""});
         }
-        const auto closing = host.receive(5s);
+        const auto closing = host.receive(answered);
         check(closing && closing->command == command::kClse, "then the stream closes");
     }
     {
         Host host(tv);
         host.send({command::kCnxn, protocol::kHostVersion, 4096, std::string("host::\0", 7)});
-        host.receive(5s);
+        host.receive(answered);
         // An OKAY for no stream is ignored: the next OPEN is still answered.
         host.send({command::kOkay, 3, 99, ""});
         check(open(host, 9, "capability:") != 0, "a stray OKAY leaves the connection up");
@@ -169,7 +175,7 @@ int main(int argc, char** argv) {
         std::string bad = protocol::encodePacket({command::kOpen, 1, 0, std::string("sync:\0", 6)});
         bad[16] ^= 1;
         host.sendRaw(bad);
-        while (host.receive(5s)) {
+        while (host.receive(answered)) {
             // the capability stream's data and close, then the end
         }
         check(host.ended(), "a wrong data check drops the connection");

@@ -78,7 +78,7 @@ User's Application
 'Bench R4vT7mWq2Z'	 '$DECLARED'
 ================================================="
     check_text s11.out ""
-    wait_for 5 port_free "$SERVER_PORT" || fail "the server still runs after the last kill-server"
+    wait_for 30 port_free "$SERVER_PORT" || fail "the server still runs after the last kill-server"
 }
 
 for kind in jk later; do

@@ -5,7 +5,7 @@
 source "$(dirname "$0")/bench-lib.sh"
 
 start_tv tv 2 --year 2019
-timeout 90 "$QUORVEX_HOST_PROBE" "$TV_tv" >probe.out 2>&1
+timeout "$(limit 180)" "$QUORVEX_HOST_PROBE" "$TV_tv" >probe.out 2>&1
 status=$?
 sed 's/^/    /' probe.out
 check_eq "$status" 0 "the probe's checks"

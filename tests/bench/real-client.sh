@@ -59,7 +59,7 @@ for name in jk later; do
     target=${!target}:26101
     iu "c-$name.out" "c-$name.err" connect "$target"
     check_line "c-$name.out" "connected to $target"
-    wait_for 15 online "$target" || fail "$target never came online"
+    wait_for 60 online "$target" || fail "$target never came online"
 done
 iu_log doLog/devices.txt devices
 check_line doLog/devices.txt "$(printf '%-20s\t%-10s\t%s' "$JK" device UE40KU6000)"
@@ -109,7 +109,7 @@ check_has old.err "error: failed to close '/opt/usr/apps/tmp/Quorvex.wgt': Permi
 # A TV whose Host PC IP is another computer closes the connection: never online.
 iu s.out s.err connect "$TV_strict:26101"
 refused() { text_of tv/strict/commands.log | grep -qxF "refused: 127.0.0.1"; }
-wait_for 15 refused || fail "the TV with another Host PC IP did not refuse 127.0.0.1"
+wait_for 60 refused || fail "the TV with another Host PC IP did not refuse 127.0.0.1"
 online "$TV_strict:26101" && fail "a TV with another Host PC IP came online"
 # Developer mode off: nothing listens.
 iu off.out off.err connect "$TV_off:26101"
@@ -117,7 +117,7 @@ check_text off.out "error: failed to connect to remote target '$TV_off'"
 
 # A push the TV drops half-way: the tool fails, the TV kept what came.
 iu c-drop.out c-drop.err connect "$TV_drop:26101"
-wait_for 15 online "$TV_drop:26101" || fail "the drop TV never came online"
+wait_for 60 online "$TV_drop:26101" || fail "the drop TV never came online"
 head -c 600000 /dev/urandom >"$WORK/drop.bin"
 iu drop.out drop.err -s "$TV_drop:26101" push drop.bin "$STAGING/drop.bin"
 check_ne $? 0 "exit status of a dropped push"
@@ -126,5 +126,5 @@ check_eq "$(stat -c %s "$WORK/tv/drop/fs$STAGING/drop.bin" 2>/dev/null)" 100000 
 
 iu k.out k.err kill-server
 check_eq $? 0 "kill-server"
-wait_for 5 port_free "$SERVER_PORT" || fail "the real server still runs after kill-server"
+wait_for 30 port_free "$SERVER_PORT" || fail "the real server still runs after kill-server"
 finish

@@ -20,8 +20,8 @@ took=$(($(now_ms) - started))
 check_text doLog/devices1.txt "* Server is not running. Start it now on port 26099 *
 * Server has started successfully *
 List of devices attached "
-# The real tool waits a fixed 3 s after starting its server.
-[ "$took" -ge 3000 ] && [ "$took" -lt 30000 ] || fail "starting the server took $took ms"
+# The real tool waits a fixed 3 s after starting its server (the wait is not skipped).
+[ "$took" -ge 3000 ] || fail "starting the server took $took ms, not 3 s"
 # The header keeps its trailing space, as the real tool prints it.
 text_of doLog/devices1.txt | grep -qx 'List of devices attached ' || fail "header without its space"
 
@@ -44,7 +44,7 @@ if [ "$MODE" = native ]; then
         check_has tmp/sdb.log "server listening on 127.0.0.1:26099"
     fi
     # A second server cannot take the port: the real tool's words and status.
-    (cd "$WORK" && timeout 20 ./$TOOL fork-server server >second.out 2>second.err)
+    (cd "$WORK" && timeout "$(limit 60)" ./$TOOL fork-server server >second.out 2>second.err)
     check_eq $? 255 "exit status of a second server"
     check_text second.err "fatal: server listener(26099) cannot bind"
 else
@@ -82,7 +82,7 @@ check_eq $? 0 "kill-server"
 check_text kill.out ""
 check_text kill.err ""
 # The server answers and exits at once; it is gone a moment later, not when kill-server returns.
-wait_for 5 port_free "$SERVER_PORT" || fail "the server still listens after kill-server"
+wait_for 30 port_free "$SERVER_PORT" || fail "the server still listens after kill-server"
 iu again.out again.err kill-server
 check_text again.out "info: Server is not running"
 if [ "$MODE" = windows ]; then
@@ -90,7 +90,7 @@ if [ "$MODE" = windows ]; then
         windows_line "del $TOOL" >/dev/null 2>&1
         [ ! -f "$WORK/$TOOL" ]
     }
-    wait_for 5 deleted || fail "$TOOL still locked 5 s after kill-server"
+    wait_for 30 deleted || fail "$TOOL still locked 30 s after kill-server"
     cp "$BRIDGE_BUILT" "$WORK/$TOOL"
 fi
 finish

@@ -50,7 +50,7 @@ only_b() {
     [ "$(text_of doLog/devices2.txt)" = "List of devices attached 
 $(printf '%-20s\t%-10s\t%s' "$B" device QE65Q90T)" ]
 }
-wait_for 10 only_b || { fail "the stopped TV is still listed"; show doLog/devices2.txt; }
+wait_for 60 only_b || { fail "the stopped TV is still listed"; show doLog/devices2.txt; }
 iu pb2.out pb2.err shell 0 getappinstallpath
 check_text pb2.out "/opt/usr/home/owner/apps_rw"
 

@@ -16,18 +16,19 @@ namespace {
 const std::string kApp = "R4vT7mWq2Z.Quorvex";
 const std::string kStaging = "/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt";
 
-const TempDir& profiles() {
-    static const TempDir dir;
-    [[maybe_unused]] static const bool made =
-        (makeProfiles(dir,
-                      {{"san", "--duid-in san"},
-                       {"listed", "--duid-in profile"},
-                       {"swapped", "--swap"},
-                       {"expired intermediate", "--duid-in san --expired-intermediate distributor"},
-                       {"second", "--duid-in san --ca " + quote(dir / "ca2")}}),
-         true);
-    return dir;
+// The profiles, made once per build tree; "second" has CAs of its own.
+const ProfileSet& profiles() {
+    static const ProfileSet set =
+        sharedProfiles(QUORVEX_TEST_PROFILES, {{"san", "--duid-in san"},
+                                               {"listed", "--duid-in profile"},
+                                               {"swapped", "--swap"},
+                                               {"expired intermediate",
+                                                "--duid-in san --expired-intermediate distributor"},
+                                               {"second", "--duid-in san --ca ca2"}});
+    return set;
 }
+// This process's packages and TV.
+const TempDir scratch;
 
 // The widget signed with a profile by sign-package.sh (its options: --sha256, --leave-out).
 Files signedWith(const std::string& profile, const std::string& options) {
@@ -38,7 +39,7 @@ Files signedWith(const std::string& profile, const std::string& options) {
                    {"index.html", "<html>signed</html>\n"},
                    {"js/main.js", "console.log('signed');\n"},
                    {"images/my icon.png", std::string("\x89PNG\r\n\x1a\n", 8)}};
-    const fs::path dir = profiles() / "package";
+    const fs::path dir = scratch / "package";
     writeTree(dir, files);
     runOrThrow("bash " QUORVEX_SOURCE_DIR "/tests/bench/sign-package.sh " + quote(dir) + " " +
                quote(profiles() / profile) + " " + options);
@@ -65,14 +66,14 @@ std::vector<std::string> tv(std::vector<std::string> more = {},
 std::string onTv(std::vector<std::string> args, const Files& files, std::string& log,
                  const std::string& listFrom = "", bool fresh = true,
                  const std::string& command = "vd_appinstall " + kApp + " " + kStaging) {
-    const fs::path state = profiles() / "tv";
+    const fs::path state = scratch / "tv";
     if (fresh) {
         fs::remove_all(state);
     }
     args.insert(args.end(), {"--address", "127.0.0.5", "--state", state.string()});
     tvsim::Tv tv(std::get<tvsim::TvOptions>(tvsim::parseOptions(args)));
     if (!files.empty()) {
-        writeBytes(tv.hostPath(kStaging), zipOf(profiles() / "zipped", files));
+        writeBytes(tv.hostPath(kStaging), zipOf(scratch / "zipped", files));
     }
     if (!listFrom.empty()) {
         fs::create_directories(tv.hostPath("/home/developer"));

@@ -8,12 +8,14 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/time_limits.h"
+
 namespace {
 
 using namespace std::chrono_literals;
 
 bool waitUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto deadline = std::chrono::steady_clock::now() + test_time::limit(60s);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;

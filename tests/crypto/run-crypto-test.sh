@@ -7,6 +7,7 @@ set -euo pipefail
 exe=$1 make_profile=$2
 source "$(dirname "$0")/../own-netns.sh"
 require_own_netns "run-crypto-test.sh"
+source "$(dirname "$0")/../time-limits.sh"
 
 work=$(mktemp -d /tmp/quorvex-crypto-XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -42,7 +43,7 @@ for size in 0 3 200000; do
     openssl dgst -sha512 -binary "$p/data-$size.bin" >"$p/data-$size.sha512"
 done
 
-QUORVEX_PROFILES=$(winepath -w "$p") timeout 120 wine "$exe"
+QUORVEX_PROFILES=$(winepath -w "$p") timeout "$(limit 300)" wine "$exe"
 
 checked=0
 for signed in plain/author:test-pass plain/distributor:test-pass legacy/author:legacy-pass \

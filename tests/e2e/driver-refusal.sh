@@ -8,6 +8,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 e2e_driver=$1 gui_driver=$2 installer=$3 dir=$4
 source "$root/tests/own-netns.sh"
 require_own_netns "driver-refusal.sh"
+source "$root/tests/time-limits.sh"
 rm -rf "$dir" && mkdir -p "$dir/work" "$dir/sync"
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 failures=0
@@ -26,7 +27,7 @@ ip link add stray0 type veth peer name stray1 && ip addr add 192.168.77.1/24 dev
 run_refused() {
     local who=$1 want=$2 out="$dir/$1.out" status
     shift 2
-    timeout 60 "$root/tests/wine/wine-run.sh" "$@" >"$out" 2>/dev/null
+    timeout "$(limit 120)" "$root/tests/wine/wine-run.sh" "$@" >"$out" 2>/dev/null
     status=$?
     sed "s/^/    $who driver: /" "$out"
     check "the $who driver ends with its error status" test "$status" -eq "$want"
@@ -41,7 +42,7 @@ check "no screenshot was asked for" test -z "$(ls -A "$dir/sync")"
 # Control: with the test LAN's address alone, the guard lets the driver on to the start, which
 # fails only because the installer it is given does not exist.
 ip addr flush dev stray0 && ip addr add 10.213.0.1/24 dev stray0
-timeout 60 "$root/tests/wine/wine-run.sh" "$e2e_driver" "$(winpath "$dir/missing.exe")" \
+timeout "$(limit 120)" "$root/tests/wine/wine-run.sh" "$e2e_driver" "$(winpath "$dir/missing.exe")" \
     "$(winpath "$dir/work")" 10.213.0.5 1 >"$dir/control.out" 2>/dev/null
 sed 's/^/    control: /' "$dir/control.out"
 check "control: on the test LAN the driver goes on to start the installer" \

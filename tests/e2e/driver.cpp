@@ -3,10 +3,14 @@
 // during the run, waits for the end and prints what the window showed (UTF-8, one fact a line).
 //
 //   quorvex_e2e_driver INSTALLER WORKDIR ADDRESS SERIES [options]   (SERIES -1: leave it)
+// Its waits for what must happen (a window, a file, the program's end) have limits that only
+// catch a hang, stretched by QUORVEX_TEST_TIME_FACTOR; the times it prints are figures, which the
+// scenarios print and never check.
 //     --during=ACTIONS  act once the run is under way (not while it waits for the TV), in order
 //                       (comma-separated):
 //                       english, second-press, close, second-start (starts the installer again
-//                       in --second-dir, or WORKDIR, and reports how soon that copy ended)
+//                       in --second-dir, or WORKDIR, and reports how soon that copy ended,
+//                       "none" when it had not after a minute)
 //     --act-at=N        act only once the progress bar has reached N (27: the uninstall runs)
 //     --second-dir=DIR  the folder a second start runs in
 //     --clipboard       put the address on the clipboard and paste it with Ctrl+A, Ctrl+V over
@@ -31,7 +35,7 @@
 //     --time-check      print how long the check of the TV took: from the click until the
 //                       widget file is written, which happens right after it
 //     --english         switch the window to English before anything else
-//     --await-list      wait (at most 20 s) for the search for TVs to list its first item
+//     --await-list      wait (at most a minute) for the search for TVs to list its first item
 //                       ("list-ms": how long after the window appeared) and then to end (the
 //                       window's searching property gone: "search-ms"); print each item then
 //                       ("found: ..."); an ADDRESS of "-" then types nothing and takes what the
@@ -45,7 +49,7 @@
 //                       that began with the window is still running)
 //     --close-at-start  close the window as soon as it is there, print how soon the program
 //                       ended ("exit-ms") and stop
-//     --hold=FILE       before closing a box or the window, wait (at most 60 s) for FILE to
+//     --hold=FILE       before closing a box or the window, wait (at most two minutes) for FILE to
 //                       exist, so that a screenshot can be taken
 //     --time-signed     after the password dialog's OK, print how long until the signed widget
 //                       file was written ("profile-to-signed-ms": the profile's check, the
@@ -53,7 +57,7 @@
 //                       got its text ("sign-ms": the DUID check and signing)
 //     --hold-at=KIND    hold only at that kind of window: question (questionN: the Nth),
 //                       password-dialog or box; print "holding: KIND" then
-//     --timeout=SECONDS give up after this long (default 120)
+//     --timeout=SECONDS give up after this long (default 240)
 //     --paste           put the address in with WM_SETTEXT instead of typing it
 //     --timing          watch the run passively (files only: a message to the window would wake
 //                       its wait) and print its wall time, from the click to the widget file's
@@ -74,6 +78,7 @@
 #include "platform/win32/form_layout.h"
 #include "platform/win32/profile_dialogs_win32.h"
 #include "src/texts/texts.h"
+#include "tests/time_limits.h"
 #include "tests/win32/window_probe.h"
 #include "tests/wine/test_lan_guard.h"
 
@@ -120,6 +125,11 @@ long long msSince(Clock::time_point then) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
 }
 
+// A limit on a wait for something that must happen: only a hang-catcher.
+long long limitMs(long long ms) {
+    return static_cast<long long>(test_time::limitMs(static_cast<unsigned long>(ms)));
+}
+
 void putOnClipboard(const std::wstring& text) {
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
@@ -156,7 +166,8 @@ void secondStart(const std::wstring& installer, const std::wstring& dir, HWND fi
     const probe::Handle thread(pi.hThread);
     const auto started = Clock::now();
     bool window = false;
-    while (WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT && msSince(started) < 10000) {
+    while (WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT &&
+           msSince(started) < limitMs(60000)) {
         if (!probe::topLevelWindows(pi.dwProcessId, layout::windowClass).empty())
             window = true;
     }
@@ -169,11 +180,12 @@ void secondStart(const std::wstring& installer, const std::wstring& dir, HWND fi
         TerminateProcess(process.get(), 1);
 }
 
-// Waits (at most 5 s) until the condition holds; false when it never did.
+// Waits until the condition holds (at most a limit that only catches a hang); false when it
+// never did.
 template <typename Condition>
 bool waitUntil(Condition condition) {
     for (const auto since = Clock::now(); !condition(); Sleep(10)) {
-        if (msSince(since) > 5000)
+        if (msSince(since) > limitMs(20000))
             return false;
     }
     return true;
@@ -291,7 +303,7 @@ std::wstring pickFromList(HWND window, HWND box, DWORD pid, LRESULT index, bool 
 void waitForFile(const std::wstring& file) {
     if (file.empty())
         return;
-    const auto until = Clock::now() + std::chrono::seconds(60);
+    const auto until = Clock::now() + std::chrono::milliseconds(limitMs(120000));
     while (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES && Clock::now() < until) {
         Sleep(100);
     }
@@ -309,7 +321,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring during;
     std::wstring hold;
     std::wstring holdAt;
-    int timeout = 120;
+    int timeout = 240;
     bool paste = false;
     bool clipboard = false;
     bool timing = false;
@@ -395,7 +407,7 @@ int wmain(int argc, wchar_t** argv) {
         } else
             fail(L"unknown option " + arg);
     }
-    const auto deadline = Clock::now() + std::chrono::seconds(timeout);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs(timeout * 1000LL));
     const auto holdFor = [&](const std::wstring& kind) {
         if (!holdAt.empty() && holdAt != kind)
             return;
@@ -438,10 +450,11 @@ int wmain(int argc, wchar_t** argv) {
     if (closeAtStart) {
         const auto closing = Clock::now();
         PostMessageW(window, WM_CLOSE, 0, 0);
-        while (IsWindow(window) && msSince(closing) < 10000)
+        while (IsWindow(window) && msSince(closing) < limitMs(60000))
             Sleep(5);
-        say(L"window-gone-ms", std::to_wstring(msSince(closing)));
-        const bool ended = WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;
+        say(L"window-gone-ms", IsWindow(window) ? L"none" : std::to_wstring(msSince(closing)));
+        const bool ended =
+            WaitForSingleObject(process.get(), static_cast<DWORD>(limitMs(60000))) == WAIT_OBJECT_0;
         say(L"exit-ms", ended ? std::to_wstring(msSince(closing)) : L"none");
         return 0;
     }
@@ -452,11 +465,12 @@ int wmain(int argc, wchar_t** argv) {
     if (awaitList) {
         LRESULT count = 0;
         while ((count = probe::send(edit, CB_GETCOUNT).value_or(0)) <= 0 &&
-               msSince(appeared) < 20000)
+               msSince(appeared) < limitMs(60000))
             Sleep(10);
-        say(L"list-ms", std::to_wstring(msSince(appeared)));
+        say(L"list-ms", count > 0 ? std::to_wstring(msSince(appeared)) : L"none");
         // The list grows while the search goes on; what it found is all there once it ends.
-        while (GetPropW(window, layout::searchingProperty) != nullptr && msSince(appeared) < 20000)
+        while (GetPropW(window, layout::searchingProperty) != nullptr &&
+               msSince(appeared) < limitMs(60000))
             Sleep(10);
         say(L"search-ms", std::to_wstring(msSince(appeared)));
         count = probe::send(edit, CB_GETCOUNT).value_or(0);
@@ -509,7 +523,7 @@ int wmain(int argc, wchar_t** argv) {
     if (timeCheck) {
         const std::wstring widget = workDir + L"\\Quorvex.wgt";
         while (GetFileAttributesW(widget.c_str()) == INVALID_FILE_ATTRIBUTES &&
-               msSince(clicked) < 20000) {
+               msSince(clicked) < limitMs(60000)) {
             Sleep(2);
         }
         say(L"check-ms", std::to_wstring(msSince(clicked)));
@@ -588,7 +602,7 @@ int wmain(int argc, wchar_t** argv) {
                 const std::wstring widget = workDir + L"\\Quorvex.wgt";
                 WIN32_FILE_ATTRIBUTE_DATA data{};
                 while (GetFileAttributesW(widget.c_str()) == INVALID_FILE_ATTRIBUTES &&
-                       msSince(ok) < 30000) {
+                       msSince(ok) < limitMs(120000)) {
                     stamp(toolAt, GetFileAttributesW(tool.c_str()) != INVALID_FILE_ATTRIBUTES);
                     const bool duidLogThere =
                         GetFileAttributesExW(duidLog.c_str(), GetFileExInfoStandard, &data) != 0 &&
@@ -663,7 +677,7 @@ int wmain(int argc, wchar_t** argv) {
                 } else if (action == L"cancel") {
                     const auto pressed = Clock::now();
                     SendMessageW(install, BM_CLICK, 0, 0);
-                    while (waitingForTv() && msSince(pressed) < 10000)
+                    while (waitingForTv() && msSince(pressed) < limitMs(10000))
                         Sleep(5);
                     say(L"wait-cancel-ms", std::to_wstring(msSince(pressed)));
                 } else if (action == L"close") {
@@ -739,9 +753,9 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     // A run that ends in an error dialog before any command enables the controls again just
-    // before the dialog comes up.
+    // before the dialog comes up: a while for it.
     const bool unchanged = textOf(status) == before;
-    for (const auto until = Clock::now() + std::chrono::seconds(2);
+    for (const auto until = Clock::now() + std::chrono::milliseconds(limitMs(5000));
          unchanged && box == nullptr && !closed && Clock::now() < until; Sleep(50)) {
         box = findTopLevel(pi.dwProcessId, probe::messageBoxClass);
     }
@@ -749,6 +763,10 @@ int wmain(int argc, wchar_t** argv) {
         say(L"box", probe::messageBoxText(box).value_or(L""));
         holdFor(L"box");
         PostMessageW(box, WM_COMMAND, IDOK, 0);
+        for (const auto until = Clock::now() + std::chrono::milliseconds(limitMs(60000));
+             IsWindow(box) && Clock::now() < until;)
+            Sleep(20);
+        probe::send(window, WM_NULL);
         Sleep(300);
     }
     say(L"status", textOf(status));
@@ -758,7 +776,7 @@ int wmain(int argc, wchar_t** argv) {
         waitForFile(hold);
 
     PostMessageW(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.get(), 15000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process.get(), static_cast<DWORD>(limitMs(60000))) != WAIT_OBJECT_0) {
         TerminateProcess(process.get(), 1);
         fail(L"the installer did not end after its window was closed");
     }

@@ -14,6 +14,12 @@ dir=$6
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/own-netns.sh"
 require_own_netns "scenario $name"
+# No check here times the program: the figures the driver reports (how soon the check, the
+# search, an exit came) are printed as "figure: ..." lines; the limits only catch a hang.
+source "$root/tests/time-limits.sh"
+# One run of the installer, from its start to its window's close: 10-30 s, several times that
+# under load; the driver's own limit is 240 s (stretched too).
+drive_limit=$(limit 300)
 
 export QUORVEX_TVSIM=$native/tools/tvsim/quorvex_tvsim
 if [ ! -x "$QUORVEX_TVSIM" ]; then
@@ -48,7 +54,7 @@ cleanup() {
     for tv in "$dir"/tv*; do "$root/tools/tvsim/stop-tv.sh" "$tv" >/dev/null 2>&1; done
     # A bridge server still running from the work folder (the run was cut short on purpose).
     if [ -f "$dir/bridge.exe" ]; then
-        (cd "$work" && timeout 30 "$root/tests/wine/wine-run.sh" "$dir/bridge.exe" kill-server) >/dev/null 2>&1
+        (cd "$work" && timeout "$(limit 60)" "$root/tests/wine/wine-run.sh" "$dir/bridge.exe" kill-server) >/dev/null 2>&1
     fi
     lan_down
     if [ -n "$xvfb_pid" ]; then
@@ -88,7 +94,7 @@ start_tv_at() {
 drive() {
     local tv_address=$1 series=$2
     shift 2
-    timeout 200 "$root/tests/wine/wine-run.sh" "$driver" "$(winpath "$installer")" "$(winpath "$work")" \
+    timeout "$drive_limit" "$root/tests/wine/wine-run.sh" "$driver" "$(winpath "$installer")" "$(winpath "$work")" \
         "$tv_address" "$series" "$@" >"$out" 2>"$dir/driver.err"
     echo "--- driver ($?)"
     cat "$out"
@@ -100,10 +106,10 @@ drive_with_shot() {
     local shot=$1 tv_address=$2 series=$3 hold=$dir/hold
     shift 3
     rm -f "$hold"
-    timeout 200 "$root/tests/wine/wine-run.sh" "$driver" "$(winpath "$installer")" "$(winpath "$work")" \
+    timeout "$drive_limit" "$root/tests/wine/wine-run.sh" "$driver" "$(winpath "$installer")" "$(winpath "$work")" \
         "$tv_address" "$series" --hold="$(winpath "$hold")" "$@" >"$out" 2>"$dir/driver.err" &
     local pid=$!
-    for _ in $(seq 1 600); do
+    for _ in $(seq 1 $((drive_limit * 10))); do
         grep -qE "${shot_pattern:-^(question|box|list-shown):}" "$out" 2>/dev/null && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
@@ -177,7 +183,23 @@ server_port=${QUORVEX_BRIDGE_SERVER_PORT:-26099}
 server_running() { ss -ltnH "sport = :$server_port" | grep -q .; }
 server_gone() { ! server_running; }
 only_dolog_left() { [ "$(ls -A "$work")" = "doLog" ]; }
-at_most() { local v; v=$(value "$1"); [[ "$v" =~ ^[0-9]+$ ]] && [ "$v" -le "$2" ]; }
+given() { [[ "$(value "$1")" =~ ^[0-9]+$ ]]; }  # the driver saw it happen (a time, not "none")
+# figure KEY...: what the driver measured, for the reader; nothing is checked against it.
+figure() { local key; for key in "$@"; do echo "figure: $key $(value "$key")"; done; }
+
+# The hosts of the test LAN this PC has knocked at (a SYN to any port), counted from here on.
+count_knocks() {
+    nft -f - <<'NFT'
+table inet knocks {
+    set hosts { type ipv4_addr; size 1024; }
+    chain output {
+        type filter hook output priority 0;
+        ip daddr 10.213.0.0/24 tcp flags & (syn | ack) == syn add @hosts { ip daddr }
+    }
+}
+NFT
+}
+knocked_hosts() { nft list set inet knocks hosts | grep -oE '10\.213\.0\.[0-9]+' | sort -u | wc -l; }
 
 # The installer's own folder for the bridge tool, C:\ProgramData\Quorvex\<SID>, in this prefix.
 own_folders=$WINEPREFIX/drive_c/ProgramData/Quorvex
@@ -187,7 +209,7 @@ own_folders=$WINEPREFIX/drive_c/ProgramData/Quorvex
 on_written() {
     local action=$1
     (
-        for _ in $(seq 1 6000); do
+        for _ in $(seq 1 $(($(limit 120) * 100))); do
             if [ -e "$work/Quorvex.wgt" ]; then
                 for written in "$work/iu.exe" "$own_folders"/*/iu.exe; do
                     [ -e "$written" ] && { "$action" "$written"; exit 0; }
@@ -212,7 +234,7 @@ run_tool_here() {
     local tool=$1
     shift
     cp "$tool" "$work/iu.exe"
-    (cd "$work" && timeout 60 "$root/tests/wine/wine-run.sh" cmd.exe /c iu.exe "$@" 2>&1)
+    (cd "$work" && timeout "$(limit 120)" "$root/tests/wine/wine-run.sh" cmd.exe /c iu.exe "$@" 2>&1)
     rm -f "$work/iu.exe"
 }
 
@@ -260,7 +282,7 @@ success_tizen5)
     start_tv --tizen 5.0
     drive "$address" 1 --time-check
     expect_success
-    check "the check of a ready TV took under half a second" at_most check-ms 500
+    figure check-ms
     ;;
 wrong_series)
     # J,K picked for a 2019 set: the check selects the set's own series before the run.
@@ -444,7 +466,7 @@ tool_in_use)
     # A bridge server started from iu.exe in the work folder keeps that file in use.
     cp "$bridge" "$dir/bridge.exe"
     cp "$dir/bridge.exe" "$work/iu.exe"
-    (cd "$work" && timeout 60 "$root/tests/wine/wine-run.sh" iu.exe devices >/dev/null 2>&1)
+    (cd "$work" && timeout "$(limit 120)" "$root/tests/wine/wine-run.sh" iu.exe devices >/dev/null 2>&1)
     check "the old server runs" server_running
     # That iu.exe's own kill-server stops it; the installation then goes ahead.
     drive "$address" 1
@@ -491,7 +513,7 @@ close_during_run)
     cp "$bridge" "$dir/bridge.exe"
     drive "$address" 1 --during=close --act-at=27
     check "program ended after the window closed" has "exited-after-close: yes"
-    check "and within 25 s" at_most exit-after-close-ms 25000
+    figure exit-after-close-ms
     check "the running uninstall was let finish" log_has step4.txt "cmd_ret:"
     check "no later command started (nothing pushed)" absent doLog/step5.txt
     check "no later command started (no application list)" absent doLog/step7.txt
@@ -508,7 +530,8 @@ second_start)
     mkdir -p "$dir/elsewhere"
     drive "$address" 1 --during=second-start --second-dir="$(winpath "$dir/elsewhere")"
     expect_success
-    check "the second copy ended within 5 s" at_most second-exit-ms 5000
+    check "the second copy ended by itself" given second-exit-ms
+    figure second-exit-ms
     check "the second copy showed no window" has "second-window: no"
     check "the second copy wrote nothing" test -z "$(ls -A "$dir/elsewhere")"
     check "one installation only" test "$(grep -c '^shell: vd_appinstall' "$dir/tv/commands.log")" -eq 1
@@ -538,7 +561,7 @@ planted_iphlpapi)
     cp "$(dirname "$driver")/planted/iphlpapi.dll" "$(dirname "$driver")/quorvex_iphlpapi_probe.exe" "$app/"
     # As Windows searches: the exe's folder before the system directory.
     export WINEDLLOVERRIDES="iphlpapi=n,b;mscoree,mshtml="
-    (cd "$work" && timeout 60 "$root/tests/wine/wine-run.sh" "$app/quorvex_iphlpapi_probe.exe") >/dev/null 2>&1
+    (cd "$work" && timeout "$(limit 120)" "$root/tests/wine/wine-run.sh" "$app/quorvex_iphlpapi_probe.exe") >/dev/null 2>&1
     check "control: a static import loads the plant" test -f "$app/planted-iphlpapi-ran.txt"
     rm -f "$app/planted-iphlpapi-ran.txt"
     installer=$app/QuorvexInstaller.exe
@@ -585,7 +608,9 @@ NFT
     refused_ms=$((($(date +%s%N) - started) / 1000000))
     echo "control: the kitchen TV's bridge port refused after $refused_ms ms"
     check "control: the kitchen TV refuses only after a second" test "$refused_ms" -ge 1000
-    sleep 0.5  # the printer's server is up by now
+    printer_up() { (exec 3<>/dev/tcp/10.213.0.14/8001) 2>/dev/null; }
+    for _ in $(seq $(($(limit 60) * 10))); do printer_up && break; sleep 0.1; done
+    check "control: the printer's server is up" printer_up
     # The connections in flight, counted from outside every 10 ms while the window searches. One
     # listing of the kernel's sockets is no single moment: a connection that closes while it is
     # taken and the one opened next can both be in it. The sockets in two listings running, though,
@@ -600,6 +625,7 @@ NFT
           sleep 0.01
       done ) >"$dir/in-flight.txt" 2>/dev/null &
     counter=$!
+    count_knocks || { echo "the knocks could not be counted"; exit 1; }
     drive_with_shot found-tvs - -1 --await-list
     kill "$counter" 2>/dev/null
     most=$(sort -n "$dir/in-flight.txt" | tail -n 1 | cut -d' ' -f1)
@@ -607,7 +633,11 @@ NFT
     echo "most connections in flight, counted from outside: $most (one listing alone: $most_listed)"
     check "at most 128 connections in flight" test "${most:-999}" -le 128
     check "control: the count saw the sweep fill its connections" test "${most:-0}" -ge 100
-    check "the search ended within 4 s" at_most search-ms 4000
+    check "the search ended" given search-ms
+    figure list-ms search-ms
+    knocked=$(knocked_hosts)
+    echo "hosts knocked at: $knocked"
+    check "control: the whole /24 but this PC was knocked at" test "$knocked" -eq 253
     check "the ready TV is first" has "found: 10.213.0.11  —  [TV] Living room, 2019, готов к установке"
     check "developer mode off" has "found: 10.213.0.12  —  [TV] Bedroom, 2017, режим разработчика выключен"
     check "the Host PC IP of another computer" has "found: 10.213.0.13  —  [TV] Office, 2020, Host PC IP другого компьютера (10.213.0.50)"
@@ -652,17 +682,23 @@ sweep_refresh)
     drive - -1 --await-list --refresh-at-start
     check "the second search filled the list" has "found: 10.213.0.11  —  [TV] Living room, 2016, готов к установке"
     check "once" test "$(grep -c '^found:' "$out")" -eq 1
-    check "within two searches' time" at_most search-ms 8000
+    figure list-ms search-ms
     check "J,K for the 2016 set" has "series-after-search: 0"
     expect_success
     ;;
 sweep_close)
-    # Closing the window while it searches (a search of this LAN takes 1.6 s): the program ends
-    # with its window, without waiting for the search (60-80 ms here).
+    # Closing the window while it searches: the program ends with its window, without waiting
+    # for the search, which knocks at all 253 other hosts of the /24 before it ends
+    # (sweep_office_lan counts them too).
     start_tv_at 11 "$dir/tv" --year 2019
+    count_knocks || { echo "the knocks could not be counted"; exit 1; }
     drive 10.213.0.11 1 --close-at-start
-    check "the window was gone within 1 s of the close" at_most window-gone-ms 1000
-    check "and the program with it" at_most exit-ms 1100
+    check "the window went" given window-gone-ms
+    check "and the program with it" given exit-ms
+    figure window-gone-ms exit-ms
+    knocked=$(knocked_hosts)
+    echo "hosts knocked at: $knocked"
+    check "the search was left unfinished" test "$knocked" -lt 253
     ;;
 unspellable_folder)
     # Under Wine's code page 1252 neither Cyrillic nor Kazakh letters can be spelt by a program

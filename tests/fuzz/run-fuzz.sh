@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds a fuzz target with clang's libFuzzer (and ASan/UBSan) and runs it for a bounded number of
-# inputs, starting from a few seeds.
-#   run-fuzz.sh TARGET SOURCE_DIR WORK_DIR [RUNS]
+# Builds a fuzz target with clang's libFuzzer (and ASan/UBSan), when its sources changed since the
+# last build, and runs it for a fixed time, starting from a few seeds and what earlier runs kept;
+# a slower machine tries fewer inputs, and the count is printed ("Done N runs in S second(s)").
+#   run-fuzz.sh TARGET SOURCE_DIR WORK_DIR [SECONDS]
 # TARGET: tv_address (the address check and the command lines), tvsim_requests (what the
 # simulated TV parses from a host), widget_package (the widget package reader and its rewrite),
 # ssdp_message (the SSDP datagrams the search and the watch read from the local network).
@@ -9,7 +10,7 @@ set -euo pipefail
 target=$1
 src=$2
 work=$3/$target
-runs=${4:-300000}
+seconds=${4:-20}
 mkdir -p "$work/corpus"
 case $target in
 tv_address)
@@ -63,6 +64,12 @@ ssdp_message)
     exit 2
     ;;
 esac
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I"$src" "${sources[@]}" ${libs[@]+"${libs[@]}"} -o "$work/fuzz"
-"$work/fuzz" -runs="$runs" -max_len="$max_len" -artifact_prefix="$work/" "$work/corpus" 2>&1 | tail -n 3
+# Built again only when a source the target could include (or this script) is newer than it.
+if [ ! -x "$work/fuzz" ] || [ -n "$(find "$src/src" "$src/platform" "$src/tools" "$src/tests/fuzz" \
+    -newer "$work/fuzz" -print -quit)" ]; then
+    clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+        -I"$src" "${sources[@]}" ${libs[@]+"${libs[@]}"} -o "$work/fuzz.new"
+    mv "$work/fuzz.new" "$work/fuzz"
+fi
+"$work/fuzz" -max_total_time="$seconds" -max_len="$max_len" -artifact_prefix="$work/" "$work/corpus" \
+    2>&1 | tail -n 3

@@ -19,6 +19,7 @@
 #include "platform/text.h"
 #include "platform/win32/form_layout.h"
 #include "src/texts/texts.h"
+#include "tests/time_limits.h"
 #include "tests/win32/window_probe.h"
 #include "tests/wine/test_lan_guard.h"
 
@@ -26,8 +27,10 @@ using platform::Control;
 
 namespace {
 
-constexpr UINT messageTimeoutMs = 5000;
-constexpr DWORD startTimeoutMs = 60000;
+// Limits that only catch a hang (stretched by QUORVEX_TEST_TIME_FACTOR).
+const UINT messageTimeoutMs = test_time::limitMs(30000);
+const DWORD startTimeoutMs = test_time::limitMs(120000);
+const DWORD settleTimeoutMs = test_time::limitMs(30000);
 
 // Ends the test at once: what follows would only report the same fault again.
 struct Abort : std::runtime_error {
@@ -56,14 +59,14 @@ void checkEqual(const std::wstring& actual, const std::wstring& expected,
 LRESULT send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     const auto result = probe::send(window, message, wParam, lParam, messageTimeoutMs);
     if (!result)
-        throw Abort("the program did not answer a window message within 5 s");
+        throw Abort("the program did not answer a window message");
     return *result;
 }
 
 std::wstring textOf(HWND window) {
     const auto text = probe::textOf(window);
     if (!text)
-        throw Abort("the program did not answer a window message within 5 s");
+        throw Abort("the program did not answer a window message");
     return *text;
 }
 
@@ -107,9 +110,9 @@ class Program {
         if (running()) {
             if (window_ != nullptr)
                 PostMessageW(window_, WM_CLOSE, 0, 0);
-            if (WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) {
+            if (WaitForSingleObject(process_.get(), settleTimeoutMs) != WAIT_OBJECT_0) {
                 TerminateProcess(process_.get(), 1);
-                WaitForSingleObject(process_.get(), 5000);
+                WaitForSingleObject(process_.get(), settleTimeoutMs);
             }
         }
         RemoveDirectoryW(directory_.c_str());
@@ -130,7 +133,7 @@ class Program {
                 GetWindowThreadProcessId(found, &owner);
             if (found != nullptr && owner == id_ && IsWindowVisible(found)) {
                 window_ = found;
-                WaitForInputIdle(process_.get(), 5000);
+                WaitForInputIdle(process_.get(), settleTimeoutMs);
                 return found;
             }
             if (!running())
@@ -143,7 +146,7 @@ class Program {
             }
             Sleep(100);
         }
-        throw Abort("no visible window \"Quorvex Tizen Installer\" within 60 s");
+        throw Abort("no visible window \"Quorvex Tizen Installer\"");
     }
 
   private:
@@ -159,7 +162,7 @@ std::vector<std::wstring> openMessageBoxes(DWORD processId) {
     for (HWND box : probe::topLevelWindows(processId, probe::messageBoxClass)) {
         const auto text = probe::messageBoxText(box);
         if (!text)
-            throw Abort("the program did not answer a window message within 5 s");
+            throw Abort("the program did not answer a window message");
         texts.push_back(*text);
     }
     return texts;
@@ -183,13 +186,13 @@ class Screenshots {
         if (file == INVALID_HANDLE_VALUE)
             throw Abort("screenshot request could not be written");
         CloseHandle(file);
-        const ULONGLONG deadline = GetTickCount64() + 30000;
+        const ULONGLONG deadline = GetTickCount64() + test_time::limitMs(60000);
         while (GetTickCount64() < deadline) {
             if (GetFileAttributesW((base + L".done").c_str()) != INVALID_FILE_ATTRIBUTES)
                 return;
             Sleep(100);
         }
-        throw Abort("the screenshot was not taken within 30 s");
+        throw Abort("the screenshot was not taken");
     }
 
   private:
@@ -603,7 +606,7 @@ void checkRefresh(const Window& w) {
 }
 
 bool waitFor(HWND window, bool zoomed) {
-    const ULONGLONG deadline = GetTickCount64() + 5000;
+    const ULONGLONG deadline = GetTickCount64() + settleTimeoutMs;
     while (GetTickCount64() < deadline) {
         send(window, WM_NULL);
         if ((IsZoomed(window) != FALSE) == zoomed)
@@ -636,7 +639,8 @@ void checkMaximised(const Window& w, int dpi) {
     check(waitFor(w.main, false), L"the window did not restore");
     // Wine clears the maximised state before it moves the window back: give the move its time.
     RECT restored{};
-    for (const ULONGLONG until = GetTickCount64() + 5000; GetTickCount64() < until; Sleep(50)) {
+    for (const ULONGLONG until = GetTickCount64() + settleTimeoutMs; GetTickCount64() < until;
+         Sleep(50)) {
         send(w.main, WM_NULL);
         GetWindowRect(w.main, &restored);
         if (EqualRect(&restored, &normal))
@@ -648,8 +652,9 @@ void checkMaximised(const Window& w, int dpi) {
 
 void checkCloses(Program& program) {
     PostMessageW(program.window(), WM_CLOSE, 0, 0);
-    const bool ended = WaitForSingleObject(program.process(), 10000) == WAIT_OBJECT_0;
-    check(ended, L"the program did not end within 10 s of WM_CLOSE");
+    const bool ended =
+        WaitForSingleObject(program.process(), test_time::limitMs(60000)) == WAIT_OBJECT_0;
+    check(ended, L"the program did not end after WM_CLOSE");
     DWORD code = STILL_ACTIVE;
     if (ended)
         GetExitCodeProcess(program.process(), &code);

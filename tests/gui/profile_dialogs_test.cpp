@@ -17,6 +17,7 @@
 #include "platform/win32/profile_dialogs_win32.h"
 #include "platform/win32/settings_win32.h"
 #include "platform/win32/window_dpi.h"
+#include "tests/time_limits.h"
 
 namespace {
 
@@ -52,11 +53,21 @@ HWND visibleDialog(const wchar_t* title) {
     return nullptr;
 }
 
-HWND waitForDialog(const wchar_t* title) {
-    for (int i = 0; i < 200; ++i, Sleep(50)) {
-        if (const HWND d = visibleDialog(title))
-            return d;
+// Whether `condition` comes true before a limit that only catches a hang.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (const ULONGLONG until = GetTickCount64() + test_time::limitMs(60000);
+         GetTickCount64() < until; Sleep(50)) {
+        if (condition())
+            return true;
     }
+    return condition();
+}
+
+HWND waitForDialog(const wchar_t* title) {
+    HWND dialog = nullptr;
+    if (eventually([&] { return (dialog = visibleDialog(title)) != nullptr; }))
+        return dialog;
     throw std::runtime_error("the dialog " + platform::toUtf8(title) + " did not open");
 }
 
@@ -76,7 +87,6 @@ void type(HWND box, const std::wstring& text) {
 void press(HWND control, WPARAM key) {
     PostMessageW(control, WM_KEYDOWN, key, 1);
     PostMessageW(control, WM_KEYUP, key, 0xC0000001);
-    Sleep(300);
 }
 
 void click(HWND dialog, int button) {
@@ -88,23 +98,19 @@ void screenshot(const std::wstring& name) {
     CloseHandle(CreateFileW((shotBase + name + L".want").c_str(), GENERIC_WRITE, 0, nullptr,
                             CREATE_ALWAYS, 0, nullptr));
     const std::wstring done = shotBase + name + L".done";
-    for (int i = 0; i < 300 && GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(100);
-    check(GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES,
+    check(eventually([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }),
           L"screenshot " + name + L" was not taken");
 }
 
-// Runs `open` here while `user` plays the user on a second thread. A dialog still open 5 s after
-// the user is done (or one that asks back, such as "folder not found") is a failure, and every
+// Runs `open` here while `user` plays the user on a second thread. A dialog still open once the
+// user is done (or one that asks back, such as "folder not found") is a failure, and every
 // dialog open is cancelled so that the test ends.
 template <typename Result>
 Result withUser(const std::function<Result()>& open, const std::function<void()>& user) {
     std::thread player([&] {
         try {
             user();
-            for (int i = 0; i < 50 && visibleDialog(nullptr) != nullptr; ++i)
-                Sleep(100);
-            if (visibleDialog(nullptr) != nullptr)
+            if (!eventually([] { return visibleDialog(nullptr) == nullptr; }))
                 throw std::runtime_error("a dialog stayed open after the user was done");
         } catch (const std::exception& e) {
             check(false, platform::fromUtf8(e.what()));
@@ -204,7 +210,7 @@ void passwordDialogCases(platform::ProfileDialogs& dialogs) {
                       name + L": the distributor's box did not follow");
                 if (c.distributor != nullptr) {
                     press(author, VK_TAB);
-                    check(focused() == distributor,
+                    check(eventually([&] { return focused() == distributor; }),
                           name + L": Tab does not lead to the distributor's box");
                     SendMessageW(distributor, EM_SETSEL, 0, -1);
                     type(distributor, c.distributor);

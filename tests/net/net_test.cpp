@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "tests/net/test_servers.h"
+#include "tests/time_limits.h"
 
 #ifdef _WIN32
 #include "platform/win32/process_win32.h"
@@ -20,6 +21,7 @@
 using namespace std::chrono_literals;
 using asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
+using test::hangLimit;
 using test::http;
 using test::notFound;
 using test::ok;
@@ -27,13 +29,17 @@ using test::TestServer;
 
 namespace {
 
+// Limits nothing here comes near: a question that waited one out would not end before the test's
+// hang-catching limit, so it shows that an answer or a refusal ended it.
+constexpr std::chrono::milliseconds patient = std::chrono::minutes(10);
+
 class NetworkTest : public ::testing::Test {
   protected:
     // Asks 127.0.0.1 and waits for all answers; the time it took goes to `took`.
     platform::TvAnswers ask(platform::TvQuestionLimits limits = {}) {
         const auto started = Clock::now();
         auto pending = network.askTv(L"127.0.0.1", limits);
-        const auto result = processes.wait(&pending->done(), false, 10s);
+        const auto result = processes.wait(&pending->done(), false, hangLimit);
         took = Clock::now() - started;
         EXPECT_EQ(result, platform::WaitResult::signalled);
         return pending->answers();
@@ -49,16 +55,15 @@ class NetworkTest : public ::testing::Test {
     Clock::duration took{};
 };
 
-TEST_F(NetworkTest, AReadyTvAnswersBothQuestionsAtOnce) {
+TEST_F(NetworkTest, AReadyTvAnswersBothQuestions) {
     std::vector<std::string> requests;
     const TestServer bridge(platform::tvBridgePort, [](tcp::socket&) {});
     const TestServer description(
         platform::tvDescriptionPort,
         http([](const std::string&) { return ok("{\"type\":\"tv\"}"); }, &requests));
-    const auto answers = ask();
+    const auto answers = ask({patient, patient});
     EXPECT_TRUE(answers.bridgeOpen);
     EXPECT_EQ(answers.description, "{\"type\":\"tv\"}");
-    EXPECT_LT(took, 500ms);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].rfind("GET /api/v2/ HTTP/1.1\r\n", 0), 0u) << requests[0];
     EXPECT_NE(requests[0].find("Host: 127.0.0.1:8001\r\n"), std::string::npos);
@@ -74,22 +79,22 @@ TEST_F(NetworkTest, AnOldSetIsAskedAtItsOlderPath) {
     EXPECT_EQ(answers.description, "{\"Model\":\"15_X\"}");
 }
 
-TEST_F(NetworkTest, NothingThereIsToldQuickly) {
-    const auto answers = ask();
+TEST_F(NetworkTest, NothingThereIsToldByTheRefusalsNotByTheLimits) {
+    const auto answers = ask({patient, patient});
     EXPECT_FALSE(answers.bridgeOpen);
     EXPECT_FALSE(answers.description);
-    EXPECT_LT(took, 1s);
 }
 
 TEST_F(NetworkTest, EachQuestionKeepsItsOwnLimit) {
-    // The description port accepts and never answers; the bridge port answers at once.
+    // The description port accepts and never answers; the bridge port answers at once. The
+    // description's own limit ends the questions, not the bridge's (which never would), and
+    // not before it is reached.
     const TestServer bridge(platform::tvBridgePort, [](tcp::socket&) {});
     const TestServer silent(platform::tvDescriptionPort, [](tcp::socket&) {});
-    const auto answers = ask({1500ms, 600ms});
+    const auto answers = ask({patient, 600ms});
     EXPECT_TRUE(answers.bridgeOpen);
     EXPECT_FALSE(answers.description);
     EXPECT_GE(took, 600ms);
-    EXPECT_LT(took, 1400ms);
 }
 
 TEST_F(NetworkTest, TooMuchOrBrokenIsNoDescription) {

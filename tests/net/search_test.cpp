@@ -40,6 +40,7 @@ using asio::ip::udp;
 using Clock = std::chrono::steady_clock;
 using platform::FoundHost;
 using platform::SearchNetwork;
+using test::hangLimit;
 using test::http;
 using test::notFound;
 using test::ok;
@@ -47,8 +48,6 @@ using test::TestServer;
 
 namespace {
 
-// Generous: only a hang ends here.
-constexpr auto hangLimit = 20s;
 
 std::wstring lan(int n) {
     return L"10.77.0." + std::to_wstring(n);

@@ -10,7 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "tests/time_limits.h"
+
 namespace test {
+
+// How long a test waits for what must happen before it calls it a hang.
+inline const std::chrono::milliseconds hangLimit =
+    test_time::limit(std::chrono::milliseconds(60000));
 
 using asio::ip::tcp;
 

@@ -1,9 +1,15 @@
 #pragma once
 // What the signing tests (and the bench's signed-package tests) share: shell commands, files,
 // folders of their own and test profiles made by make-profile.sh.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -66,12 +72,72 @@ struct TempDir {
     fs::path operator/(const std::string& name) const { return path / name; }
 };
 
-// Test profiles, one folder each (name -> make-profile.sh's options), their CAs in "ca".
-inline void makeProfiles(const TempDir& dir, const std::map<std::string, std::string>& made) {
+// Test profiles, one folder each (name -> make-profile.sh's options, run from `dir`, so that a
+// relative --ca names a folder beside them), their CAs in "ca".
+inline void makeProfiles(const fs::path& dir, const std::map<std::string, std::string>& made) {
     for (const auto& [name, options] : made) {
-        runOrThrow("bash " QUORVEX_SOURCE_DIR "/tests/signing/make-profile.sh " +
-                   quote(dir / name) + " " + options);
+        runOrThrow("cd " + quote(dir) +
+                   " && bash " QUORVEX_SOURCE_DIR "/tests/signing/make-profile.sh " + quote(name) +
+                   " " + options);
     }
+}
+
+// Held from construction to destruction: flock on FILE, made when missing.
+class FileLock {
+  public:
+    explicit FileLock(const fs::path& file)
+        : fd_(open(file.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644)) {
+        if (fd_ < 0 || flock(fd_, LOCK_EX) != 0) {
+            throw std::runtime_error("cannot lock " + file.string());
+        }
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock() { close(fd_); }
+
+  private:
+    int fd_;
+};
+
+// A set of test profiles kept in the build tree: their keys are the costly part, so each set is
+// made once and shared by every test process and run that asks for the same (a lock makes the
+// others wait for the first). The set lives in a folder named after what makes it, the day
+// included (the certificates' dates count from the day they are made); sets older than two days
+// are removed. `afterwards` is a shell script run in the folder once the profiles are there.
+struct ProfileSet {
+    fs::path path;
+    fs::path operator/(const std::string& name) const { return path / name; }
+};
+inline ProfileSet sharedProfiles(const fs::path& root,
+                                 const std::map<std::string, std::string>& made,
+                                 const std::string& afterwards = "") {
+    const auto today = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
+    std::string recipe = readText(QUORVEX_SOURCE_DIR "/tests/signing/make-profile.sh") +
+                         afterwards + std::to_string(today.time_since_epoch().count());
+    for (const auto& [name, options] : made) {
+        recipe += "\n" + name + "\t" + options;
+    }
+    char hash[32];
+    std::snprintf(hash, sizeof hash, "%016zx", std::hash<std::string>{}(recipe));
+    const ProfileSet set{root / hash};
+    fs::create_directories(root);
+    const FileLock lock(root / "lock");
+    if (!fs::exists(set / "made")) {
+        for (const auto& entry : fs::directory_iterator(root)) {
+            if (entry.is_directory() &&
+                entry.last_write_time() < fs::file_time_type::clock::now() - std::chrono::days(2)) {
+                fs::remove_all(entry.path());
+            }
+        }
+        fs::remove_all(set.path);
+        fs::create_directories(set.path);
+        makeProfiles(set.path, made);
+        if (!afterwards.empty()) {
+            runOrThrow("cd " + quote(set.path) + " && set -e\n" + afterwards);
+        }
+        std::ofstream(set / "made") << recipe;
+    }
+    return set;
 }
 
 // The files written afresh under `folder`; then, zipped, the package they make.
@@ -108,39 +174,36 @@ inline Bytes streamedZipOf(const fs::path& folder, const Files& files, bool sign
     return readBytes(zip);
 }
 
-// The profiles the signing tests share, made once per process, and broken ones made from "good":
-// certificates alone, a key alone, its root added, a truncated author.p12, a distributor.p12 too
-// large to read, an empty folder, one with author.p12 alone and a profile a level deeper.
-inline const TempDir& signingProfiles() {
-    static const TempDir dir;
-    [[maybe_unused]] static const bool made = [] {
-        makeProfiles(dir,
-                     {{"good", ""},
-                      {"san", "--duid-in san --duid TV-SAN --duid TV-SAN2"},
-                      {"xml", "--duid-in profile --duid TV-XML"},
-                      {"expired", "--validity expired"},
-                      {"not-yet", "--validity not-yet-valid"},
-                      {"swapped", "--swap"},
-                      {"empty", "--password ''"},
-                      {"absent", "--absent-password"},
-                      {"expired intermediate", "--expired-intermediate distributor"},
-                      {"профиль Ä",
-                       "--legacy --bits 4096 --password 'пароль Ä' --distributor-password другой"},
-                      {"4096", "--bits 4096"}});
-        runOrThrow("cd " + quote(dir.path) + R"( && set -e
-            openssl pkcs12 -in good/author.p12 -passin pass:test-pass -nodes -out author.pem
+// The profiles the signing tests share, made once per build tree (QUORVEX_TEST_PROFILES), and
+// broken ones made from "good": certificates alone, a key alone, its root added, a truncated
+// author.p12, a distributor.p12 too large to read, an empty folder, one with author.p12 alone and
+// a profile a level deeper. 4096-bit keys only where the size itself is what a case is about.
+inline const ProfileSet& signingProfiles() {
+    static const ProfileSet set = sharedProfiles(
+        QUORVEX_TEST_PROFILES,
+        {{"good", ""},
+         {"san", "--duid-in san --duid TV-SAN --duid TV-SAN2"},
+         {"xml", "--duid-in profile --duid TV-XML"},
+         {"expired", "--validity expired"},
+         {"not-yet", "--validity not-yet-valid"},
+         {"swapped", "--swap"},
+         {"empty", "--password ''"},
+         {"absent", "--absent-password"},
+         {"expired intermediate", "--expired-intermediate distributor"},
+         {"профиль Ä", "--legacy --password 'пароль Ä' --distributor-password другой"},
+         {"4096", "--bits 4096"}},
+        R"(openssl pkcs12 -in good/author.p12 -passin pass:test-pass -nodes -out author.pem
             for f in 'no key' 'no cert' 'with root' truncated huge; do cp -r good "$f"; done
             p12() { openssl pkcs12 -export -in author.pem -inkey author.pem -passout pass:test-pass -out "$@"; }
             p12 'no key/author.p12' -nokeys && p12 'no cert/author.p12' -nocerts
             p12 'with root/author.p12' -certfile ca/author-root.pem
             head -c $(($(stat -c %s good/author.p12) / 2)) good/author.p12 >truncated/author.p12
             head -c $((3 * )" +
-                   std::to_string(widget::maxKeyFileBytes) + R"()) /dev/zero >huge/distributor.p12
+            std::to_string(widget::maxKeyFileBytes) +
+            R"()) /dev/zero >huge/distributor.p12
             mkdir -p 'empty folder' 'author only' nest/inner && cp good/*.p12 nest/inner
             cp good/author.p12 'author only'/)");
-        return true;
-    }();
-    return dir;
+    return set;
 }
 
 }  // namespace signing_test

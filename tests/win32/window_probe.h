@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/time_limits.h"
+
 namespace probe {
 
 class Handle {
@@ -28,9 +30,10 @@ class Handle {
     HANDLE handle_ = nullptr;
 };
 
-// The message's result, or nothing when the window did not answer in time.
+// The message's result, or nothing when the window did not answer in time (by default a
+// hang-catching limit).
 inline std::optional<LRESULT> send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
-                                   UINT timeoutMs = 5000) {
+                                   UINT timeoutMs = test_time::limitMs(30000)) {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
                             &result) == 0) {

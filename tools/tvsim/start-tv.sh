@@ -28,7 +28,9 @@ rm -f "$ready" "$state/tvsim.pid"
 "$tvsim" --address "$address" --state "$state" --ready-file "$ready" "$@" \
     </dev/null >"$state/tvsim.log" 2>&1 &
 pid=$!
-for _ in $(seq 1 100); do
+# It listens within a second; the limit only catches one that never does (a sanitizer build on a
+# loaded machine starts slowly).
+for _ in $(seq 1 600); do
     if [ -s "$ready" ]; then
         echo "$pid" >"$state/tvsim.pid"
         echo "$pid"

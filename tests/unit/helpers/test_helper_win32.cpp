@@ -1,5 +1,8 @@
 // A console program the Windows platform tests start. It proves it ran by the files it writes.
 //   sleep <ms> <file>   sleeps, then writes <file> (the child's end, seen from outside)
+//   await <go> <ms> <file>
+//                       waits until the file <go> exists (at most <ms>), then writes <file>: a
+//                       child that ends only once the test lets it
 //   startup <file>      writes how its starter asked its windows to show: "show <n>" with
 //                       the SW_ value, or "default <n>" when no value was given
 //   cmdline <file> ...  writes its command line as it received it, in UTF-8
@@ -33,6 +36,13 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"sleep" && argc == 4) {
         Sleep(static_cast<DWORD>(std::stoul(argv[2])));
         writeText(argv[3], "ended");
+        return 0;
+    }
+    if (mode == L"await" && argc == 5) {
+        const ULONGLONG until = GetTickCount64() + std::stoul(argv[3]);
+        while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < until)
+            Sleep(10);
+        writeText(argv[4], "ended");
         return 0;
     }
     if (mode == L"startup" && argc == 3) {

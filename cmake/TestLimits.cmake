@@ -1,0 +1,28 @@
+# No test times the program. A test's limit (TIMEOUT) only catches a hang: at least three times
+# what it takes on a machine twice as slow as the development machine, under the load of a full
+# run. quorvex_test_limit sets it, stretched by QUORVEX_TEST_TIME_FACTOR (a whole number) from the
+# environment the tree is configured in, and hands the same factor to the waits inside the test
+# (tests/time-limits.sh, tests/time_limits.h).
+set(QUORVEX_TEST_TIME_FACTOR "$ENV{QUORVEX_TEST_TIME_FACTOR}")
+if(NOT QUORVEX_TEST_TIME_FACTOR MATCHES "^[1-9][0-9]*$")
+    set(QUORVEX_TEST_TIME_FACTOR 1)
+endif()
+# quorvex_test_limit(SECONDS TEST...)
+function(quorvex_test_limit seconds)
+    math(EXPR stretched "${seconds} * ${QUORVEX_TEST_TIME_FACTOR}")
+    foreach(test IN LISTS ARGN)
+        set_tests_properties(${test} PROPERTIES TIMEOUT ${stretched})
+        set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+                     QUORVEX_TEST_TIME_FACTOR=${QUORVEX_TEST_TIME_FACTOR})
+    endforeach()
+endfunction()
+# The same for GoogleTest cases found at test time: quorvex_gtest_limit(VAR SECONDS) puts the
+# properties in VAR, for gtest_discover_tests(... PROPERTIES ${VAR}).
+function(quorvex_gtest_limit var seconds)
+    math(EXPR stretched "${seconds} * ${QUORVEX_TEST_TIME_FACTOR}")
+    set(${var} TIMEOUT ${stretched} ENVIRONMENT
+        QUORVEX_TEST_TIME_FACTOR=${QUORVEX_TEST_TIME_FACTOR} PARENT_SCOPE)
+endfunction()
+# scripts/test.sh runs two tests for each free core: most of them wait on Wine, timers and other
+# processes. A test that keeps a core busy takes both of that core's (PROCESSORS 2).
+set(quorvex_a_core PROCESSORS 2)
