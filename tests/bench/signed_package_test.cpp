@@ -18,13 +18,13 @@ const std::string kStaging = "/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt";
 
 // The profiles, made once per build tree; "second" has CAs of its own.
 const ProfileSet& profiles() {
-    static const ProfileSet set =
-        sharedProfiles(QUORVEX_TEST_PROFILES, {{"san", "--duid-in san"},
-                                               {"listed", "--duid-in profile"},
-                                               {"swapped", "--swap"},
-                                               {"expired intermediate",
-                                                "--duid-in san --expired-intermediate distributor"},
-                                               {"second", "--duid-in san --ca ca2"}});
+    static const ProfileSet set = sharedProfiles(
+        QUORVEX_TEST_PROFILES,
+        {{"san", "--duid-in san"},
+         {"listed", "--duid-in profile"},
+         {"swapped", "--swap"},
+         {"expired intermediate", "--duid-in san --expired-intermediate distributor"},
+         {"second", "--duid-in san --ca ca2"}});
     return set;
 }
 // This process's packages and TV.

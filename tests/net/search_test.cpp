@@ -48,7 +48,6 @@ using test::TestServer;
 
 namespace {
 
-
 std::wstring lan(int n) {
     return L"10.77.0." + std::to_wstring(n);
 }
