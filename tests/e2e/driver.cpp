@@ -45,6 +45,10 @@
 //                       the real mouse or keyboard (SendInput): HOW is "mouse" (a click on the
 //                       box's arrow, then on the item) or "keys" (a click into the box, F4, Down
 //                       to the item, F4); print what the box then shows ("picked: ...")
+//     --watch-list=SECONDS  after --await-list, keep reading the list while the window is idle
+//                       for this long, and print each label as it changes ("list-change: MS
+//                       LABEL", MS counted from the window's appearance), touching nothing
+//     --list-only       after --await-list (and --watch-list), close the window: no install
 //     --refresh-at-start  press the refresh button as soon as the window is there (the search
 //                       that began with the window is still running)
 //     --close-at-start  close the window as soon as it is there, print how soon the program
@@ -68,6 +72,7 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -343,6 +348,8 @@ int wmain(int argc, wchar_t** argv) {
     bool closeAtStart = false;
     int pick = -1;
     bool pickByMouse = true;
+    int watchList = 0;
+    bool listOnly = false;
     for (int i = 5; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg.rfind(L"--during=", 0) == 0)
@@ -395,6 +402,10 @@ int wmain(int argc, wchar_t** argv) {
             refreshAtStart = true;
         else if (arg == L"--close-at-start")
             closeAtStart = true;
+        else if (arg.rfind(L"--watch-list=", 0) == 0)
+            watchList = _wtoi(arg.substr(13).c_str());
+        else if (arg == L"--list-only")
+            listOnly = true;
         else if (arg == L"--timing")
             timing = true;
         else if (arg.rfind(L"--pick=", 0) == 0) {
@@ -491,6 +502,28 @@ int wmain(int argc, wchar_t** argv) {
                 : L"0");
         if (pick >= 0)
             say(L"picked", pickFromList(window, edit, pi.dwProcessId, pick, pickByMouse));
+        // Read only: CB_GETLBTEXT asks the list, and nothing the window does on its own waits
+        // for that.
+        std::vector<std::wstring> seen;
+        for (LRESULT i = 0; i < count; ++i)
+            seen.push_back(listItem(edit, i));
+        for (const auto since = Clock::now(); msSince(since) < watchList * 1000LL; Sleep(50)) {
+            const LRESULT now = probe::send(edit, CB_GETCOUNT).value_or(0);
+            std::vector<std::wstring> labels;
+            for (LRESULT i = 0; i < now; ++i)
+                labels.push_back(listItem(edit, i));
+            for (const auto& label : labels) {
+                if (std::find(seen.begin(), seen.end(), label) == seen.end())
+                    say(L"list-change", std::to_wstring(msSince(appeared)) + L" " + label);
+            }
+            seen = std::move(labels);
+        }
+        if (listOnly) {
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            const bool ended = WaitForSingleObject(process.get(), 15000) == WAIT_OBJECT_0;
+            say(L"exited", ended ? L"yes" : L"no");
+            return ended ? 0 : 2;
+        }
     }
 
     if (awaitList && address == L"-") {

@@ -247,6 +247,17 @@ ru_prompt='Введите IP вашего ТВ, Выберите его сери
 en_installing='Widget installation in progress'
 ru_nobody() { printf 'По адресу %s не отвечает ни один телевизор.' "$1"; }
 
+nbsp=$'\u00a0'
+ru_not_active() { printf 'Режим разработчика на телевизоре %s включён для этого ПК, но ещё не действует.' "$1"; }
+ru_restart_wait='Перезагрузите ТВ: выньте вилку из розетки на 30 секунд и включите его. Ждём '
+ru_no_room='На телевизоре не хватает места для виджета. Освободите место: Настройки > Поддержка > Обслуживание устройства > Управление хранилищем (Settings > Support > Device Care > Manage Storage), удалите там ненужные приложения и повторите установку. Дело не в серии телевизора, а установка без освобождения места не поможет.'
+en_no_room='The TV has no room for the widget. Free space on the TV: Settings > Support > Device Care > Manage Storage, remove apps you do not need there, then install again. It is not the TV series, and installing again without freeing space does not help.'
+ru_partner='Виджет объявляет привилегию, для которой нужен сертификат уровня partner, а профиль сертификата уровня public (такой Certificate Manager создаёт для любого) установить его не может. Нужна версия виджета без этой привилегии или подписанная сертификатом partner; повторная установка не поможет.'
+en_partner='The widget declares a privilege that needs a partner-level certificate, and a public-level certificate profile (what Certificate Manager makes for anyone) cannot install it. It takes a version of the widget without that privilege, or one signed with a partner certificate; installing again does not help.'
+ru_wrong_series='выбрана не та серия'
+# The driver's list-change lines: the time (ms after the window appeared) and the label.
+changed_to() { grep -F -- "$1" "$out" | grep '^list-change: ' | head -n 1 | cut -d' ' -f2; }
+
 expect_success() {
     check "no question before the run" bash -c "! grep -q '^question:' '$out'"
     check "completion text" has "$ru_done"
@@ -758,6 +769,166 @@ tool_removed)
     on_written remove
     drive "$address" 1 --english
     check "in English too" has_part "box: The TV bridge tool iu.exe was removed or blocked right after it was written, most likely by an antivirus. Allow the file iu.exe in the antivirus, or add the folder \"$(winpath "$work")\" to its exclusions"
+    ;;
+ssdp_first)
+    # Two ready TVs high in the /24, where the sweep (128 knocks at a time, in address order)
+    # gets late: one answers SSDP, the other does not. The PC's own firewall marks, in the order
+    # the knocks leave, which hosts below .200 the sweep had knocked at before each TV's first
+    # knock: the SSDP one is knocked at before the sweep gets there, the silent one only after
+    # every host below it. Neither is a duration.
+    start_tv_at 200 "$dir/tv" --year 2019 --name "[TV] Hall"
+    start_tv_at 201 "$dir/tv201" --year 2018 --name "[TV] Attic" --no-ssdp
+    nft -f - <<'NFT' || { echo "the knock order could not be watched"; exit 1; }
+table ip order {
+    set seen200 { type ipv4_addr; flags dynamic; }
+    set seen201 { type ipv4_addr; flags dynamic; }
+    set before200 { type ipv4_addr; size 1024; flags dynamic; }
+    set before201 { type ipv4_addr; size 1024; flags dynamic; }
+    chain out {
+        type filter hook output priority 0;
+        tcp dport 8001 tcp flags & (syn | ack) == syn ip daddr 10.213.0.2-10.213.0.199 ip saddr != @seen200 add @before200 { ip daddr }
+        tcp dport 8001 tcp flags & (syn | ack) == syn ip daddr 10.213.0.2-10.213.0.199 ip saddr != @seen201 add @before201 { ip daddr }
+        tcp dport 8001 tcp flags & (syn | ack) == syn ip daddr 10.213.0.200 add @seen200 { ip saddr }
+        tcp dport 8001 tcp flags & (syn | ack) == syn ip daddr 10.213.0.201 add @seen201 { ip saddr }
+    }
+}
+NFT
+    knocked_before() { nft list set ip order "before$1" | grep -oE '10\.213\.0\.[0-9]+' | sort -u | wc -l; }
+    drive - -1 --await-list --list-only
+    before200=$(knocked_before 200)
+    before201=$(knocked_before 201)
+    echo "figure: list-ms $(value list-ms), search-ms $(value search-ms)"
+    echo "hosts below .200 knocked at before the SSDP TV: $before200, before the silent one: $before201"
+    check "the SSDP TV is listed" has "found: 10.213.0.200  —  [TV] Hall, 2019, готов к установке"
+    check "the silent TV is listed" has "found: 10.213.0.201  —  [TV] Attic, 2018, готов к установке"
+    check "the first item came before the search ended" \
+        bash -c "[ '$(value list-ms)' -lt '$(value search-ms)' ]"
+    check "control: the firewall saw the silent TV's knock" nft list set ip order seen201 | grep -qF "$lan_pc"
+    check "control: the sweep got to the silent TV after all 198 hosts below it" test "$before201" -eq 198
+    check "the SSDP TV was knocked at before the sweep got there" test "$before200" -lt 198
+    check "the window closed" has "exited: yes"
+    ;;
+slow_tv_found)
+    # Two TVs that answer each knock about 1 s late (the sweep gives a host 0.8 s): one answers
+    # SSDP, one does not. SSDP names the first, and it is waited for and listed; the sweep alone
+    # misses the second. The one ready TV goes into the box. (No install: the stand-in tool's
+    # connect gives up on a TV this slow.)
+    start_tv_at 31 "$dir/tv" --year 2019 --name "[TV] Slow"
+    start_tv_at 30 "$dir/tv30" --year 2019 --name "[TV] Slow and silent" --no-ssdp
+    lan_slow_host tv31
+    lan_slow_host tv30
+    drive - -1 --await-list --list-only
+    echo "figure: list-ms $(value list-ms), search-ms $(value search-ms)"
+    check "the slow TV that answers SSDP is listed" has "found: 10.213.0.31  —  [TV] Slow, 2019, готов к установке"
+    check "the slow TV SSDP does not name is not" bash -c "! grep -qF 'found: 10.213.0.30 ' '$out'"
+    check "the slow TV went into the box" has "box-after-search: 10.213.0.31"
+    check "with its series" has "series-after-search: 1"
+    check "the window closed" has "exited: yes"
+    # After the run: a knock from here would put it in the neighbour table the window reads.
+    started=$(date +%s%N)
+    (exec 3<>/dev/tcp/10.213.0.30/8001) 2>/dev/null
+    answered_ms=$((($(date +%s%N) - started) / 1000000))
+    echo "control: the silent TV's description port answered after $answered_ms ms"
+    check "control: it answers only after the sweep's 0.8 s" test "$answered_ms" -ge 800
+    ;;
+restart_wait)
+    # A TV just restarted: developer mode on, its bridge port still closed for 20 s. Yes waits;
+    # the status line says so, the button is Cancel, and once the port opens the run goes on by
+    # itself and installs.
+    start_tv --year 2019 --bridge-after 20
+    shot_pattern='^wait-status:' drive_with_shot restart-wait-ru "$address" 1 --hold-at=wait --answers=yes
+    check "the question says developer mode is not active yet" has_part "question: $(ru_not_active "$address")"
+    check "and offers the wait" has "question-buttons: yes,no,cancel"
+    check "the status line says to restart the TV, and how long" has "wait-status: ${ru_restart_wait}0:00${nbsp}из${nbsp}3:00"
+    check "the seconds go on" grep -qE "^status-seen: ${ru_restart_wait}0:0[1-9]${nbsp}из" "$out"
+    check "the install button is Cancel" has "wait-button: Отмена"
+    check "the completion text, with no second press" has "$ru_done"
+    check "bar at 100" has "progress: 100"
+    check "no message box" bash -c "! grep -q '^box:' '$out'"
+    check "widget installed on the TV" tv_has_app
+    check "the TV's bridge saw one connection" test "$(grep -c '^connection:' "$dir/tv/commands.log")" -ge 1
+    check "the install log reports completion" log_has step6.txt "install completed"
+    check "the application list names the widget" log_has step7.txt "R4vT7mWq2Z.Quorvex"
+    for i in 1 2 3 4 5 6 7; do check "log $i written" test -f "$work/doLog/step$i.txt"; done
+    check "the folder holds doLog alone" only_dolog_left
+    check "no bridge server left running" server_gone
+    check "button enabled again" has "install-enabled: yes"
+    ;;
+restart_wait_cancel_limit)
+    # Cancel during the wait: nothing written, no command. Then, with the limit at 5 s, the wait
+    # gives up and asks again with what the TV last said; No writes nothing either. In English.
+    start_tv --year 2019 --bridge-after 600
+    drive "$address" 1 --answers=yes --during-wait=cancel --wait-act-after=1
+    check "the wait began" has "wait-button: Отмена"
+    echo "figure: wait-cancel-ms $(value wait-cancel-ms)"
+    check "the button was the install button again" bash -c "grep -qE '^wait-cancel-ms: [0-9]+$' '$out'"
+    check "nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
+    check "the TV's bridge saw no connection" bash -c "! grep -q '^connection:' '$dir/tv/commands.log'"
+    check "the tool never ran: no server log" absent_file "$dir/sdb.log"
+    check "and no server" server_gone
+    check "the prompt again" has "status: $ru_prompt"
+    check "bar unchanged" has "progress: 0"
+    check "the window still answers: button enabled" has "install-enabled: yes"
+    check "and it closed when told" has "exited: yes"
+    cp "$out" "$dir/driver-cancel.txt"
+    QUORVEX_RESTART_WAIT_SECONDS=5 drive "$address" 1 --english --answers=yes,no
+    check "the wait began" has "wait-button: Cancel"
+    check "it gave up after the limit" has "question: The TV was not ready to install after 0:05 of waiting."
+    check "and says what the TV last said" bash -c "grep -A2 -xF 'question: The TV was not ready to install after 0:05 of waiting.' '$out' | grep -qF 'Developer mode on the TV at $address is set for this PC but not active yet.'"
+    check "and asks whether to install anyway, Yes or No" has "question-buttons: yes,no"
+    check "No: nothing written" bash -c "[ -z \"\$(ls -A '$work')\" ]"
+    check "the TV's bridge saw no connection" bash -c "! grep -q '^connection:' '$dir/tv/commands.log'"
+    check "the prompt again, in English" has_part "status: Enter the IP of your TV"
+    ;;
+standby_to_ready)
+    # A TV in standby when the window opens comes on 8 s after its start: the idle list's label
+    # changes by itself, with nothing pressed, and the one ready TV then goes into the empty box.
+    start_tv --year 2020 --standby-for 8 --name "[TV] Den"
+    drive - -1 --await-list --watch-list=16
+    check "listed in standby first" has "found: $address  —  [TV] Den, 2020, в режиме ожидания"
+    ready_at=$(changed_to "[TV] Den, 2020, готов к установке")
+    echo "figure: the label said ready at ${ready_at:-never} ms after the window appeared"
+    check "the label changed to ready while idle" test -n "$ready_at"
+    check "the same TV, once" test "$(grep -c '^list-change: ' "$out")" -le 2
+    check "no press before the change: typed only after the watch" \
+        bash -c "grep -n '' '$out' | grep -E ':(list-change|typed): ' | tail -n 1 | grep -q ':typed: '"
+    check "the box empty after the search" has "box-after-search: "
+    check "then the TV, ready, went into it" has "typed: $address"
+    expect_success
+    ;;
+refusal_no_room)
+    # A full TV: the box names no room and where to free space, with the log's line; it is not
+    # the wrong series, and the install ran once. In Russian, then in English.
+    start_tv --year 2019 --full-storage
+    drive "$address" 1
+    expect_failure "download failed[116]" 'doLog\step6.txt'
+    check "the box starts with no room" has_part "box: $ru_no_room"
+    check "not the wrong series" bash -c "! grep -qF 'Телевизор не принял пакет: $ru_wrong_series' '$out'"
+    check "one install, no retry" test "$(grep -c '^shell: vd_appinstall' "$dir/tv/commands.log")" -eq 1
+    check "nothing installed" bash -c "! grep -qF R4vT7mWq2Z.Quorvex '$dir/tv/apps.tsv' 2>/dev/null"
+    drive_shot_at box no-room-en "$address" 1 --english
+    check "in English" has_part "box: $en_no_room"
+    check "with the log's line" has_part "download failed[116]"
+    ;;
+refusal_privilege)
+    # A widget that needs a partner certificate: a 2022 set says so in its short words, a 2025
+    # one (a signed install, with the owner's profile) names MISMATCHED_PRIVILEGE_LEVEL. Both
+    # boxes say a public profile cannot install it.
+    start_tv --year 2022 --privilege-mismatch
+    drive "$address" 1
+    expect_failure "install failed[118, -14], reason: Signature error" 'doLog\step6.txt'
+    check "the box says a public profile cannot install it" has_part "box: $ru_partner"
+    check "one install, no retry" test "$(grep -c '^shell: vd_appinstall' "$dir/tv/commands.log")" -eq 1
+    make_profile "$dir/certs/p" --duid QVX2025PRIV --password pw-p
+    start_tv_at 3 "$dir/tv3" --year 2025 --privilege-mismatch --duid QVX2025PRIV \
+        --trusted-root "$dir/ca/author-root.pem" --trusted-root "$dir/ca/distributor-root.pem"
+    remember_profile "$dir/certs/p"
+    drive_shot_at box privilege-2025-en "$lan_subnet.3" 1 --english --answers=yes --password=pw-p
+    check "2025: the TV's own words reached the box" has_part "MISMATCHED_PRIVILEGE_LEVEL"
+    check "2025: the box says a public profile cannot install it" has_part "box: $en_partner"
+    check "2025: the TV took the signed package and refused it" grep -q '^push: .*/Quorvex.wgt' "$dir/tv3/commands.log"
+    check "2025: one install, no retry" test "$(grep -c '^shell: vd_appinstall' "$dir/tv3/commands.log")" -eq 1
+    check "2025: nothing installed" bash -c "! grep -qF R4vT7mWq2Z.Quorvex '$dir/tv3/apps.tsv' 2>/dev/null"
     ;;
 bad_address)
     drive "1.2.3.4 & echo pwned > pwned.txt" 0 --paste
