@@ -5,7 +5,8 @@
 #   B  a folder with a space in its name, signed, --sign-tool, carrying A's signed tool: kept as is
 #   C  B's build tree again, no certificate: the release a third party makes to compare
 #   D  B's build tree, version 2.3.4, a time-stamp server that does not answer: fails, writes nothing
-# A, B and C carry the same bytes, so their exes before signing must be the same bytes.
+# A, B and C carry the same bytes, so their exes before signing must be the same bytes. A is always
+# built in a fresh tree; B's tree is kept between runs, so that B's exe is the incremental build's.
 #   release-test.sh SOURCE_DIR WINDOWS_TREE WORK_DIR
 # Leaves A's release in WORK_DIR/a/out for the end-to-end run (release_signed_installs).
 set -uo pipefail
@@ -38,7 +39,13 @@ signed() { info "$1" | grep -x "authenticode yes" >/dev/null; }
 resource_has() { info "$1" | grep -xF "$2" >/dev/null; }
 verifies() { osslsigncode verify -CAfile "$dir/ca/root.pem" -in "$1" >"$dir/verify.log" 2>&1; }
 
-rm -rf "$dir"
+# B's build tree stays from the last run: B builds on today's date, so make rebuilds what changed
+# since, and a rerun builds only A's tree afresh (A's files are dated two days ahead, and make would
+# take them for newer than any edit made meanwhile).
+if [ -d "$dir" ]; then
+    find "$dir" -mindepth 1 -maxdepth 1 ! -name 'b folder' -exec rm -rf {} +
+    find "$dir/b folder" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} + 2>/dev/null
+fi
 mkdir -p "$dir/in"
 bash "$root/tests/release/make-certificates.sh" "$dir/ca" || exit 1
 cp "$tree/resources/payloads/IUFILE" "$dir/in/bridge.exe"
