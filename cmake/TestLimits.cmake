@@ -26,3 +26,7 @@ endfunction()
 # scripts/test.sh runs two tests for each free core: most of them wait on Wine, timers and other
 # processes. A test that keeps a core busy takes both of that core's (PROCESSORS 2).
 set(quorvex_a_core PROCESSORS 2)
+# The signing tests' certificate profiles (tests/signing/signing_support.h): their keys are the
+# costly part, so every host tree of this checkout shares one folder of them, under a lock.
+set(QUORVEX_TEST_PROFILES "${CMAKE_SOURCE_DIR}/build/test-profiles" CACHE PATH
+    "Where the signing tests keep the profiles they make")

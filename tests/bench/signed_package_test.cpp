@@ -16,7 +16,7 @@ namespace {
 const std::string kApp = "R4vT7mWq2Z.Quorvex";
 const std::string kStaging = "/home/owner/share/tmp/sdk_tools/tmp/Quorvex.wgt";
 
-// The profiles, made once per build tree; "second" has CAs of its own.
+// The profiles, made once for the host trees; "second" has CAs of its own.
 const ProfileSet& profiles() {
     static const ProfileSet set = sharedProfiles(
         QUORVEX_TEST_PROFILES,

@@ -10,7 +10,7 @@ set -euo pipefail
 target=$1
 src=$2
 work=$3/$target
-seconds=${4:-20}
+seconds=${4:-10}
 mkdir -p "$work/corpus"
 case $target in
 tv_address)

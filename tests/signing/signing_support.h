@@ -174,7 +174,7 @@ inline Bytes streamedZipOf(const fs::path& folder, const Files& files, bool sign
     return readBytes(zip);
 }
 
-// The profiles the signing tests share, made once per build tree (QUORVEX_TEST_PROFILES), and
+// The profiles the signing tests share, made once for the host trees (QUORVEX_TEST_PROFILES), and
 // broken ones made from "good": certificates alone, a key alone, its root added, a truncated
 // author.p12, a distributor.p12 too large to read, an empty folder, one with author.p12 alone and
 // a profile a level deeper. 4096-bit keys only where the size itself is what a case is about.
