@@ -1,5 +1,6 @@
 # Sourced after bench-lib.sh by a bench script that needs a test LAN (tests/lan/lan.sh): the PC
-# at 10.213.0.1, each TV a host of its own, SSDP among them. The LAN goes at exit, before
+# at 10.213.0.1, each TV a host of its own, SSDP among them. lan.sh refuses to make it outside the
+# network namespace tests/isolated.sh made for the test (require_own_netns). The LAN goes at exit, before
 # bench-lib's own clean-up.
 source "$REPO_DIR/tests/lan/lan.sh"
 lan_up || {

@@ -2,7 +2,8 @@
 # TVs that answer late, on a test LAN: one just restarted (--bridge-after: developer mode on and
 # said so from the start, the bridge port refusing until its time), one in standby for a while
 # (--standby-for), and one whose every knock waits for the client's retransmission
-# (lan_slow_host). Only lower bounds are checked: they prove each delay acted.
+# (lan_slow_host). Only lower bounds are checked: they prove each delay acted. Its LAN exists only
+# in the test's own network namespace (tests/isolated.sh; bench-lan.sh).
 source "$(dirname "$0")/bench-lib.sh"
 source "$BENCH_DIR/bench-lan.sh"
 
