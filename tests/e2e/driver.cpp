@@ -6,8 +6,8 @@
 // Its waits for what must happen (a window, a file, the program's end) have limits that only
 // catch a hang, stretched by QUORVEX_TEST_TIME_FACTOR; the times it prints are figures, which the
 // scenarios print and never check.
-//     --during=ACTIONS  act once the run is under way (not while it waits for the TV), in order
-//                       (comma-separated):
+//     --during=ACTIONS  act once the commands run (not during the check or a wait for the TV),
+//                       in order (comma-separated):
 //                       english, second-press, close, second-start (starts the installer again
 //                       in --second-dir, or WORKDIR, and reports how soon that copy ended,
 //                       "none" when it had not after a minute)
@@ -724,10 +724,20 @@ int wmain(int argc, wchar_t** argv) {
         }
         if (closed && sawWait)
             break;  // closed during the wait: how soon it ended is told below
+        // The check before the commands is not yet the run that --during acts in.
+        const auto checkingTv = [&] {
+            const std::wstring said = textOf(status);
+            for (const auto language : {Language::russian, Language::english}) {
+                const std::wstring checking = text(msgCheckingTv, language);
+                if (said.rfind(checking.substr(0, checking.find(L"%1")), 0) == 0)
+                    return true;
+            }
+            return false;
+        };
         const bool running = !IsWindowEnabled(install);
         if (running)
             started = true;
-        if (started && !acted && !waiting &&
+        if (started && !acted && !waiting && !checkingTv() &&
             (actAt == 0 || probe::send(bar, PBM_GETPOS).value_or(0) >= actAt)) {
             acted = true;
             size_t from = 0;

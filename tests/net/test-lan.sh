@@ -30,4 +30,7 @@ table inet slowhost {
     }
 }
 NFT
-exec "$@"
+# The neighbour table is read first, as it was left here: the searches after that knock at its
+# hosts, and the kernel, finding nobody there, drops the stale entry it probed.
+"$@" --gtest_filter='Neighbours.*'
+exec "$@" --gtest_filter='-Neighbours.*'

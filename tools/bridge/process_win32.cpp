@@ -76,11 +76,20 @@ bool startServerProcess(std::string& error) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
-                        &info)) {
-        error = startFailure();
-        return false;
+    // Wine under load now and then fails a start it makes a moment later, with
+    // ERROR_INTERNAL_ERROR, which Windows does not give here: that one is tried again, twice at
+    // most. Any other failure is reported in the real tool's words at once.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                           DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
+                           &info)) {
+            break;
+        }
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) {
+            error = startFailure();
+            return false;
+        }
+        Sleep(200);
     }
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
