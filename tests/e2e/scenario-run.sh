@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # One scenario in a network namespace and Wine prefix of its own (tests/isolated.sh), and once more,
 # in fresh ones, only when Wine could not start the bridge tool at all: under load its process
-# creation fails now and then (ERROR_INTERNAL_ERROR), and its cmd then writes "Can't recognize
-# 'iu.exe …'" into the step's log. The second run repeats every check, so a fault that is the
+# creation fails now and then, and its cmd then writes "Can't recognize 'iu.exe …'" into the
+# step's log. The second run repeats every check, so a fault that is the
 # installer's (a tool never written, say) fails it the same way.
 #   scenario-run.sh NAME INSTALLER DRIVER TOOL NATIVE_TREE DIR
 set -uo pipefail
