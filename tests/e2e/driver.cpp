@@ -85,6 +85,7 @@
 #include "src/texts/texts.h"
 #include "tests/time_limits.h"
 #include "tests/win32/window_probe.h"
+#include "tests/wine/start_program.h"
 #include "tests/wine/test_lan_guard.h"
 
 using platform::Control;
@@ -155,11 +156,8 @@ PROCESS_INFORMATION startInstaller(const std::wstring& installer, const std::wst
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    std::wstring commandLine = L"\"" + installer + L"\"";
-    if (!CreateProcessW(installer.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.c_str(), &si, &pi)) {
+    if (!test_start::startProgram(installer, dir, si, pi))
         fail(L"cannot start " + installer + L" (error " + std::to_wstring(GetLastError()) + L")");
-    }
     return pi;
 }
 

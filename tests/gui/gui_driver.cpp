@@ -21,6 +21,7 @@
 #include "src/texts/texts.h"
 #include "tests/time_limits.h"
 #include "tests/win32/window_probe.h"
+#include "tests/wine/start_program.h"
 #include "tests/wine/test_lan_guard.h"
 
 using platform::Control;
@@ -89,14 +90,12 @@ class Program {
         GetTempPathW(MAX_PATH, temp);
         directory_ = std::wstring(temp) + L"quorvex-gui-" + number(GetCurrentProcessId());
         CreateDirectoryW(directory_.c_str(), nullptr);
-        std::wstring commandLine = L"\"" + exe + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_SHOWNORMAL;
         PROCESS_INFORMATION info{};
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            directory_.c_str(), &startup, &info)) {
+        if (!test_start::startProgram(exe, directory_, startup, info)) {
             throw Abort("QuorvexInstaller.exe could not be started: error " +
                         std::to_string(GetLastError()));
         }
