@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
 # One scenario in a network namespace and Wine prefix of its own (tests/isolated.sh), and once more,
-# in fresh ones, only when Wine could not start the bridge tool at all: under load its process
-# creation fails now and then, and its cmd then writes "Can't recognize 'iu.exe …'" into the
-# step's log. The second run repeats every check, so a fault that is the
-# installer's (a tool never written, say) fails it the same way.
+# in fresh ones, only when Wine itself failed under load, as it does now and then:
+#  - it could not start the bridge tool at all: its cmd writes "Can't recognize 'iu.exe …'" into
+#    the step's log;
+#  - the installer it started never showed its window and still ran when the driver gave up (an
+#    installer that fails on its own ends, and the driver says so in other words).
+# The second run repeats every check, so a fault that is the installer's (a tool never written,
+# say) fails it the same way.
 #   scenario-run.sh NAME INSTALLER DRIVER TOOL NATIVE_TREE DIR
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 dir=$6
 "$here/../isolated.sh" --wine "$here/scenario.sh" "$@"
 status=$?
-if [ "$status" -ne 0 ] && [ "$status" -ne 77 ] &&
-    grep -qsF "Can't recognize 'iu.exe " "$dir"/work/doLog/*.txt; then
-    echo "=== Wine could not start the tool (the log above): the scenario once more"
-    "$here/../isolated.sh" --wine "$here/scenario.sh" "$@"
-    status=$?
+if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
+    why=
+    if grep -qsF "Can't recognize 'iu.exe " "$dir"/work/doLog/*.txt; then
+        why="Wine could not start the tool (the log above)"
+    elif grep -qsF "the installer's window did not appear (it still runs)" "$dir"/driver*.txt; then
+        why="the installer never showed its window under Wine (the driver's error above)"
+    fi
+    if [ -n "$why" ]; then
+        echo "=== $why: the scenario once more"
+        "$here/../isolated.sh" --wine "$here/scenario.sh" "$@"
+        status=$?
+    fi
 fi
 exit "$status"
