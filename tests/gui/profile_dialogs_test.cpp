@@ -4,13 +4,16 @@
 // screenshots it asks for as in gui_driver.cpp. Prints "FAIL: ..." for each fault.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/text.h"
@@ -24,7 +27,7 @@ namespace {
 namespace ids = platform::win32::passwordDialog;
 using Typed = std::optional<std::pair<std::wstring, std::wstring>>;
 
-int failures = 0;
+std::atomic<int> failures = 0;  // counted by both threads
 UINT dpi = 96;
 std::wstring shotBase;  // the sync folder and the screenshots' prefix
 DWORD dialogThread = 0;
@@ -104,7 +107,8 @@ void screenshot(const std::wstring& name) {
 
 // Runs `open` here while `user` plays the user on a second thread. A dialog still open once the
 // user is done (or one that asks back, such as "folder not found") is a failure, and every
-// dialog open is cancelled so that the test ends.
+// dialog open is cancelled so that the test ends. When `open` throws (a dialog that could not be
+// shown), the user's thread is still waited for before the error goes on to be reported.
 template <typename Result>
 Result withUser(const std::function<Result()>& open, const std::function<void()>& user) {
     std::thread player([&] {
@@ -118,9 +122,17 @@ Result withUser(const std::function<Result()>& open, const std::function<void()>
                 PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
         }
     });
-    Result result = open();
+    std::optional<Result> result;
+    std::exception_ptr failure;
+    try {
+        result.emplace(open());
+    } catch (...) {
+        failure = std::current_exception();
+    }
     player.join();
-    return result;
+    if (failure)
+        std::rethrow_exception(failure);
+    return std::move(*result);
 }
 
 LRESULT CALLBACK watchDestroy(int code, WPARAM w, LPARAM l) {
