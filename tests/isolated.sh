@@ -42,10 +42,20 @@ source "$here/wine/ensure-prefix.sh"
 ensure_prefix "$base"
 
 private=$(mktemp -d "${TMPDIR:-/tmp}/quorvex-prefix-XXXXXX")
+# A Wine program the command left running in the background can start the prefix's wineserver
+# again while the copy is being removed, and write into it (seen once under load: "Directory not
+# empty"). So the server is ended and the copy removed a few times over; a copy that still cannot
+# be removed is reported and left, without turning the command's own result into a failure.
 cleanup() {
-    WINEPREFIX=$private/prefix timeout 60 wineserver -k >/dev/null 2>&1 || true
-    WINEPREFIX=$private/prefix timeout 60 wineserver -w >/dev/null 2>&1 || true
-    rm -rf "$private"
+    local try
+    for try in 1 2 3 4 5; do
+        WINEPREFIX=$private/prefix timeout 60 wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$private/prefix timeout 60 wineserver -w >/dev/null 2>&1 || true
+        rm -rf "$private" 2>/dev/null && return 0
+        sleep 1
+    done
+    echo "isolated.sh: could not remove the prefix copy $private (left behind)" >&2
+    return 0
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
