@@ -42,13 +42,13 @@ source "$here/wine/ensure-prefix.sh"
 ensure_prefix "$base"
 
 private=$(mktemp -d "${TMPDIR:-/tmp}/quorvex-prefix-XXXXXX")
-# A Wine program the command left running in the background can start the prefix's wineserver
-# again while the copy is being removed, and write into it (seen once under load: "Directory not
-# empty"). So the server is ended and the copy removed a few times over; a copy that still cannot
-# be removed is reported and left, without turning the command's own result into a failure.
+# The registry can still be saved into the copy after `wineserver -k` and `-w` have returned (seen
+# once under load: rm found "Directory not empty", the copy then held only system.reg). So the
+# server is ended and the copy removed a few times over; a copy that still cannot be removed is
+# reported and left, without turning the command's own result into a failure.
 cleanup() {
-    local try
-    for try in 1 2 3 4 5; do
+    local _
+    for _ in 1 2 3 4 5; do
         WINEPREFIX=$private/prefix timeout 60 wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX=$private/prefix timeout 60 wineserver -w >/dev/null 2>&1 || true
         rm -rf "$private" 2>/dev/null && return 0
