@@ -41,3 +41,23 @@ knock_ms() {
     timeout 10 bash -c "exec 3<>/dev/tcp/$1/$2" 2>/dev/null || result=refused
     echo "$(($(now_ms) - started)) $result"
 }
+
+# knock_from_ms SOURCE_PORT ADDRESS PORT: the same, from a source port of our choosing (one that an
+# earlier knock used, say).
+knock_from_ms() {
+    python3 - "$@" <<'PY'
+import socket, sys, time
+source, address, port = int(sys.argv[1]), sys.argv[2], int(sys.argv[3])
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.settimeout(10)
+s.bind(("", source))
+started = time.monotonic()
+try:
+    s.connect((address, port))
+    result = "accepted"
+except OSError:
+    result = "refused"
+print(int((time.monotonic() - started) * 1000), result)
+PY
+}

@@ -79,6 +79,14 @@ for port in 26101 8001 26101; do
     check_eq "$result" accepted "a knock on the slow TV's port $port"
     [ "$ms" -ge 500 ] || fail "the slow TV's port $port answered after $ms ms, before the retransmission"
 done
+# A new connection from a source port an earlier one used, to the other port, waits as well: the
+# host knows a retransmission by more than its source port.
+for port in 26101 8001; do
+    read -r ms result <<<"$(knock_from_ms 40001 "$TV_slow" "$port")"
+    echo "the slow TV's port $port from source port 40001: $result after $ms ms"
+    check_eq "$result" accepted "a knock on the slow TV's port $port from source port 40001"
+    [ "$ms" -ge 500 ] || fail "the slow TV's port $port answered source port 40001 after $ms ms"
+done
 http_get "$TV_slow" /api/v2/ slow.json
 check_has slow.json '"model":"19_MUSEL_UHD"'
 finish

@@ -604,13 +604,14 @@ sweep_office_lan)
     lan_exec printer python3 -m http.server 8001 --bind 10.213.0.14 --directory "$dir" \
         >/dev/null 2>&1 &
     start_tv_at 15 "$dir/tv15" --year 2018 --developer-mode off --name "[TV] Kitchen"
-    # Its first SYN to the bridge port is dropped: the refusal comes with the retransmission.
+    # Its first SYN to the bridge port is dropped: the refusal comes with the retransmission (the
+    # same source port and sequence number; a new connection has a sequence number of its own).
     lan_exec tv15 nft -f - <<'NFT'
 table inet slow {
-    set first { type ipv4_addr . inet_service; flags timeout; timeout 30s; }
+    set first { typeof ip saddr . tcp sport . tcp sequence; flags timeout; timeout 30s; }
     chain input {
         type filter hook input priority 0;
-        tcp dport 26101 tcp flags & (syn | ack) == syn ip saddr . tcp sport != @first add @first { ip saddr . tcp sport } drop
+        tcp dport 26101 tcp flags & (syn | ack) == syn ip saddr . tcp sport . tcp sequence != @first add @first { ip saddr . tcp sport . tcp sequence } drop
     }
 }
 NFT

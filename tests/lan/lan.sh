@@ -45,14 +45,17 @@ lan_exec() {
 # The kernel here has no netem to delay a link. Instead the host drops the first SYN of each
 # connection to the TV's two ports; the client's kernel sends it again after its 1 s
 # retransmission time, and that one is let through. A closed port refuses just as late.
+# A SYN is known again by its source port and initial sequence number, which its retransmission
+# repeats: a new connection that happens to get an earlier one's source port (to the other port,
+# say) has a sequence number of its own, so it waits too.
 lan_slow_host() {
     lan_exec "$1" nft -f - <<'NFT'
 table inet slowtv {
-    set seen { type ipv4_addr . inet_service; flags dynamic,timeout; timeout 30s; }
+    set seen { typeof ip saddr . tcp sport . tcp sequence; flags dynamic,timeout; timeout 30s; }
     chain input {
         type filter hook input priority 0;
-        tcp dport { 26101, 8001 } tcp flags & (syn | ack) == syn ip saddr . tcp sport @seen accept
-        tcp dport { 26101, 8001 } tcp flags & (syn | ack) == syn add @seen { ip saddr . tcp sport } drop
+        tcp dport { 26101, 8001 } tcp flags & (syn | ack) == syn ip saddr . tcp sport . tcp sequence @seen accept
+        tcp dport { 26101, 8001 } tcp flags & (syn | ack) == syn add @seen { ip saddr . tcp sport . tcp sequence } drop
     }
 }
 NFT

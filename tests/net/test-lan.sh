@@ -4,9 +4,10 @@
 # same bridge, for the tests' own servers and SSDP devices. Every other address of 10.77.0.0/24
 # is a host that never answers (its address is never resolved). 10.77.0.6 answers its knocks only
 # after about a second, as some TVs do: the first SYN of each connection to it is dropped, and
-# the client's kernel sends it again after its 1 s retransmission time. The neighbour table knows
-# 10.77.0.50 (permanent), .51 (stale) and .52 (reachable), hosts that are not there. Then runs
-# the command.
+# the client's kernel sends it again after its 1 s retransmission time (known by its source port
+# and initial sequence number: a new connection that reuses a source port waits too). The
+# neighbour table knows 10.77.0.50 (permanent), .51 (stale) and .52 (reachable), hosts that are
+# not there. Then runs the command.
 #   test-lan.sh COMMAND [ARGS...]
 set -euo pipefail
 source "$(dirname "$0")/../own-netns.sh"
@@ -22,11 +23,11 @@ ip neigh add 10.77.0.51 lladdr 02:00:00:00:00:51 dev qvnet0 nud stale
 ip neigh add 10.77.0.52 lladdr 02:00:00:00:00:52 dev qvnet0 nud reachable
 nft -f - <<'NFT'
 table inet slowhost {
-    set seen { type ipv4_addr . inet_service; flags dynamic,timeout; timeout 30s; }
+    set seen { typeof ip saddr . tcp sport . tcp sequence; flags dynamic,timeout; timeout 30s; }
     chain input {
         type filter hook input priority 0;
-        ip daddr 10.77.0.6 tcp flags & (syn|ack) == syn ip saddr . tcp sport @seen accept
-        ip daddr 10.77.0.6 tcp flags & (syn|ack) == syn add @seen { ip saddr . tcp sport } drop
+        ip daddr 10.77.0.6 tcp flags & (syn|ack) == syn ip saddr . tcp sport . tcp sequence @seen accept
+        ip daddr 10.77.0.6 tcp flags & (syn|ack) == syn add @seen { ip saddr . tcp sport . tcp sequence } drop
     }
 }
 NFT
