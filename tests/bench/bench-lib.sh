@@ -63,23 +63,24 @@ cp "$BRIDGE_BUILT" "$WORK/$TOOL"
 # run_line LINE: one command line as the installer issues it (cmd.exe under Wine, no shell
 # natively: the words go to the tool as they are, ';' included).
 # Each line, its exit status and how long it took go to lines.log, shown when a check fails.
+# cmd.exe by its full Windows path, as the installer starts it: given a bare name, wine first
+# starts start.exe to find it, a third Windows process for every line.
+WINDOWS_CMD='C:\windows\system32\cmd.exe'
 windows_line() {
     local started status
     started=$(now_ms)
-    (cd "$WORK" && timeout "$LINE_LIMIT" "$WINE_RUNNER" cmd /c "$1" </dev/null)
+    (cd "$WORK" && timeout "$LINE_LIMIT" "$WINE_RUNNER" "$WINDOWS_CMD" /c "$1" </dev/null)
     status=$?
     echo "$(date +%T.%N | cut -c1-12) exit $status after $(($(now_ms) - started)) ms: $1" >>"$WORK/lines.log"
     return $status
 }
 
 # tool_line LINE ERRFILE: a command line that starts the tool under Wine's cmd. Under load, Wine
-# at times fails to start a process: cmd then reports the command unknown (in ERRFILE), says
-# itself that it could not start it, or ends at once without even opening ERRFILE, which its
-# redirection makes before the tool starts. The tool never ran, so the line is run once more (and
-# said so).
+# at times fails to start a process: cmd then reports the command unknown (in ERRFILE), or cmd
+# itself never starts or ends at once, without even opening ERRFILE, which its redirection makes
+# before the tool starts. The tool never ran, so the line is run once more (and said so).
 wine_did_not_start() {
-    [ ! -e "$WORK/$1" ] || grep -qF "Can't recognize '$TOOL " "$WORK/$1" ||
-        grep -qE "ShellExecuteEx failed|Application could not be started" "$WORK/cmd-said.txt"
+    [ ! -e "$WORK/$1" ] || grep -qF "Can't recognize '$TOOL " "$WORK/$1"
 }
 tool_line() {
     rm -f "$WORK/$2"
