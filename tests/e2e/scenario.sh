@@ -945,6 +945,7 @@ bad_address)
 esac
 
 if [ "$failures" -gt 0 ]; then
+    echo "---- left in the work folder: $(ls -A "$work" 2>/dev/null | tr '\n' ' ')"
     # driver.err: what Wine itself said while the window ran (a child that could not start or crashed).
     for log in "$work"/doLog/*.txt "$dir/sdb.log" "$dir"/tv*/commands.log "$dir"/tv*/tvsim.log \
         "$dir/driver.err"; do
