@@ -9,9 +9,11 @@
 # the trees in place they are built at once) the machine runs one pass's share of tests at a time.
 # How many tests a pass runs at once follows the machine when the pass starts: two for each core
 # that other users of the machine leave free, at least two; a test that keeps a core busy takes
-# both of a core's (PROCESSORS 2 where it is registered). QUORVEX_TEST_JOBS sets the number
-# instead; QUORVEX_TEST_TIME_FACTOR stretches every test's hang-catching limit on a machine slower
-# still (tests/time-limits.sh). Installs what is missing first.
+# both of a core's (PROCESSORS 2 where it is registered). In the Windows pass these are the Wine
+# tests' slots, and the release build, which starts no Wine, runs in one more at the lowest
+# priority, on what their waits leave of the cores. QUORVEX_TEST_JOBS sets the number instead;
+# QUORVEX_TEST_TIME_FACTOR stretches every test's hang-catching limit on a machine slower still
+# (tests/time-limits.sh). Installs what is missing first.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
@@ -86,8 +88,19 @@ run_tests() {
     fi
     since=$SECONDS
     slots=$(test_slots)
-    echo "=== $preset: tests started, $slots at once, load $(cut -d' ' -f1-3 /proc/loadavg) (build/$preset-test.log)"
-    "$@" ctest --preset "$preset" -j"$slots" --timeout "$(limit 300)" >"build/$preset-test.log" 2>&1
+    local jobs=$slots beside=() shown="$slots at once"
+    if [ "$preset" = windows ]; then
+        # The Wine tests share the slots, and the release build runs beside them in one more
+        # (cmake/TestLimits.cmake, quorvex_beside_wine).
+        printf '{"version": {"major": 1, "minor": 0}, "local": [{"wine": [{"id": "0", "slots": %d}]}]}\n' \
+            "$slots" >build/windows-resources.json
+        jobs=$((slots + 1))
+        beside=(--resource-spec-file "$PWD/build/windows-resources.json")
+        shown="$slots at once under Wine, one more beside them"
+    fi
+    echo "=== $preset: tests started, $shown, load $(cut -d' ' -f1-3 /proc/loadavg) (build/$preset-test.log)"
+    "$@" ctest --preset "$preset" -j"$jobs" "${beside[@]}" --timeout "$(limit 300)" \
+        >"build/$preset-test.log" 2>&1
     echo $((SECONDS - since)) >"build/$preset-test.time"
 }
 

@@ -54,8 +54,10 @@ signing=(--certificate "$dir/ca/good.p12" --password-file "$dir/ca/password")
 
 # release NAME [--two-days-ahead] [options]: one run, its output in $dir/NAME.log, its exit status
 # in $dir/NAME.status.
+# At the lowest priority: it builds beside the Wine tests, whose programs a busy compiler would slow
+# more than it gains (cmake/TestLimits.cmake).
 release() {
-    local name=$1 since=$SECONDS run=("$root/scripts/release.sh")
+    local name=$1 since=$SECONDS run=(nice -n 19 "$root/scripts/release.sh")
     shift
     if [ "$1" = --two-days-ahead ]; then
         run=(faketime -f +2d "${run[@]}")
